@@ -1,0 +1,50 @@
+// The application object and the process-wide state of one run.
+#pragma once
+
+#include <array>
+#include <vector>
+
+#include "log/log_file.h"
+#include "platform/platform.h"
+#include "settings/ini_file.h"
+#include "ui/copy_dialog.h"
+#include "ui/finish_screen.h"
+
+namespace zq {
+
+inline constexpr int kMaxSwitches = 30;
+inline constexpr int kPlatform32 = 10032;  // OsPlatformCode of an entry for 32-bit systems
+inline constexpr int kPlatform64 = 10064;  // ... of an entry ending in "_64"
+
+class CzqmerlesetupApp {
+public:
+    CCopyDlg copyDialog;
+    CFinishScreen finishScreen;
+    std::array<WString, kMaxSwitches> SwitchNames;
+    std::array<WString, kMaxSwitches> SwitchValues;
+    int SwitchCount = 0;
+    WString ModuleDirectory;      // the program's folder, without a trailing backslash
+    WString ProductUninstallKey;  // never set: see RefreshUninstallDataFile
+    std::vector<WString> MagicKeywords;
+    int MagicKeywordCount = 0;
+};
+
+// Everything that the program's static initialisation constructs, in that
+// order, on the machine it runs on. The Win32 entry point makes one for the
+// process; a test makes one per simulated machine.
+class LauncherProcess {
+public:
+    explicit LauncherProcess(Platform& platform);
+
+    Platform& platform;
+    CzqmerlesetupApp theApp;
+    CIniFile g_iniFile;
+    CLogFile g_logFile;  // picks this run's log-file name at construction
+    WString CurrentOsEntry;
+    WString SettingsFilePath;
+    int RequestedLogLevel = 0;
+    int OsPlatformCode = 0;
+    IsWow64ProcessFn fnIsWow64Process;  // looked up once, after the objects above
+};
+
+}  // namespace zq

@@ -1,0 +1,13 @@
+// The program as a whole, on whichever machine the platform describes.
+#pragma once
+
+#include "platform/platform.h"
+
+namespace zq {
+
+// Constructs the process-wide objects (the application object, the
+// settings object, the logger), looks up IsWow64Process, runs InitInstance
+// and returns the exit status: 0 on every path.
+int RunProgram(Platform& platform);
+
+}  // namespace zq

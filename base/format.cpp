@@ -1,0 +1,136 @@
+#include "base/format.h"
+
+#include <vector>
+
+namespace zq {
+namespace {
+
+struct Spec {
+    bool leftJustify = false;
+    bool zeroPad = false;
+    std::size_t width = 0;
+    bool hasPrecision = false;
+    std::size_t precision = 0;
+    wchar_t conversion = 0;
+};
+
+std::wstring ToDecimal(std::int64_t value) {
+    std::uint64_t magnitude = value < 0 ? 0 - static_cast<std::uint64_t>(value) : static_cast<std::uint64_t>(value);
+    std::wstring digits;
+    do {
+        digits.insert(digits.begin(), static_cast<wchar_t>(L'0' + magnitude % 10));
+        magnitude /= 10;
+    } while (magnitude != 0);
+    return digits;
+}
+
+std::wstring ToHex(std::uint64_t value, bool upper) {
+    const wchar_t* alphabet = upper ? L"0123456789ABCDEF" : L"0123456789abcdef";
+    std::wstring digits;
+    do {
+        digits.insert(digits.begin(), alphabet[value % 16]);
+        value /= 16;
+    } while (value != 0);
+    return digits;
+}
+
+void Pad(std::wstring& out, const Spec& spec, std::wstring sign, std::wstring body) {
+    std::size_t length = sign.size() + body.size();
+    std::size_t fill = spec.width > length ? spec.width - length : 0;
+    if (spec.leftJustify) {
+        out += sign + body + std::wstring(fill, L' ');
+    } else if (spec.zeroPad) {
+        out += sign + std::wstring(fill, L'0') + body;
+    } else {
+        out += std::wstring(fill, L' ') + sign + body;
+    }
+}
+
+// Renders one conversion; false when the argument does not fit it.
+bool Render(std::wstring& out, const Spec& spec, const FormatArg& arg) {
+    switch (spec.conversion) {
+    case L's': {
+        if (!arg.IsText()) return false;
+        std::wstring_view text = arg.Text();
+        if (spec.hasPrecision && text.size() > spec.precision) text = text.substr(0, spec.precision);
+        Spec textSpec = spec;
+        textSpec.zeroPad = false;
+        Pad(out, textSpec, L"", std::wstring(text));
+        return true;
+    }
+    case L'c': {
+        if (arg.IsText()) return false;
+        Pad(out, spec, L"", std::wstring(1, static_cast<wchar_t>(arg.Number())));
+        return true;
+    }
+    case L'd':
+    case L'i':
+    case L'u':
+    case L'x':
+    case L'X': {
+        if (arg.IsText()) return false;
+        std::int64_t value = arg.Number();
+        std::wstring sign, body;
+        if (spec.conversion == L'x' || spec.conversion == L'X') {
+            body = ToHex(static_cast<std::uint32_t>(value), spec.conversion == L'X');
+        } else if (spec.conversion == L'u') {
+            body = ToDecimal(static_cast<std::uint32_t>(value));
+        } else {
+            if (value < 0) sign = L"-";
+            body = ToDecimal(value < 0 ? -value : value);
+        }
+        if (spec.hasPrecision && body.size() < spec.precision)
+            body.insert(0, spec.precision - body.size(), L'0');
+        Pad(out, spec, sign, body);
+        return true;
+    }
+    default:
+        return false;
+    }
+}
+
+}  // namespace
+
+std::wstring FormatWith(std::wstring_view format, std::initializer_list<FormatArg> args) {
+    std::wstring out;
+    out.reserve(format.size() + 32);
+    auto next = args.begin();
+    std::size_t i = 0;
+    while (i < format.size()) {
+        wchar_t c = format[i];
+        if (c != L'%') {
+            out.push_back(c);
+            ++i;
+            continue;
+        }
+        if (i + 1 < format.size() && format[i + 1] == L'%') {
+            out.push_back(L'%');
+            i += 2;
+            continue;
+        }
+        // Parse %[flags][width][.precision][length]conversion.
+        std::size_t start = i++;
+        Spec spec;
+        for (; i < format.size(); ++i) {
+            if (format[i] == L'-') spec.leftJustify = true;
+            else if (format[i] == L'0') spec.zeroPad = true;
+            else if (format[i] != L'+' && format[i] != L' ' && format[i] != L'#') break;
+        }
+        for (; i < format.size() && format[i] >= L'0' && format[i] <= L'9'; ++i)
+            spec.width = spec.width * 10 + (format[i] - L'0');
+        if (i < format.size() && format[i] == L'.') {
+            spec.hasPrecision = true;
+            for (++i; i < format.size() && format[i] >= L'0' && format[i] <= L'9'; ++i)
+                spec.precision = spec.precision * 10 + (format[i] - L'0');
+        }
+        while (i < format.size() && (format[i] == L'l' || format[i] == L'h')) ++i;
+        if (i < format.size()) spec.conversion = format[i++];
+
+        bool rendered = next != args.end() && Render(out, spec, *next);
+        if (rendered) ++next;
+        else out.append(format.substr(start, i - start));
+    }
+    return out;
+}
+
+}  // namespace zq

@@ -1,0 +1,333 @@
+// The seam between the launcher and the operating system.
+//
+// The core (app/, settings/, log/, checks/, launch/, plugin/, ui/) reaches
+// Windows only through these interfaces. Two implementations exist side by
+// side: platform/win32/ (the real API calls) and platform/sim/ (a simulated
+// Windows machine on which the whole flow runs on Linux). Each interface is
+// one platform service in the launcher's own terms; on the Win32 side a
+// method is one API call and its failure answer.
+//
+// Strings are WString: every element is one UTF-16 code unit, on every
+// build, so searches, lengths and cuts behave as on Windows.
+#pragma once
+
+#include <cstdint>
+#include <functional>
+#include <memory>
+#include <optional>
+#include <string>
+#include <vector>
+
+namespace zq {
+
+using WString = std::wstring;
+using ErrorCode = std::uint32_t;  // a Windows system error code; 0 is success
+
+// Windows error codes the core names by value.
+inline constexpr ErrorCode kErrorFileNotFound = 2;
+inline constexpr ErrorCode kErrorAccessDenied = 5;
+inline constexpr ErrorCode kErrorInvalidHandle = 6;
+inline constexpr ErrorCode kErrorAlreadyExists = 183;
+
+struct LocalTime {
+    int year = 0, month = 0, day = 0, hour = 0, minute = 0, second = 0;
+};
+
+// ---------------------------------------------------------------------------
+// Process and environment (kernel32)
+
+enum class MutexOutcome {
+    Created,         // a handle came back and the object is new
+    AlreadyExisted,  // a handle came back with ERROR_ALREADY_EXISTS
+    NoHandle,        // creation failed; the run goes on as if alone
+};
+
+class IProcessEnvironment {
+public:
+    virtual ~IProcessEnvironment() = default;
+    // GetModuleFileNameW: the program file's full path (at most 260 characters).
+    virtual WString ModulePath() = 0;
+    // The argument text: what follows the program name on the command line.
+    virtual WString ArgumentText() = 0;
+    // GetCurrentDirectoryW; nullopt when the query fails (length 0).
+    virtual std::optional<WString> CurrentDirectory() = 0;
+    // GetWindowsDirectoryW, without a trailing backslash.
+    virtual WString WindowsDirectory() = 0;
+    // GetSystemDirectoryW (the system folder, "...\system32").
+    virtual WString SystemDirectory() = 0;
+    // _wgetenv: nullopt when the variable is not set.
+    virtual std::optional<WString> EnvironmentVariable(const WString& name) = 0;
+    virtual LocalTime Now() = 0;                       // GetLocalTime
+    virtual std::uint16_t UserDefaultLangID() = 0;     // GetUserDefaultLangID
+    virtual void Sleep(unsigned milliseconds) = 0;
+    // CreateMutexW without initial ownership; the handle stays open for the
+    // life of the process.
+    virtual MutexOutcome CreateNamedMutex(const WString& name) = 0;
+    // InitCommonControlsEx with ICC_WIN95_CLASSES.
+    virtual void InitCommonControls() = 0;
+    // FormatMessageW(FROM_SYSTEM | IGNORE_INSERTS | ALLOCATE_BUFFER, language
+    // 0): the system's text for a code, line end included; empty when none.
+    virtual WString SystemMessage(ErrorCode code) = 0;
+    virtual ErrorCode LastError() = 0;                 // GetLastError
+};
+
+// ---------------------------------------------------------------------------
+// Operating-system version
+
+struct VersionRequest {
+    unsigned major = 0, minor = 0;
+    std::uint16_t servicePackMajor = 0, servicePackMinor = 0;
+};
+
+// The IsWow64Process entry point as looked up at start: empty when the
+// system has no such function. Called, it answers the WOW64 flag of the
+// current process, or nullopt when the call fails.
+using IsWow64ProcessFn = std::function<std::optional<bool>()>;
+
+class ISystemVersion {
+public:
+    virtual ~ISystemVersion() = default;
+    // VerifyVersionInfoW with type mask 0x33: major and minor VER_EQUAL,
+    // service-pack major and minor VER_GREATER_EQUAL.
+    virtual bool VerifyVersion(const VersionRequest& request) = 0;
+    // GetProcAddress(GetModuleHandleW("kernel32"), "IsWow64Process").
+    virtual IsWow64ProcessFn LookupIsWow64Process() = 0;
+    // The low byte of GetVersion(): the major version number.
+    virtual unsigned MajorVersion() = 0;
+};
+
+// ---------------------------------------------------------------------------
+// Files
+
+class IFiles {
+public:
+    virtual ~IFiles() = default;
+    // Whether a file or folder of that name exists (the shell's
+    // SHGetFileInfoW probe counts both alike).
+    virtual bool Exists(const WString& path) = 0;
+    // Whether the path names an existing file (a folder is not a file).
+    virtual bool IsExistingFile(const WString& path) = 0;
+    // Open for appending (created when missing, shared for reading and
+    // writing), write the bytes, close. False when the open fails.
+    virtual bool AppendBytes(const WString& path, const std::string& bytes) = 0;
+    // FindFirstFileW / FindNextFileW / FindClose over a wildcard pattern:
+    // the names of the matching entries in the platform's order (empty when
+    // there is none).
+    virtual std::vector<WString> ListMatching(const WString& pattern) = 0;
+    // CreateFileW(GENERIC_READ, no sharing, OPEN_EXISTING), GetFileSize,
+    // one ReadFile of the whole content into `content` (its storage is reused
+    // from call to call). False when the file cannot be opened or read.
+    virtual bool ReadWholeFileUnshared(const WString& path, std::vector<std::uint8_t>& content) = 0;
+    // CopyFileW, replacing an existing target.
+    virtual bool CopyFileReplacing(const WString& from, const WString& to) = 0;
+};
+
+// ---------------------------------------------------------------------------
+// Profile strings (INI files)
+
+class IProfileStrings {
+public:
+    virtual ~IProfileStrings() = default;
+    // GetPrivateProfileStringW(section, key, defaultValue, buffer of
+    // bufferChars characters, path): the value, or the default when the
+    // file, section or key is missing; cut to bufferChars - 1 characters.
+    virtual WString GetString(const WString& section, const WString& key,
+                              const WString& defaultValue, std::size_t bufferChars,
+                              const WString& path) = 0;
+};
+
+// ---------------------------------------------------------------------------
+// Processes
+
+class IRunningProcess {
+public:
+    virtual ~IRunningProcess() = default;  // closes the process and thread handles
+    // WaitForSingleObject(INFINITE): 0 once the process has ended, else the
+    // system error code of the failed wait.
+    virtual ErrorCode WaitForEnd() = 0;
+};
+
+struct ProcessStart {
+    std::unique_ptr<IRunningProcess> process;  // null when not started
+    ErrorCode error = 0;                       // CreateProcessW's error when not started
+};
+
+struct ProcessEntry {
+    WString exeName;  // the executable file name, without its folder
+    std::uint32_t pid = 0;
+};
+
+class IProcesses {
+public:
+    virtual ~IProcesses() = default;
+    // CreateProcessW with the launcher's environment and current directory,
+    // no inherited handles, default start-up information. With an empty
+    // applicationPath the program is found from the command line by the
+    // system's rules; otherwise applicationPath (a full path) is the program
+    // and the command line only its arguments' carrier.
+    virtual ProcessStart Start(const WString& commandLine, const WString& applicationPath = {}) = 0;
+    // CreateToolhelp32Snapshot / Process32FirstW / Process32NextW;
+    // nullopt when no snapshot can be taken.
+    virtual std::optional<std::vector<ProcessEntry>> Snapshot() = 0;
+    // OpenProcess(PROCESS_ALL_ACCESS) and TerminateProcess(exit code 0).
+    virtual bool Terminate(std::uint32_t pid) = 0;
+};
+
+// ---------------------------------------------------------------------------
+// Registry (HKEY_LOCAL_MACHINE)
+
+inline constexpr std::uint32_t kRegSz = 1;
+inline constexpr std::uint32_t kRegExpandSz = 2;
+inline constexpr std::uint32_t kRegDword = 4;
+
+struct RegistryValue {
+    std::uint32_t type = 0;
+    std::vector<std::uint8_t> data;  // the raw bytes, strings in UTF-16LE
+};
+
+class IRegistryKey {
+public:
+    virtual ~IRegistryKey() = default;  // RegCloseKey
+    // RegQueryValueExW into a buffer of bufferBytes bytes: nullopt when the
+    // value is missing or larger than the buffer.
+    virtual std::optional<RegistryValue> QueryValue(const WString& name, std::size_t bufferBytes) = 0;
+    // RegSetValueExW; 0 on success.
+    virtual ErrorCode SetString(const WString& name, const WString& text) = 0;
+    virtual ErrorCode SetDword(const WString& name, std::uint32_t value) = 0;
+};
+
+enum class RegistryAccess { Read, Write };
+enum class RegistryView { Default, Force64 };  // Force64 adds KEY_WOW64_64KEY
+
+class IRegistry {
+public:
+    virtual ~IRegistry() = default;
+    // RegOpenKeyExW below HKEY_LOCAL_MACHINE; never creates a key.
+    virtual std::unique_ptr<IRegistryKey> OpenLocalMachineKey(const WString& subKey, RegistryAccess access,
+                                                              RegistryView view = RegistryView::Default) = 0;
+};
+
+// ---------------------------------------------------------------------------
+// Print spooler
+
+struct PrinterRecord {  // of PRINTER_INFO_2W, the fields the launcher uses
+    WString name, port, driver;
+};
+
+class IPrinter {
+public:
+    virtual ~IPrinter() = default;  // ClosePrinter
+    virtual ErrorCode Delete() = 0;  // DeletePrinter; 0 on success
+};
+
+struct PrinterOpen {
+    std::unique_ptr<IPrinter> printer;  // null when the open failed
+    ErrorCode error = 0;
+};
+
+class ISpooler {
+public:
+    virtual ~ISpooler() = default;
+    // EnumPrintersW(PRINTER_ENUM_LOCAL, level 2): nullopt when it fails.
+    virtual std::optional<std::vector<PrinterRecord>> EnumLocalPrinters() = 0;
+    // OpenPrinterW(name, defaults with PRINTER_ALL_ACCESS).
+    virtual PrinterOpen Open(const WString& printerName) = 0;
+};
+
+// ---------------------------------------------------------------------------
+// Service control manager
+
+class IService {
+public:
+    virtual ~IService() = default;  // CloseServiceHandle
+    virtual ErrorCode Stop() = 0;   // ControlService(SERVICE_CONTROL_STOP)
+    virtual ErrorCode Start() = 0;  // StartServiceW without arguments
+};
+
+struct ServiceOpen {
+    std::unique_ptr<IService> service;
+    ErrorCode error = 0;
+};
+
+class IServiceManager {
+public:
+    virtual ~IServiceManager() = default;  // CloseServiceHandle
+    virtual ServiceOpen OpenService(const WString& name) = 0;  // SERVICE_ALL_ACCESS
+};
+
+struct ServiceManagerOpen {
+    std::unique_ptr<IServiceManager> manager;
+    ErrorCode error = 0;
+};
+
+class IServices {
+public:
+    virtual ~IServices() = default;
+    // OpenSCManagerW(local machine, default database, SC_MANAGER_ALL_ACCESS).
+    virtual ServiceManagerOpen OpenManager() = 0;
+};
+
+// ---------------------------------------------------------------------------
+// Threads and locks. The product must load on Windows XP, so threads and
+// locks come from here (CreateThread and critical sections on Win32), never
+// from std::thread in the core.
+
+class ILock {
+public:
+    virtual ~ILock() = default;
+    virtual void Acquire() = 0;
+    virtual void Release() = 0;
+};
+
+class LockGuard {
+public:
+    explicit LockGuard(ILock& lock) : lock_(lock) { lock_.Acquire(); }
+    ~LockGuard() { lock_.Release(); }
+    LockGuard(const LockGuard&) = delete;
+    LockGuard& operator=(const LockGuard&) = delete;
+
+private:
+    ILock& lock_;
+};
+
+class IThread {
+public:
+    virtual ~IThread() = default;  // closes the handle; does not wait
+    virtual void Join() = 0;       // waits until the thread has ended
+};
+
+class IThreads {
+public:
+    virtual ~IThreads() = default;
+    virtual std::unique_ptr<ILock> MakeLock() = 0;
+    virtual std::unique_ptr<IThread> Start(std::function<void()> body) = 0;
+};
+
+// ---------------------------------------------------------------------------
+// User interface
+
+class IUserInterface {
+public:
+    virtual ~IUserInterface() = default;
+    // MessageBoxW without owner, MB_OK: returns the box's result.
+    virtual int ShowMessageBox(const WString& caption, const WString& text) = 0;
+};
+
+// ---------------------------------------------------------------------------
+
+// One machine: every service the launcher uses, chosen once at the edge (the
+// Win32 entry point, or a test with a simulated machine) and handed in.
+struct Platform {
+    IProcessEnvironment& environment;
+    ISystemVersion& version;
+    IFiles& files;
+    IProfileStrings& profile;
+    IProcesses& processes;
+    IRegistry& registry;
+    ISpooler& spooler;
+    IServices& services;
+    IThreads& threads;
+    IUserInterface& ui;
+};
+
+}  // namespace zq
