@@ -12,6 +12,7 @@
 #include <memory>
 
 #include "base/format.h"
+#include "base/text.h"
 #include "platform/platform.h"
 
 namespace zq {

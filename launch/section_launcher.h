@@ -1,0 +1,33 @@
+// Runs the package: the section of programs for the system's word size,
+// one program after the other, then the uninstall data-file refresh and
+// the finish screen.
+#pragma once
+
+#include <optional>
+
+#include "app/application.h"
+
+namespace zq {
+
+inline constexpr wchar_t kUninstallKeyPrefix[] = L"SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\";
+// The largest UninstallString read, in bytes (250 UTF-16 code units with
+// the terminator).
+inline constexpr std::size_t kUninstallStringBytes = 500;
+
+bool DropMain(LauncherProcess& process);
+bool RunSectionExe(LauncherProcess& process, const WString& suffix);
+void RefreshUninstallDataFile(LauncherProcess& process);
+
+// Where the clean-up program's data file is copied from and to, for an
+// UninstallString such as C:\Prog\Clean\zqclean.exe -datfile pkg.dat
+// (setup\pkg.dat to C:\Prog\Clean\pkg.dat). nullopt when nothing is copied.
+struct DataFileCopy {
+    WString from, to;
+};
+std::optional<DataFileCopy> DataFileCopyFor(const WString& uninstallString);
+
+// A registry string of at most bufferBytes bytes as text: up to its first
+// NUL; nullopt when the data fills the buffer with no NUL in it (too long).
+std::optional<WString> RegistryStringWithin(const std::vector<std::uint8_t>& data, std::size_t bufferBytes);
+
+}  // namespace zq
