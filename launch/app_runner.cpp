@@ -1,5 +1,7 @@
 #include "launch/app_runner.h"
 
+#include "plugin/update_driver_plugin.h"
+
 namespace zq {
 
 WString LowerCaseCommandLine(const WString& commandLine) { return ToLowerAscii(commandLine); }
@@ -9,7 +11,15 @@ int RunApplication(LauncherProcess& process, WString commandLine) {
     log.LogMessage(LOG_LOW, L"--> Enter RunApplication( %s)", commandLine);
     process.theApp.copyDialog.settingsFilePath = process.SettingsFilePath;
 
+    CUpdateDriverPlugin plugin(process.SettingsFilePath);
+
+    // The plug-in marker is looked for after lowering, so in effect in any
+    // letter case; the started program receives its arguments lowered.
     const WString lowered = LowerCaseCommandLine(commandLine);
+    if (Contains(lowered, kPluginMarker)) {
+        RunUpdateDriver(process, plugin, lowered);
+        return 1;
+    }
     log.LogMessage(LOG_LOW, L"Call CreateProcess with %s", lowered);
     ProcessStart started = process.platform.processes.Start(lowered);
     if (!started.process) return static_cast<int>(started.error);

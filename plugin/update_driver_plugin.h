@@ -1,0 +1,56 @@
+// The printer-driver update plug-in: carried out in the launcher's own
+// process for a program entry that names "lanpatch.exe". It stops the
+// imaging software's tray application and device service, re-creates every
+// matching non-USB printer with the package's driver while keeping its
+// device instance identifier, and starts the tray application and the
+// service again.
+#pragma once
+
+#include <vector>
+
+#include "app/application.h"
+
+namespace zq {
+
+inline constexpr wchar_t kPluginMarker[] = L"lanpatch.exe";
+inline constexpr wchar_t kTrayApplication[] = L"zqnotify.exe";
+inline constexpr wchar_t kDeviceService[] = L"zqdevsvc";
+
+// The plug-in context, made by the runner for one call.
+struct CUpdateDriverPlugin {
+    explicit CUpdateDriverPlugin(WString path) : settingsFilePath(std::move(path)) {}
+
+    WString settingsFilePath;
+    WString installFolder;
+    std::vector<WString> driverNames;
+    int driverCount = 0;
+};
+
+// The INF path of a (lower-cased) plug-in command line: every "lanpatch.exe"
+// removed, white space trimmed at the end and then the start.
+WString InfPathOfCommandLine(const WString& commandLine);
+// The tray application: install folder + "Pictavo\Bin\zqnotify.exe", as
+// plain concatenation.
+WString TrayApplicationPath(const WString& installFolder);
+
+// 1 when the fix ran (Windows of major version 5), 0 when refused.
+int RunUpdateDriver(LauncherProcess& process, CUpdateDriverPlugin& context, const WString& commandLine);
+int GetInstallFolder(LauncherProcess& process, CUpdateDriverPlugin& context);
+int StartTrayApp(LauncherProcess& process, CUpdateDriverPlugin& context);
+
+// Printer re-creation.
+int ReadUpdateDrivers(LauncherProcess& process, CUpdateDriverPlugin& context);
+// 0 when the printers cannot be enumerated, else 1.
+int RecreatePrinters(LauncherProcess& process, CUpdateDriverPlugin& context, const WString& infPath);
+bool IsUpdateDriver(const CUpdateDriverPlugin& context, const WString& driverName);
+WString GetDeviceInstanceID(LauncherProcess& process, const WString& printerName);
+int RemovePrinter(LauncherProcess& process, const WString& printerName);
+int AddPrinterWithPrintUI(LauncherProcess& process, const PrinterRecord& printer, const WString& infPath);
+int SetDeviceInstanceID(LauncherProcess& process, const WString& printerName, const WString& deviceInstanceId);
+
+// The printer set-up tool's command line for one printer.
+WString PrintUiCommandLine(const PrinterRecord& printer, const WString& infPath);
+// The registry key of a printer's driver data, below HKEY_LOCAL_MACHINE.
+WString PrinterDriverDataKey(const WString& printerName);
+
+}  // namespace zq

@@ -1,0 +1,25 @@
+#!/usr/bin/env bash
+# Installs, through apt-get, whichever of the named Debian packages are
+# missing. Usage: scripts/install-deps.sh host|all
+set -euo pipefail
+
+host_packages=(cmake ninja-build g++ libgtest-dev libgmock-dev nlohmann-json3-dev python3)
+windows_packages=(mingw-w64 wine64 xvfb x11-apps imagemagick googletest)
+
+case "${1:-all}" in
+  host) wanted=("${host_packages[@]}") ;;
+  all) wanted=("${host_packages[@]}" "${windows_packages[@]}") ;;
+  *) echo "usage: $0 host|all" >&2; exit 2 ;;
+esac
+
+missing=()
+for package in "${wanted[@]}"; do
+  dpkg-query -W -f='${Status}' "$package" 2>/dev/null | grep -q "install ok installed" || missing+=("$package")
+done
+if ((${#missing[@]})); then
+  echo "Installing: ${missing[*]}"
+  sudo_cmd=()
+  [[ $(id -u) -eq 0 ]] || sudo_cmd=(sudo)
+  "${sudo_cmd[@]}" apt-get update -qq
+  DEBIAN_FRONTEND=noninteractive "${sudo_cmd[@]}" apt-get install -y -qq --no-install-recommends "${missing[@]}"
+fi
