@@ -1,0 +1,521 @@
+#include "platform/sim/machine_config.h"
+
+#include <cmath>
+#include <cstdio>
+#include <fstream>
+#include <limits>
+#include <set>
+#include <sstream>
+
+#include "base/text.h"
+
+namespace zq::sim {
+
+namespace {
+
+using json = nlohmann::json;
+
+std::string TypeName(const json& value) {
+    switch (value.type()) {
+        case json::value_t::null: return "null";
+        case json::value_t::boolean: return "a boolean";
+        case json::value_t::string: return "a string";
+        case json::value_t::array: return "an array";
+        case json::value_t::object: return "an object";
+        case json::value_t::number_float: return "a fractional number";
+        default: return "a number";
+    }
+}
+
+// Reads one object of machine.json; every complaint names the file and the
+// key's place ("os.major", "printers[1].name").
+class ObjectReader {
+public:
+    ObjectReader(const json& object, std::string place, const std::string& fileName)
+        : object_(object), place_(std::move(place)), fileName_(fileName) {
+        if (!object_.is_object()) Fail(place_.empty() ? "the top level" : Quoted(place_), "must be an object", object_);
+    }
+
+    // Every key that was not asked for is unknown.
+    void RejectUnknownKeys() const {
+        for (const auto& item : object_.items()) {
+            if (!asked_.count(item.key())) {
+                throw MachineError(fileName_ + ": unknown key " + Quoted(KeyPlace(item.key())));
+            }
+        }
+    }
+
+    const json* Find(const std::string& key) {
+        asked_.insert(key);
+        auto found = object_.find(key);
+        return found == object_.end() ? nullptr : &*found;
+    }
+
+    void Read(const std::string& key, bool& target) {
+        if (const json* value = Find(key)) {
+            if (!value->is_boolean()) Fail(key, "must be true or false", *value);
+            target = value->get<bool>();
+        }
+    }
+
+    void Read(const std::string& key, WString& target) {
+        if (const json* value = Find(key)) target = String(key, *value);
+    }
+
+    void Read(const std::string& key, std::string& target) {
+        if (const json* value = Find(key)) {
+            if (!value->is_string()) Fail(key, "must be a string", *value);
+            target = value->get<std::string>();
+        }
+    }
+
+    template <class Integer>
+    void ReadInteger(const std::string& key, Integer& target, std::int64_t lowest, std::int64_t highest) {
+        if (const json* value = Find(key)) target = static_cast<Integer>(Integer64(key, *value, lowest, highest));
+    }
+
+    void ReadSeconds(const std::string& key, double& target) {
+        if (const json* value = Find(key)) target = Seconds(key, *value);
+    }
+
+    WString String(const std::string& key, const json& value) const {
+        if (!value.is_string()) Fail(key, "must be a string", value);
+        return Utf8ToUtf16(value.get<std::string>());
+    }
+
+    std::int64_t Integer64(const std::string& key, const json& value, std::int64_t lowest,
+                           std::int64_t highest) const {
+        if (!value.is_number_integer()) Fail(key, "must be a whole number", value);
+        std::int64_t number = value.is_number_unsigned()
+                                  ? static_cast<std::int64_t>(std::min<std::uint64_t>(
+                                        value.get<std::uint64_t>(), std::numeric_limits<std::int64_t>::max()))
+                                  : value.get<std::int64_t>();
+        if (number < lowest || number > highest) {
+            throw MachineError(fileName_ + ": " + Quoted(KeyPlace(key)) + " must lie between " +
+                               std::to_string(lowest) + " and " + std::to_string(highest) + ", not " +
+                               std::to_string(number));
+        }
+        return number;
+    }
+
+    double Seconds(const std::string& key, const json& value) const {
+        if (!value.is_number()) Fail(key, "must be a number of seconds", value);
+        double seconds = value.get<double>();
+        if (!(seconds >= 0) || !std::isfinite(seconds)) {
+            throw MachineError(fileName_ + ": " + Quoted(KeyPlace(key)) + " must not be negative");
+        }
+        return seconds;
+    }
+
+    [[noreturn]] void Fail(const std::string& key, const std::string& what, const json& value) const {
+        throw MachineError(fileName_ + ": " + Quoted(KeyPlace(key)) + " " + what + ", not " + TypeName(value));
+    }
+
+    std::string KeyPlace(const std::string& key) const { return place_.empty() ? key : place_ + "." + key; }
+    static std::string Quoted(const std::string& text) { return "\"" + text + "\""; }
+    const std::string& Place() const { return place_; }
+    const std::string& FileName() const { return fileName_; }
+
+private:
+    const json& object_;
+    std::string place_;
+    const std::string& fileName_;
+    std::set<std::string> asked_;
+};
+
+void ReadOs(const json& value, const std::string& fileName, OsConfig& os) {
+    ObjectReader reader(value, "os", fileName);
+    reader.ReadInteger("major", os.major, 0, 255);
+    reader.ReadInteger("minor", os.minor, 0, 255);
+    reader.ReadInteger("servicePackMajor", os.servicePackMajor, 0, 0xFFFF);
+    reader.ReadInteger("servicePackMinor", os.servicePackMinor, 0, 0xFFFF);
+    reader.ReadInteger("bits", os.bits, 32, 64);
+    if (os.bits != 32 && os.bits != 64) {
+        throw MachineError(fileName + ": \"os.bits\" must be 32 or 64, not " + std::to_string(os.bits));
+    }
+    reader.Read("isWow64ProcessAvailable", os.isWow64ProcessAvailable);
+    reader.Read("isWow64ProcessFails", os.isWow64ProcessFails);
+    reader.RejectUnknownKeys();
+}
+
+std::string ElementPlace(const std::string& list, std::size_t index) {
+    return list + "[" + std::to_string(index) + "]";
+}
+
+std::vector<EnvironmentVariable> ReadEnvironment(const json& value, const std::string& fileName) {
+    ObjectReader reader(value, "environment", fileName);
+    std::vector<EnvironmentVariable> variables;
+    for (const auto& item : value.items()) {
+        reader.Find(item.key());
+        variables.push_back({Utf8ToUtf16(item.key()), reader.String(item.key(), item.value())});
+    }
+    return variables;
+}
+
+std::vector<WString> ReadStringList(const json& value, const std::string& key, const std::string& fileName) {
+    if (!value.is_array()) {
+        throw MachineError(fileName + ": \"" + key + "\" must be an array of strings, not " + TypeName(value));
+    }
+    std::vector<WString> list;
+    for (std::size_t i = 0; i < value.size(); ++i) {
+        if (!value[i].is_string()) {
+            throw MachineError(fileName + ": \"" + ElementPlace(key, i) + "\" must be a string, not " +
+                               TypeName(value[i]));
+        }
+        list.push_back(Utf8ToUtf16(value[i].get<std::string>()));
+    }
+    return list;
+}
+
+const json& ArrayOf(const json& value, const std::string& key, const std::string& fileName) {
+    if (!value.is_array()) {
+        throw MachineError(fileName + ": \"" + key + "\" must be an array, not " + TypeName(value));
+    }
+    return value;
+}
+
+std::vector<ProgramConfig> ReadPrograms(const json& value, const std::string& fileName) {
+    ObjectReader list(value, "programs", fileName);
+    std::vector<ProgramConfig> programs;
+    for (const auto& item : value.items()) {
+        ObjectReader reader(item.value(), "programs." + item.key(), fileName);
+        ProgramConfig program;
+        program.path = Utf8ToUtf16(item.key());
+        reader.ReadSeconds("runSeconds", program.runSeconds);
+        reader.ReadInteger("exitCode", program.exitCode, std::numeric_limits<std::int32_t>::min(), 0xFFFFFFFFLL);
+        reader.RejectUnknownKeys();
+        programs.push_back(program);
+    }
+    return programs;
+}
+
+std::vector<ProcessConfig> ReadProcesses(const json& value, const std::string& fileName) {
+    std::vector<ProcessConfig> processes;
+    const json& list = ArrayOf(value, "processes", fileName);
+    for (std::size_t i = 0; i < list.size(); ++i) {
+        ObjectReader reader(list[i], ElementPlace("processes", i), fileName);
+        ProcessConfig process;
+        reader.Read("name", process.name);
+        reader.ReadInteger("pid", process.pid, 0, 0xFFFFFFFFLL);
+        reader.Read("terminateFails", process.terminateFails);
+        reader.RejectUnknownKeys();
+        processes.push_back(process);
+    }
+    return processes;
+}
+
+std::vector<ServiceConfig> ReadServices(const json& value, const std::string& fileName) {
+    ObjectReader list(value, "services", fileName);
+    std::vector<ServiceConfig> services;
+    for (const auto& item : value.items()) {
+        ObjectReader reader(item.value(), "services." + item.key(), fileName);
+        std::string state = "stopped";
+        reader.Read("state", state);
+        if (state != "running" && state != "stopped") {
+            throw MachineError(fileName + ": \"services." + item.key() +
+                               ".state\" must be \"running\" or \"stopped\", not \"" + state + "\"");
+        }
+        reader.RejectUnknownKeys();
+        services.push_back({Utf8ToUtf16(item.key()), state == "running"});
+    }
+    return services;
+}
+
+std::vector<PrinterConfig> ReadPrinters(const json& value, const std::string& fileName) {
+    std::vector<PrinterConfig> printers;
+    const json& list = ArrayOf(value, "printers", fileName);
+    for (std::size_t i = 0; i < list.size(); ++i) {
+        ObjectReader reader(list[i], ElementPlace("printers", i), fileName);
+        PrinterConfig printer;
+        reader.Read("name", printer.name);
+        reader.Read("port", printer.port);
+        reader.Read("driver", printer.driver);
+        reader.Read("openFails", printer.openFails);
+        reader.Read("deleteFails", printer.deleteFails);
+        reader.RejectUnknownKeys();
+        printers.push_back(printer);
+    }
+    return printers;
+}
+
+void ReadPrintUi(const json& value, const std::string& fileName, PrintUiConfig& printui) {
+    ObjectReader reader(value, "printui", fileName);
+    reader.Read("fails", printui.fails);
+    reader.ReadSeconds("runSeconds", printui.runSeconds);
+    reader.RejectUnknownKeys();
+}
+
+// "HKLM\SOFTWARE\x" or "HKEY_LOCAL_MACHINE\SOFTWARE\x" to "SOFTWARE\x".
+std::optional<WString> LocalMachineSubKey(const WString& keyPath) {
+    for (const wchar_t* prefix : {L"HKLM", L"HKEY_LOCAL_MACHINE"}) {
+        WString root(prefix);
+        if (EqualsIgnoringAsciiCase(keyPath, root)) return WString();
+        if (keyPath.size() > root.size() && keyPath[root.size()] == L'\\' &&
+            EqualsIgnoringAsciiCase(WStringView(keyPath).substr(0, root.size()), root)) {
+            return keyPath.substr(root.size() + 1);
+        }
+    }
+    return std::nullopt;
+}
+
+RegistryValueConfig ReadRegistryValue(const std::string& key, const std::string& name, const json& value,
+                                      const std::string& fileName) {
+    RegistryValueConfig result;
+    result.name = Utf8ToUtf16(name);
+    const std::string place = "registry." + key + "." + name;
+    auto dword = [&](const json& number) {
+        if (!number.is_number_integer() || (number.is_number_integer() && !number.is_number_unsigned() &&
+                                            number.get<std::int64_t>() < 0) ||
+            (number.is_number_unsigned() && number.get<std::uint64_t>() > 0xFFFFFFFFULL)) {
+            throw MachineError(fileName + ": \"" + place + "\" must be a whole number from 0 to 4294967295");
+        }
+        return static_cast<std::uint32_t>(number.get<std::uint64_t>());
+    };
+    if (value.is_string()) {
+        result.type = kRegSz;
+        result.text = Utf8ToUtf16(value.get<std::string>());
+    } else if (value.is_number()) {
+        result.type = kRegDword;
+        result.number = dword(value);
+    } else if (value.is_object()) {
+        ObjectReader reader(value, place, fileName);
+        std::string type;
+        reader.Read("type", type);
+        const json* data = reader.Find("data");
+        reader.RejectUnknownKeys();
+        if (!data) throw MachineError(fileName + ": \"" + place + "\" has no \"data\"");
+        if (type == "REG_SZ" || type == "REG_EXPAND_SZ") {
+            result.type = type == "REG_SZ" ? kRegSz : kRegExpandSz;
+            result.text = reader.String("data", *data);
+        } else if (type == "REG_DWORD") {
+            result.type = kRegDword;
+            result.number = dword(*data);
+        } else {
+            throw MachineError(fileName + ": \"" + place + ".type\" is an unknown value type \"" + type +
+                               "\" (REG_SZ, REG_EXPAND_SZ or REG_DWORD)");
+        }
+    } else {
+        throw MachineError(fileName + ": \"" + place +
+                           "\" must be a string, a number or {\"type\": ..., \"data\": ...}, not " +
+                           TypeName(value));
+    }
+    return result;
+}
+
+std::vector<RegistryKeyConfig> ReadRegistry(const json& value, const std::string& fileName) {
+    ObjectReader list(value, "registry", fileName);
+    std::vector<RegistryKeyConfig> keys;
+    for (const auto& item : value.items()) {
+        std::optional<WString> subKey = LocalMachineSubKey(Utf8ToUtf16(item.key()));
+        if (!subKey) {
+            throw MachineError(fileName + ": registry key \"" + item.key() + "\" must begin with HKLM\\");
+        }
+        ObjectReader reader(item.value(), "registry." + item.key(), fileName);
+        RegistryKeyConfig key{*subKey, {}};
+        for (const auto& valueItem : item.value().items()) {
+            key.values.push_back(ReadRegistryValue(item.key(), valueItem.key(), valueItem.value(), fileName));
+        }
+        keys.push_back(key);
+    }
+    return keys;
+}
+
+void ReadUser(const json& value, const std::string& fileName, UserConfig& user) {
+    ObjectReader reader(value, "user", fileName);
+    reader.Read("messageBox", user.messageBox);
+    if (user.messageBox != "ok") {
+        throw MachineError(fileName + ": \"user.messageBox\" must be \"ok\", not \"" + user.messageBox + "\"");
+    }
+    reader.Read("finishCheckBox", user.finishCheckBox);
+    std::string action = "finish";
+    reader.Read("finishAction", action);
+    if (action != "finish" && action != "escape") {
+        throw MachineError(fileName + ": \"user.finishAction\" must be \"finish\" or \"escape\", not \"" + action +
+                           "\"");
+    }
+    user.finishAction = action == "finish" ? FinishAction::Finish : FinishAction::Escape;
+    if (const json* escape = reader.Find("copyDialogEscapeAfterSeconds")) {
+        if (escape->is_null()) {
+            user.copyDialogEscapeAfterSeconds.reset();
+        } else {
+            user.copyDialogEscapeAfterSeconds = reader.Seconds("copyDialogEscapeAfterSeconds", *escape);
+        }
+    }
+    reader.RejectUnknownKeys();
+}
+
+std::string Narrow(const WString& text) { return Utf16ToUtf8(text); }
+
+// Whole seconds are written as whole numbers.
+nlohmann::ordered_json SecondsToJson(double seconds) {
+    if (seconds == std::floor(seconds) && seconds < 1e15) return static_cast<std::int64_t>(seconds);
+    return seconds;
+}
+
+}  // namespace
+
+std::optional<LocalTime> ParseLocalTime(const std::string& text) {
+    LocalTime time;
+    char tail = 0;
+    if (text.size() != 19 || std::sscanf(text.c_str(), "%4d-%2d-%2dT%2d:%2d:%2d%c", &time.year, &time.month,
+                                         &time.day, &time.hour, &time.minute, &time.second, &tail) != 6) {
+        return std::nullopt;
+    }
+    static const int kDaysInMonth[] = {31, 29, 31, 30, 31, 30, 31, 31, 30, 31, 30, 31};
+    if (time.year < 1601 || time.year > 9999 || time.month < 1 || time.month > 12 || time.day < 1 ||
+        time.day > kDaysInMonth[time.month - 1] || time.hour > 23 || time.minute > 59 || time.second > 59) {
+        return std::nullopt;
+    }
+    const bool leap = (time.year % 4 == 0 && time.year % 100 != 0) || time.year % 400 == 0;
+    if (time.month == 2 && time.day == 29 && !leap) return std::nullopt;
+    return time;
+}
+
+std::string FormatLocalTime(const LocalTime& time) {
+    char text[32];
+    std::snprintf(text, sizeof text, "%04d-%02d-%02dT%02d:%02d:%02d", time.year, time.month, time.day, time.hour,
+                  time.minute, time.second);
+    return text;
+}
+
+MachineConfig ParseMachineConfig(const json& document, const std::string& fileName) {
+    MachineConfig config;
+    ObjectReader reader(document, "", fileName);
+    reader.Read("program", config.program);
+    reader.Read("argumentText", config.argumentText);
+    if (const json* current = reader.Find("currentDirectory")) {
+        if (current->is_null()) {
+            config.currentDirectoryFails = true;
+        } else {
+            config.currentDirectory = reader.String("currentDirectory", *current);
+        }
+    }
+    reader.Read("windowsDirectory", config.windowsDirectory);
+    if (const json* environment = reader.Find("environment")) config.environment = ReadEnvironment(*environment, fileName);
+    reader.ReadInteger("userLanguage", config.userLanguage, 0, 0xFFFF);
+    if (const json* time = reader.Find("localTime")) {
+        if (!time->is_string()) reader.Fail("localTime", "must be a string like \"2009-03-07T09:05:02\"", *time);
+        std::optional<LocalTime> parsed = ParseLocalTime(time->get<std::string>());
+        if (!parsed) {
+            throw MachineError(fileName + ": \"localTime\" must be a date and time like \"2009-03-07T09:05:02\", not \"" +
+                               time->get<std::string>() + "\"");
+        }
+        config.localTime = *parsed;
+    }
+    if (const json* os = reader.Find("os")) ReadOs(*os, fileName, config.os);
+    reader.Read("otherInstanceRunning", config.otherInstanceRunning);
+    reader.Read("mutexCreationFails", config.mutexCreationFails);
+    if (const json* locked = reader.Find("lockedFiles")) config.lockedFiles = ReadStringList(*locked, "lockedFiles", fileName);
+    if (const json* programs = reader.Find("programs")) config.programs = ReadPrograms(*programs, fileName);
+    if (const json* processes = reader.Find("processes")) config.processes = ReadProcesses(*processes, fileName);
+    reader.Read("snapshotFails", config.snapshotFails);
+    if (const json* services = reader.Find("services")) config.services = ReadServices(*services, fileName);
+    reader.Read("scmOpenFails", config.scmOpenFails);
+    if (const json* printers = reader.Find("printers")) config.printers = ReadPrinters(*printers, fileName);
+    reader.Read("enumPrintersFails", config.enumPrintersFails);
+    if (const json* printui = reader.Find("printui")) ReadPrintUi(*printui, fileName, config.printui);
+    if (const json* registry = reader.Find("registry")) config.registry = ReadRegistry(*registry, fileName);
+    if (const json* user = reader.Find("user")) ReadUser(*user, fileName, config.user);
+    reader.RejectUnknownKeys();
+    return config;
+}
+
+MachineConfig LoadMachineConfig(const std::string& fileName) {
+    std::ifstream file(fileName, std::ios::binary);
+    if (!file) throw MachineError(fileName + ": cannot be read (missing or not accessible)");
+    std::stringstream content;
+    content << file.rdbuf();
+    if (file.bad()) throw MachineError(fileName + ": cannot be read");
+    json document;
+    try {
+        document = json::parse(content.str());
+    } catch (const json::parse_error& error) {
+        throw MachineError(fileName + ": not valid JSON: " + error.what());
+    }
+    return ParseMachineConfig(document, fileName);
+}
+
+nlohmann::ordered_json MachineConfigToJson(const MachineConfig& config) {
+    using ojson = nlohmann::ordered_json;
+    ojson out;
+    out["program"] = Narrow(config.program);
+    out["argumentText"] = Narrow(config.argumentText);
+    if (config.currentDirectoryFails) {
+        out["currentDirectory"] = nullptr;
+    } else if (!config.currentDirectory.empty()) {
+        out["currentDirectory"] = Narrow(config.currentDirectory);
+    }
+    out["windowsDirectory"] = Narrow(config.windowsDirectory);
+    ojson environment = ojson::object();
+    for (const EnvironmentVariable& variable : config.environment) {
+        environment[Narrow(variable.name)] = Narrow(variable.value);
+    }
+    out["environment"] = environment;
+    out["userLanguage"] = config.userLanguage;
+    out["localTime"] = FormatLocalTime(config.localTime);
+    out["os"] = {{"major", config.os.major},
+                 {"minor", config.os.minor},
+                 {"servicePackMajor", config.os.servicePackMajor},
+                 {"servicePackMinor", config.os.servicePackMinor},
+                 {"bits", config.os.bits},
+                 {"isWow64ProcessAvailable", config.os.isWow64ProcessAvailable},
+                 {"isWow64ProcessFails", config.os.isWow64ProcessFails}};
+    out["otherInstanceRunning"] = config.otherInstanceRunning;
+    out["mutexCreationFails"] = config.mutexCreationFails;
+    ojson locked = ojson::array();
+    for (const WString& path : config.lockedFiles) locked.push_back(Narrow(path));
+    out["lockedFiles"] = locked;
+    ojson programs = ojson::object();
+    for (const ProgramConfig& program : config.programs) {
+        programs[Narrow(program.path)] = {{"runSeconds", SecondsToJson(program.runSeconds)}, {"exitCode", program.exitCode}};
+    }
+    out["programs"] = programs;
+    ojson processes = ojson::array();
+    for (const ProcessConfig& process : config.processes) {
+        processes.push_back(
+            {{"name", Narrow(process.name)}, {"pid", process.pid}, {"terminateFails", process.terminateFails}});
+    }
+    out["processes"] = processes;
+    out["snapshotFails"] = config.snapshotFails;
+    ojson services = ojson::object();
+    for (const ServiceConfig& service : config.services) {
+        services[Narrow(service.name)] = {{"state", service.running ? "running" : "stopped"}};
+    }
+    out["services"] = services;
+    out["scmOpenFails"] = config.scmOpenFails;
+    ojson printers = ojson::array();
+    for (const PrinterConfig& printer : config.printers) {
+        printers.push_back({{"name", Narrow(printer.name)},
+                            {"port", Narrow(printer.port)},
+                            {"driver", Narrow(printer.driver)},
+                            {"openFails", printer.openFails},
+                            {"deleteFails", printer.deleteFails}});
+    }
+    out["printers"] = printers;
+    out["enumPrintersFails"] = config.enumPrintersFails;
+    out["printui"] = {{"fails", config.printui.fails}, {"runSeconds", SecondsToJson(config.printui.runSeconds)}};
+    ojson registry = ojson::object();
+    for (const RegistryKeyConfig& key : config.registry) {
+        ojson values = ojson::object();
+        for (const RegistryValueConfig& value : key.values) {
+            if (value.type == kRegDword) {
+                values[Narrow(value.name)] = value.number;
+            } else if (value.type == kRegExpandSz) {
+                values[Narrow(value.name)] = {{"type", "REG_EXPAND_SZ"}, {"data", Narrow(value.text)}};
+            } else {
+                values[Narrow(value.name)] = Narrow(value.text);
+            }
+        }
+        registry[Narrow(key.path.empty() ? L"HKLM" : L"HKLM\\" + key.path)] = values;
+    }
+    out["registry"] = registry;
+    ojson escape = config.user.copyDialogEscapeAfterSeconds ? SecondsToJson(*config.user.copyDialogEscapeAfterSeconds)
+                                                           : ojson(nullptr);
+    out["user"] = {{"messageBox", config.user.messageBox},
+                   {"finishCheckBox", config.user.finishCheckBox},
+                   {"finishAction", config.user.finishAction == FinishAction::Finish ? "finish" : "escape"},
+                   {"copyDialogEscapeAfterSeconds", escape}};
+    return out;
+}
+
+}  // namespace zq::sim

@@ -1,0 +1,151 @@
+// The state of a simulated machine, as machine.json describes it.
+//
+// Every key is optional; the defaults are those of a 32-bit Windows XP
+// (5.1, service pack 3) with an English user:
+//
+//   {
+//     "program": "C:\\Package\\zqmerlesetup.exe",
+//     "argumentText": "",
+//     "currentDirectory": "C:\\Package",        (null: the query fails)
+//     "windowsDirectory": "C:\\Windows",
+//     "environment": {"TEMP": "C:\\Temp"},      (a missing TEMP is unset)
+//     "userLanguage": 1033,
+//     "localTime": "2009-03-07T09:05:02",
+//     "os": {"major": 5, "minor": 1, "servicePackMajor": 3, "servicePackMinor": 0,
+//            "bits": 32, "isWow64ProcessAvailable": true, "isWow64ProcessFails": false},
+//     "otherInstanceRunning": false, "mutexCreationFails": false,
+//     "lockedFiles": ["C:\\Windows\\inf\\oem2.inf"],
+//     "programs": {"C:\\Package\\setup\\zqprep.exe": {"runSeconds": 45, "exitCode": 0}},
+//     "processes": [{"name": "zqnotify.exe", "pid": 100, "terminateFails": false}],
+//     "snapshotFails": false,
+//     "services": {"zqdevsvc": {"state": "running"}}, "scmOpenFails": false,
+//     "printers": [{"name": "Merle", "port": "IP_10.0.0.5", "driver": "ZQ Merle 5400 Series",
+//                   "openFails": false, "deleteFails": false}],
+//     "enumPrintersFails": false,
+//     "printui": {"fails": false, "runSeconds": 2},
+//     "registry": {"HKLM\\SOFTWARE\\Zelt\\Pictavo": {"InstallFolder": "C:\\Pictavo",
+//                  "Count": 3, "Path": {"type": "REG_EXPAND_SZ", "data": "%SystemRoot%"}}},
+//     "user": {"messageBox": "ok", "finishCheckBox": false, "finishAction": "finish",
+//              "copyDialogEscapeAfterSeconds": null}
+//   }
+//
+// A key of the wrong type, an unknown key or an unknown registry value type
+// is an error that names the file and the key.
+#pragma once
+
+#include <cstdint>
+#include <optional>
+#include <stdexcept>
+#include <string>
+#include <vector>
+
+#include <nlohmann/json.hpp>
+
+#include "platform/platform.h"
+
+namespace zq::sim {
+
+// The machine cannot be simulated; the message names the file and the problem.
+class MachineError : public std::runtime_error {
+public:
+    using std::runtime_error::runtime_error;
+};
+
+struct OsConfig {
+    unsigned major = 5, minor = 1;
+    std::uint16_t servicePackMajor = 3, servicePackMinor = 0;
+    int bits = 32;
+    bool isWow64ProcessAvailable = true;
+    bool isWow64ProcessFails = false;
+};
+
+struct ProgramConfig {
+    WString path;  // as written
+    double runSeconds = 0;
+    std::uint32_t exitCode = 0;
+};
+
+struct ProcessConfig {
+    WString name;
+    std::uint32_t pid = 0;
+    bool terminateFails = false;
+};
+
+struct ServiceConfig {
+    WString name;
+    bool running = false;
+};
+
+struct PrinterConfig {
+    WString name, port, driver;
+    bool openFails = false;
+    bool deleteFails = false;
+};
+
+struct PrintUiConfig {
+    bool fails = false;
+    double runSeconds = 2;
+};
+
+struct RegistryValueConfig {
+    WString name;
+    std::uint32_t type = kRegSz;  // kRegSz, kRegExpandSz or kRegDword
+    WString text;                 // for the string types
+    std::uint32_t number = 0;     // for kRegDword
+};
+
+struct RegistryKeyConfig {
+    WString path;  // below HKEY_LOCAL_MACHINE, as written, without "HKLM\"
+    std::vector<RegistryValueConfig> values;
+};
+
+enum class FinishAction { Finish, Escape };
+
+struct UserConfig {
+    std::string messageBox = "ok";
+    bool finishCheckBox = false;
+    FinishAction finishAction = FinishAction::Finish;
+    std::optional<double> copyDialogEscapeAfterSeconds;
+};
+
+struct EnvironmentVariable {
+    WString name, value;
+};
+
+struct MachineConfig {
+    WString program = L"C:\\Package\\zqmerlesetup.exe";
+    WString argumentText;
+    bool currentDirectoryFails = false;
+    WString currentDirectory;  // empty: the folder of `program`
+    WString windowsDirectory = L"C:\\Windows";
+    std::vector<EnvironmentVariable> environment{{L"TEMP", L"C:\\Temp"}};
+    std::uint16_t userLanguage = 1033;
+    LocalTime localTime{2009, 3, 7, 9, 5, 2};
+    OsConfig os;
+    bool otherInstanceRunning = false;
+    bool mutexCreationFails = false;
+    std::vector<WString> lockedFiles;
+    std::vector<ProgramConfig> programs;
+    std::vector<ProcessConfig> processes;
+    bool snapshotFails = false;
+    std::vector<ServiceConfig> services;
+    bool scmOpenFails = false;
+    std::vector<PrinterConfig> printers;
+    bool enumPrintersFails = false;
+    PrintUiConfig printui;
+    std::vector<RegistryKeyConfig> registry;
+    UserConfig user;
+};
+
+// Reads and checks a parsed machine.json; `fileName` is named in errors.
+MachineConfig ParseMachineConfig(const nlohmann::json& document, const std::string& fileName);
+// Reads, parses and checks the file.
+MachineConfig LoadMachineConfig(const std::string& fileName);
+// The state in machine.json's schema.
+nlohmann::ordered_json MachineConfigToJson(const MachineConfig& config);
+
+// "2009-03-07T09:05:02"; nullopt when the text is not such a date and time.
+std::optional<LocalTime> ParseLocalTime(const std::string& text);
+std::string FormatLocalTime(const LocalTime& time);
+
+}  // namespace zq::sim

@@ -1,0 +1,96 @@
+#include "platform/sim/machine_core.h"
+
+#include <chrono>
+#include <cmath>
+
+#include "base/text.h"
+
+namespace zq::sim {
+
+namespace {
+
+// "C:\Package" when the configured text is not an absolute path.
+WindowsPath AbsoluteOr(const WString& text, const WindowsPath& fallback) {
+    std::optional<WindowsPath> path = ParseAbsoluteWindowsPath(text);
+    return path ? *path : fallback;
+}
+
+const WindowsPath kDriveC{L'C', {}};
+
+}  // namespace
+
+std::string Narrow(const WString& text) { return Utf16ToUtf8(text); }
+
+MachineCore::MachineCore(const std::filesystem::path& machineDir, MachineConfig config,
+                         const std::filesystem::path& journalPath)
+    : state(std::move(config)), drives(machineDir), journal_(journalPath), start_(state.localTime) {}
+
+std::int64_t MachineCore::ElapsedMs() const {
+    std::lock_guard<std::mutex> guard(clockMutex_);
+    return elapsedMs_;
+}
+
+void MachineCore::AdvanceMs(std::int64_t milliseconds) {
+    if (milliseconds <= 0) return;
+    std::lock_guard<std::mutex> guard(clockMutex_);
+    elapsedMs_ += milliseconds;
+}
+
+void MachineCore::AdvanceSeconds(double seconds) { AdvanceMs(static_cast<std::int64_t>(std::llround(seconds * 1000))); }
+
+LocalTime MachineCore::Now() const {
+    using namespace std::chrono;
+    const sys_days day = year_month_day{year{start_.year}, month{static_cast<unsigned>(start_.month)},
+                                        std::chrono::day{static_cast<unsigned>(start_.day)}};
+    const sys_time<milliseconds> now = day + hours{start_.hour} + minutes{start_.minute} +
+                                       seconds{start_.second} + milliseconds{ElapsedMs()};
+    const sys_days nowDay = floor<days>(now);
+    const year_month_day date{nowDay};
+    const hh_mm_ss<milliseconds> clock{now - nowDay};
+    return LocalTime{static_cast<int>(date.year()), static_cast<int>(static_cast<unsigned>(date.month())),
+                     static_cast<int>(static_cast<unsigned>(date.day())), static_cast<int>(clock.hours().count()),
+                     static_cast<int>(clock.minutes().count()), static_cast<int>(clock.seconds().count())};
+}
+
+void MachineCore::Journal(const std::string& event, const nlohmann::json& fields) {
+    journal_.Write(ElapsedMs(), event, fields);
+}
+
+void MachineCore::SetLastError(ErrorCode code) {
+    std::lock_guard<std::mutex> guard(errorMutex_);
+    lastErrors_[std::this_thread::get_id()] = code;
+}
+
+ErrorCode MachineCore::LastError() {
+    std::lock_guard<std::mutex> guard(errorMutex_);
+    auto found = lastErrors_.find(std::this_thread::get_id());
+    return found == lastErrors_.end() ? 0 : found->second;
+}
+
+WindowsPath MachineCore::ProgramFolder() const { return AbsoluteOr(state.program, kDriveC.Child(L"x")).Parent(); }
+
+WindowsPath MachineCore::CurrentDirectory() const {
+    if (state.currentDirectory.empty()) return ProgramFolder();
+    std::optional<WindowsPath> path = ResolveWindowsPath(state.currentDirectory, ProgramFolder());
+    return path ? *path : ProgramFolder();
+}
+
+WindowsPath MachineCore::WindowsFolder() const {
+    return AbsoluteOr(state.windowsDirectory, kDriveC.Child(L"Windows"));
+}
+
+WindowsPath MachineCore::SystemFolder() const { return WindowsFolder().Child(L"system32"); }
+
+std::optional<WindowsPath> MachineCore::Resolve(std::wstring_view path) const {
+    return ResolveWindowsPath(path, CurrentDirectory());
+}
+
+bool MachineCore::IsLocked(const WindowsPath& path) const {
+    for (const WString& locked : state.lockedFiles) {
+        std::optional<WindowsPath> lockedPath = Resolve(locked);
+        if (lockedPath && SamePath(*lockedPath, path)) return true;
+    }
+    return false;
+}
+
+}  // namespace zq::sim

@@ -1,0 +1,67 @@
+// The state that every service of a simulated machine shares: the machine's
+// configuration as it changes during the run, its drives, the virtual
+// clock, the journal and each thread's last error. Internal to platform/sim.
+#pragma once
+
+#include <cstdint>
+#include <filesystem>
+#include <map>
+#include <mutex>
+#include <optional>
+#include <string>
+#include <thread>
+
+#include <nlohmann/json.hpp>
+
+#include "platform/sim/journal.h"
+#include "platform/sim/machine_config.h"
+#include "platform/sim/machine_drives.h"
+#include "platform/sim/windows_path.h"
+
+namespace zq::sim {
+
+class MachineCore {
+public:
+    MachineCore(const std::filesystem::path& machineDir, MachineConfig config,
+                const std::filesystem::path& journalPath);
+
+    // Guards `state` and the files of the drives. Recursive: a service
+    // answers with the help of others while holding it.
+    std::recursive_mutex mutex;
+    MachineConfig state;
+    const MachineDrives drives;
+
+    std::int64_t ElapsedMs() const;
+    void AdvanceMs(std::int64_t milliseconds);
+    void AdvanceSeconds(double seconds);
+    LocalTime Now() const;
+
+    void Journal(const std::string& event, const nlohmann::json& fields);
+    const std::filesystem::path& JournalPath() const { return journal_.Path(); }
+
+    // GetLastError is per thread, as on Windows.
+    void SetLastError(ErrorCode code);
+    ErrorCode LastError();
+
+    // The process's current directory: the configured one, or the program's
+    // folder. Paths are resolved from it also when the query is made to fail.
+    WindowsPath CurrentDirectory() const;
+    WindowsPath ProgramFolder() const;
+    WindowsPath WindowsFolder() const;
+    WindowsPath SystemFolder() const;
+    std::optional<WindowsPath> Resolve(std::wstring_view path) const;
+    bool IsLocked(const WindowsPath& path) const;
+
+private:
+    JournalFile journal_;
+    mutable std::mutex clockMutex_;
+    std::int64_t elapsedMs_ = 0;
+    const LocalTime start_;
+    std::mutex errorMutex_;
+    std::map<std::thread::id, ErrorCode> lastErrors_;
+};
+
+// Text at the journal's edge.
+std::string Narrow(const WString& text);
+
+}  // namespace zq::sim

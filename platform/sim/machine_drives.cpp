@@ -1,0 +1,105 @@
+#include "platform/sim/machine_drives.h"
+
+#include <system_error>
+
+#include "base/text.h"
+#include "platform/sim/wildcard.h"
+
+namespace zq::sim {
+
+namespace fs = std::filesystem;
+
+fs::path HostName(const WString& name) {
+    std::string utf8 = Utf16ToUtf8(name);
+    return fs::path(std::u8string(utf8.begin(), utf8.end()));
+}
+
+WString WindowsName(const fs::path& hostName) {
+    std::u8string utf8 = hostName.u8string();
+    return Utf8ToUtf16(std::string(utf8.begin(), utf8.end()));
+}
+
+MachineDrives::MachineDrives(fs::path machineDir) : machineDir_(std::move(machineDir)) {}
+
+std::optional<fs::path> MachineDrives::FindChild(const fs::path& folder, const WString& name,
+                                                 WString* storedName) const {
+    std::error_code error;
+    // The spelling as written wins when it exists; otherwise any spelling.
+    if (fs::exists(folder / HostName(name), error)) {
+        if (storedName) *storedName = name;
+        return folder / HostName(name);
+    }
+    if (!fs::is_directory(folder, error)) return std::nullopt;
+    for (const fs::directory_entry& entry : fs::directory_iterator(folder, error)) {
+        WString entryName = WindowsName(entry.path().filename());
+        if (NamesEqual(entryName, name)) {
+            if (storedName) *storedName = entryName;
+            return entry.path();
+        }
+    }
+    return std::nullopt;
+}
+
+fs::path MachineDrives::HostPath(const WindowsPath& path) const {
+    fs::path host = machineDir_ / "drives";
+    bool existing = true;
+    auto step = [&](const WString& name) {
+        if (existing) {
+            if (std::optional<fs::path> child = FindChild(host, name, nullptr)) {
+                host = *child;
+                return;
+            }
+            existing = false;
+        }
+        host /= HostName(name);
+    };
+    step(WString(1, path.drive));
+    for (const WString& name : path.components) step(name);
+    return host;
+}
+
+WindowsPath MachineDrives::StoredPath(const WindowsPath& path) const {
+    WindowsPath stored;
+    stored.drive = path.drive;
+    fs::path host = HostPath(WindowsPath{path.drive, {}});
+    bool existing = true;
+    for (const WString& name : path.components) {
+        WString storedName = name;
+        if (existing) {
+            if (std::optional<fs::path> child = FindChild(host, name, &storedName)) {
+                host = *child;
+            } else {
+                existing = false;
+            }
+        }
+        stored.components.push_back(storedName);
+    }
+    return stored;
+}
+
+EntryKind MachineDrives::KindOf(const WindowsPath& path) const {
+    std::error_code error;
+    fs::file_status status = fs::status(HostPath(path), error);
+    if (error || !fs::exists(status)) return EntryKind::Missing;
+    return fs::is_directory(status) ? EntryKind::Folder : EntryKind::File;
+}
+
+bool MachineDrives::MakeFolders(const WindowsPath& path) const {
+    std::error_code error;
+    fs::path host = HostPath(path);
+    fs::create_directories(host, error);
+    return fs::is_directory(host, error);
+}
+
+std::optional<std::vector<FolderEntry>> MachineDrives::List(const WindowsPath& folder) const {
+    std::error_code error;
+    fs::path host = HostPath(folder);
+    if (!fs::is_directory(host, error)) return std::nullopt;
+    std::vector<FolderEntry> entries;
+    for (const fs::directory_entry& entry : fs::directory_iterator(host, error)) {
+        entries.push_back({WindowsName(entry.path().filename()), entry.is_directory(error)});
+    }
+    return entries;
+}
+
+}  // namespace zq::sim

@@ -1,0 +1,129 @@
+// zqmerlesetup-sim: runs the launcher on a simulated Windows machine.
+//
+//   zqmerlesetup-sim [--journal FILE] [--state-out FILE] [--args TEXT] [MACHINE_DIR]
+//
+// Without MACHINE_DIR the example package runs on the built-in default
+// machine, in a fresh temporary folder; the program says where, and prints
+// the log file and the journal. Exit status: 0 after a run, 2 when the
+// simulation cannot start.
+#include <algorithm>
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <iostream>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "base/text.h"
+#include "platform/sim/default_machine.h"
+#include "platform/sim/run_launcher.h"
+#include "platform/sim/sim_machine.h"
+
+namespace {
+
+namespace fs = std::filesystem;
+constexpr int kCannotStart = 2;
+
+struct Options {
+    std::optional<fs::path> journal;
+    std::optional<fs::path> stateOut;
+    std::optional<std::string> args;
+    std::optional<fs::path> machineDir;
+};
+
+const char kUsage[] = "usage: zqmerlesetup-sim [--journal FILE] [--state-out FILE] [--args TEXT] [MACHINE_DIR]";
+
+std::optional<Options> ParseOptions(int argc, char** argv, std::string& problem) {
+    Options options;
+    for (int i = 1; i < argc; ++i) {
+        const std::string argument = argv[i];
+        auto value = [&]() -> std::optional<std::string> {
+            if (i + 1 >= argc) {
+                problem = argument + " needs a value";
+                return std::nullopt;
+            }
+            return std::string(argv[++i]);
+        };
+        if (argument == "--journal" || argument == "--state-out" || argument == "--args") {
+            std::optional<std::string> text = value();
+            if (!text) return std::nullopt;
+            if (argument == "--journal") options.journal = fs::path(*text);
+            if (argument == "--state-out") options.stateOut = fs::path(*text);
+            if (argument == "--args") options.args = *text;
+        } else if (argument == "--help" || argument == "-h") {
+            problem = "";
+            return std::nullopt;
+        } else if (argument.rfind("--", 0) == 0 || options.machineDir) {
+            problem = "unexpected argument " + argument;
+            return std::nullopt;
+        } else {
+            options.machineDir = fs::path(argument);
+        }
+    }
+    return options;
+}
+
+fs::path MakeTemporaryFolder() {
+    const char* base = std::getenv("TMPDIR");
+    std::string pattern = (fs::path(base && *base ? base : "/tmp") / "zqmerlesetup-sim-XXXXXX").string();
+    std::vector<char> buffer(pattern.begin(), pattern.end());
+    buffer.push_back('\0');
+    if (!mkdtemp(buffer.data())) throw zq::sim::MachineError(pattern + ": no temporary folder can be made");
+    return fs::path(buffer.data());
+}
+
+void PrintFile(const fs::path& file, const std::string& title) {
+    std::ifstream in(file, std::ios::binary);
+    std::cout << "----- " << title << " -----\n" << in.rdbuf() << std::flush;
+}
+
+// The demo's report: where the machine is, its log files and the journal.
+void PrintDemoReport(zq::sim::SimMachine& machine) {
+    const std::optional<zq::WString> temp = machine.platform().environment.EnvironmentVariable(L"TEMP");
+    std::vector<fs::path> logs;
+    std::error_code error;
+    const fs::path tempFolder = machine.HostPathOf(temp.value_or(L"\\"));
+    for (const fs::directory_entry& entry : fs::directory_iterator(tempFolder, error)) {
+        const std::string name = entry.path().filename().string();
+        if (name.rfind("zqmerlesetup", 0) == 0 && entry.path().extension() == ".log") logs.push_back(entry.path());
+    }
+    std::sort(logs.begin(), logs.end());
+    for (const fs::path& log : logs) {
+        PrintFile(log, zq::Utf16ToUtf8(temp.value_or(L"")) + "\\" + log.filename().string());
+    }
+    PrintFile(machine.JournalPath(), "journal " + machine.JournalPath().string());
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    std::string problem;
+    std::optional<Options> options = ParseOptions(argc, argv, problem);
+    if (!options) {
+        if (!problem.empty()) std::cerr << "zqmerlesetup-sim: " << problem << "\n";
+        std::cerr << kUsage << "\n";
+        return kCannotStart;
+    }
+    try {
+        const bool demo = !options->machineDir;
+        fs::path machineDir;
+        if (demo) {
+            machineDir = MakeTemporaryFolder();
+            zq::sim::MakeDefaultMachine(machineDir);
+            std::cout << "Simulated machine: " << machineDir.string() << "\n";
+        } else {
+            machineDir = *options->machineDir;
+        }
+        zq::sim::SimMachine machine(machineDir, options->journal);
+        if (options->args) machine.SetArgumentText(zq::Utf8ToUtf16(*options->args));
+        zq::sim::RunLauncherOn(machine);
+        if (options->stateOut) machine.WriteState(*options->stateOut);
+        if (demo) PrintDemoReport(machine);
+    } catch (const zq::sim::MachineError& error) {
+        std::cerr << "zqmerlesetup-sim: " << error.what() << "\n";
+        return kCannotStart;
+    }
+    // The launcher's own status is always 0.
+    return 0;
+}

@@ -1,0 +1,142 @@
+// The platform services of a simulated machine, each answering from the
+// shared MachineCore. Internal to platform/sim; SimMachine hands them out.
+#pragma once
+
+#include <set>
+
+#include "platform/platform.h"
+#include "platform/sim/machine_core.h"
+
+namespace zq::sim {
+
+inline constexpr ErrorCode kErrorPathNotFound = 3;
+inline constexpr ErrorCode kErrorSharingViolation = 32;
+inline constexpr ErrorCode kErrorInvalidName = 123;
+inline constexpr ErrorCode kErrorServiceAlreadyRunning = 1056;
+inline constexpr ErrorCode kErrorServiceDoesNotExist = 1060;
+inline constexpr ErrorCode kErrorServiceNotActive = 1062;
+inline constexpr ErrorCode kErrorKeyDeleted = 1018;
+inline constexpr ErrorCode kErrorInvalidPrinterName = 1801;
+
+class SimEnvironment : public IProcessEnvironment {
+public:
+    explicit SimEnvironment(MachineCore& core) : core_(core) {}
+    WString ModulePath() override;
+    WString ArgumentText() override;
+    std::optional<WString> CurrentDirectory() override;
+    WString WindowsDirectory() override;
+    WString SystemDirectory() override;
+    std::optional<WString> EnvironmentVariable(const WString& name) override;
+    LocalTime Now() override;
+    std::uint16_t UserDefaultLangID() override;
+    void Sleep(unsigned milliseconds) override;
+    MutexOutcome CreateNamedMutex(const WString& name) override;
+    void InitCommonControls() override {}
+    WString SystemMessage(ErrorCode code) override;
+    ErrorCode LastError() override;
+
+private:
+    MachineCore& core_;
+    std::set<WString> mutexes_;  // names created by this process
+};
+
+class SimVersion : public ISystemVersion {
+public:
+    explicit SimVersion(MachineCore& core) : core_(core) {}
+    bool VerifyVersion(const VersionRequest& request) override;
+    IsWow64ProcessFn LookupIsWow64Process() override;
+    unsigned MajorVersion() override;
+
+private:
+    MachineCore& core_;
+};
+
+class SimFiles : public IFiles {
+public:
+    explicit SimFiles(MachineCore& core) : core_(core) {}
+    bool Exists(const WString& path) override;
+    bool IsExistingFile(const WString& path) override;
+    bool AppendBytes(const WString& path, const std::string& bytes) override;
+    std::vector<WString> ListMatching(const WString& pattern) override;
+    bool ReadWholeFileUnshared(const WString& path, std::vector<std::uint8_t>& content) override;
+    bool CopyFileReplacing(const WString& from, const WString& to) override;
+
+private:
+    bool Copy(const WString& from, const WString& to);
+    MachineCore& core_;
+};
+
+class SimProfileStrings : public IProfileStrings {
+public:
+    explicit SimProfileStrings(MachineCore& core) : core_(core) {}
+    WString GetString(const WString& section, const WString& key, const WString& defaultValue,
+                      std::size_t bufferChars, const WString& path) override;
+
+private:
+    MachineCore& core_;
+};
+
+class SimProcesses : public IProcesses {
+public:
+    explicit SimProcesses(MachineCore& core) : core_(core) {}
+    ProcessStart Start(const WString& commandLine, const WString& applicationPath) override;
+    std::optional<std::vector<ProcessEntry>> Snapshot() override;
+    bool Terminate(std::uint32_t pid) override;
+
+private:
+    MachineCore& core_;
+    std::uint32_t lastPid_ = 0;
+};
+
+class SimRegistry : public IRegistry {
+public:
+    explicit SimRegistry(MachineCore& core) : core_(core) {}
+    std::unique_ptr<IRegistryKey> OpenLocalMachineKey(const WString& subKey, RegistryAccess access,
+                                                      RegistryView view) override;
+
+private:
+    MachineCore& core_;
+};
+
+class SimSpooler : public ISpooler {
+public:
+    explicit SimSpooler(MachineCore& core) : core_(core) {}
+    std::optional<std::vector<PrinterRecord>> EnumLocalPrinters() override;
+    PrinterOpen Open(const WString& printerName) override;
+
+private:
+    MachineCore& core_;
+};
+
+class SimServices : public IServices {
+public:
+    explicit SimServices(MachineCore& core) : core_(core) {}
+    ServiceManagerOpen OpenManager() override;
+
+private:
+    MachineCore& core_;
+};
+
+class SimThreads : public IThreads {
+public:
+    std::unique_ptr<ILock> MakeLock() override;
+    std::unique_ptr<IThread> Start(std::function<void()> body) override;
+};
+
+class SimUserInterface : public IUserInterface {
+public:
+    explicit SimUserInterface(MachineCore& core) : core_(core) {}
+    int ShowMessageBox(const WString& caption, const WString& text) override;
+
+private:
+    MachineCore& core_;
+};
+
+// The registry key below HKEY_LOCAL_MACHINE that holds a printer's data.
+WString PrinterRegistryKey(const WString& printerName);
+// Removes a key and everything below it.
+void DeleteRegistryTree(MachineConfig& state, const WString& subKey);
+// Makes the key (and nothing else) when it is not there; returns it.
+RegistryKeyConfig& EnsureRegistryKey(MachineConfig& state, const WString& subKey);
+
+}  // namespace zq::sim

@@ -1,0 +1,163 @@
+#include "tests/support/test_machine.h"
+
+#include <gtest/gtest.h>
+
+#include <cstdlib>
+#include <fstream>
+#include <sstream>
+#include <stdexcept>
+
+#include "base/text.h"
+#include "log/log_file.h"
+#include "platform/sim/machine_drives.h"
+#include "platform/sim/run_launcher.h"
+#include "platform/sim/windows_path.h"
+
+namespace zq::test {
+
+namespace fs = std::filesystem;
+
+namespace {
+
+fs::path MakeTemporaryFolder() {
+    std::string pattern = (fs::path(testing::TempDir()) / "zqmachine-XXXXXX").string();
+    std::vector<char> buffer(pattern.begin(), pattern.end());
+    buffer.push_back('\0');
+    if (!mkdtemp(buffer.data())) throw std::runtime_error(pattern + ": no temporary folder");
+    return fs::path(buffer.data());
+}
+
+sim::WindowsPath AbsolutePath(const std::string& windowsPath) {
+    std::optional<sim::WindowsPath> path = sim::ParseAbsoluteWindowsPath(Utf8ToUtf16(windowsPath));
+    if (!path) throw std::invalid_argument(windowsPath + ": not an absolute Windows path");
+    return *path;
+}
+
+std::string ReadHostFile(const fs::path& path) {
+    std::ifstream file(path, std::ios::binary);
+    std::ostringstream content;
+    content << file.rdbuf();
+    return content.str();
+}
+
+}  // namespace
+
+std::string WithCrLf(const std::string& text) {
+    std::string out;
+    for (std::size_t i = 0; i < text.size(); ++i) {
+        if (text[i] == '\n' && (i == 0 || text[i - 1] != '\r')) out += '\r';
+        out += text[i];
+    }
+    return out;
+}
+
+TestMachine::TestMachine() : dir_(MakeTemporaryFolder()) { fs::create_directories(dir_ / "drives" / "C"); }
+
+TestMachine::~TestMachine() {
+    machines_.clear();
+    std::error_code error;
+    fs::remove_all(dir_, error);
+}
+
+nlohmann::json& TestMachine::config() { return config_; }
+
+fs::path TestMachine::HostPath(const std::string& windowsPath) const {
+    return sim::MachineDrives(dir_).HostPath(AbsolutePath(windowsPath));
+}
+
+void TestMachine::WriteFile(const std::string& windowsPath, const std::string& bytes) {
+    const sim::WindowsPath path = AbsolutePath(windowsPath);
+    sim::MachineDrives drives(dir_);
+    drives.MakeFolders(path.Parent());
+    std::ofstream file(drives.HostPath(path), std::ios::binary | std::ios::trunc);
+    file.write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
+    if (!file.flush()) throw std::runtime_error(windowsPath + ": cannot be written");
+}
+
+void TestMachine::WriteUtf16LeFile(const std::string& windowsPath, const std::wstring& text, bool bom) {
+    WriteFile(windowsPath, (bom ? std::string("\xFF\xFE") : std::string()) + StringToUtf16LeBytes(text));
+}
+
+void TestMachine::MakeFolder(const std::string& windowsPath) {
+    if (!sim::MachineDrives(dir_).MakeFolders(AbsolutePath(windowsPath))) {
+        throw std::runtime_error(windowsPath + ": cannot be made");
+    }
+}
+
+bool TestMachine::FileExists(const std::string& windowsPath) const {
+    return sim::MachineDrives(dir_).KindOf(AbsolutePath(windowsPath)) != sim::EntryKind::Missing;
+}
+
+std::string TestMachine::ReadFile(const std::string& windowsPath) const { return ReadHostFile(HostPath(windowsPath)); }
+
+void TestMachine::WriteAutorunInf(const std::string& text) { WriteFile("C:\\Package\\autorun.inf", WithCrLf(text)); }
+
+sim::SimMachine& TestMachine::Load() {
+    std::ofstream file(dir_ / "machine.json", std::ios::binary | std::ios::trunc);
+    file << config_.dump(2) << '\n';
+    file.close();
+    machines_.push_back(std::make_unique<sim::SimMachine>(dir_));
+    return *machines_.back();
+}
+
+sim::SimMachine& TestMachine::Machine() {
+    if (machines_.empty()) throw std::logic_error("TestMachine::Machine() before Load()");
+    return *machines_.back();
+}
+
+void TestMachine::Run(const std::string& argumentText) {
+    sim::SimMachine& machine = machines_.empty() ? Load() : *machines_.back();
+    if (!argumentText.empty()) machine.SetArgumentText(Utf8ToUtf16(argumentText));
+    sim::RunLauncherOn(machine);
+}
+
+std::string TestMachine::Log(int index) const {
+    WString temp = L"C:\\Temp";
+    if (config_.contains("environment")) {
+        temp = L"";
+        for (const auto& item : config_["environment"].items()) {
+            if (EqualsIgnoringAsciiCase(Utf8ToUtf16(item.key()), L"TEMP") && item.value().is_string()) {
+                temp = Utf8ToUtf16(item.value().get<std::string>());
+            }
+        }
+    }
+    // An unset TEMP gives "\zqmerlesetup000.log": the root of the current drive.
+    const WString logPath = LogFileCandidate(temp + L"\\", index);
+    if (!machines_.empty()) return ReadHostFile(machines_.back()->HostPathOf(logPath));
+    std::optional<sim::WindowsPath> path = sim::ResolveWindowsPath(logPath, sim::WindowsPath{L'C', {}});
+    return path ? ReadHostFile(sim::MachineDrives(dir_).HostPath(*path)) : std::string();
+}
+
+std::vector<std::string> TestMachine::LogMessages(int index) const {
+    std::vector<std::string> messages;
+    std::istringstream lines(Log(index));
+    std::string line;
+    while (std::getline(lines, line)) {
+        if (!line.empty() && line.back() == '\r') line.pop_back();
+        // "[03/07/2009 09:05:02]" is 21 characters.
+        if (line.size() >= 21 && line[0] == '[' && line[20] == ']') line.erase(0, 21);
+        messages.push_back(line);
+    }
+    return messages;
+}
+
+std::vector<nlohmann::json> TestMachine::Journal() const {
+    std::vector<nlohmann::json> events;
+    fs::path journal = machines_.empty() ? dir_ / "journal.jsonl" : machines_.back()->JournalPath();
+    std::ifstream file(journal);
+    std::string line;
+    while (std::getline(file, line)) {
+        if (!line.empty()) events.push_back(nlohmann::json::parse(line));
+    }
+    return events;
+}
+
+std::vector<nlohmann::json> TestMachine::Events(const std::string& name) const {
+    std::vector<nlohmann::json> events;
+    for (const nlohmann::json& event : Journal()) {
+        if (event["event"] == name) events.push_back(event);
+    }
+    return events;
+}
+
+}  // namespace zq::test
