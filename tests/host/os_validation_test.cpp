@@ -149,7 +149,9 @@ TEST(OsListLoop, Table) {
         EXPECT_EQ(asked, c.osNumbers);
         bool refused = c.verdict.rfind("This Operating", 0) == 0;
         EXPECT_EQ(machine.Events("messageBox").size(), refused ? 1u : 0u);
-        if (refused) EXPECT_EQ(machine.Events("messageBox")[0]["text"], test::EnglishText(1));
+        if (refused) {
+            EXPECT_EQ(machine.Events("messageBox")[0]["text"], test::EnglishText(1));
+        }
     }
 }
 

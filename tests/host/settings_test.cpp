@@ -156,8 +156,9 @@ TEST(Settings, ServicePackMinimum) {
                   static_cast<std::size_t>(c.notFoundLines));
         EXPECT_TRUE(Contains(log, "Service Pack Major Version is " + std::to_string(c.major)));
         EXPECT_TRUE(Contains(log, "Service Pack Minor Version is " + std::to_string(c.minor)));
-        if (c.notFoundLines == 2)
+        if (c.notFoundLines == 2) {
             EXPECT_TRUE(Contains(log, "Service Pack Minor Version information not found. Set to Default \"0\""));
+        }
     }
 }
 

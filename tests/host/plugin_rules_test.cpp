@@ -1,0 +1,52 @@
+// The plug-in's pure decisions: INF path, tray path, the set-up tool's
+// command line, which drivers qualify.
+#include <gtest/gtest.h>
+
+#include "plugin/update_driver_plugin.h"
+
+namespace zq {
+namespace {
+
+TEST(PluginRules, InfPathOfTheCommandLine) {
+    struct Case {
+        const wchar_t *commandLine, *infPath;
+    } cases[] = {
+        {L"c:\\pkg\\drivers\\lanpatch.exe", L"c:\\pkg\\drivers\\"},
+        {L"lanpatch.exe  c:\\pkg\\x.inf ", L"c:\\pkg\\x.inf"},
+        {L"lanpatch.exe c:\\lanpatch.exe\\x.inf", L"c:\\\\x.inf"},
+        {L"\"c:\\pkg\\lanpatch.exe\" \"c:\\pkg\\x.inf\"", L"\"c:\\pkg\\\" \"c:\\pkg\\x.inf\""},
+        {L"\t\r\nlanpatch.exe\tc:\\a.inf\r\n", L"c:\\a.inf"},
+    };
+    for (const auto& c : cases) EXPECT_EQ(InfPathOfCommandLine(c.commandLine), c.infPath) << Utf16ToUtf8(c.commandLine);
+}
+
+TEST(PluginRules, TrayApplicationPathIsPlainConcatenation) {
+    EXPECT_EQ(TrayApplicationPath(L"D:\\Tools\\"), L"D:\\Tools\\Pictavo\\Bin\\zqnotify.exe");
+    EXPECT_EQ(TrayApplicationPath(L"D:\\Tools"), L"D:\\ToolsPictavo\\Bin\\zqnotify.exe");
+    EXPECT_EQ(TrayApplicationPath(L""), L"Pictavo\\Bin\\zqnotify.exe");
+}
+
+TEST(PluginRules, PrintUiCommandLineQuotesEachArgument) {
+    PrinterRecord printer{L"Office 5400", L"IP_10.0.0.5", L"ZQ Merle 5400 Series"};
+    EXPECT_EQ(PrintUiCommandLine(printer, L"c:\\pkg\\x.inf"),
+              L"rundll32 printui.dll,PrintUIEntry /if /b \"Office 5400\" /f \"c:\\pkg\\x.inf\" /r \"IP_10.0.0.5\" /m "
+              L"\"ZQ Merle 5400 Series\"");
+}
+
+TEST(PluginRules, DriverNamesComparedWholeWithoutCase) {
+    CUpdateDriverPlugin context(L"x");
+    context.driverNames = {L"Model 5400 Series", L"Other"};
+    context.driverCount = 2;
+    EXPECT_TRUE(IsUpdateDriver(context, L"model 5400 series"));
+    EXPECT_FALSE(IsUpdateDriver(context, L"Model 5400"));
+    EXPECT_FALSE(IsUpdateDriver(context, L" Model 5400 Series"));
+    context.driverNames.clear();
+    EXPECT_FALSE(IsUpdateDriver(context, L"Other"));
+}
+
+TEST(PluginRules, PrinterDriverDataKey) {
+    EXPECT_EQ(PrinterDriverDataKey(L"P1"), L"SYSTEM\\CurrentControlSet\\Control\\Print\\Printers\\P1\\PrinterDriverData");
+}
+
+}  // namespace
+}  // namespace zq
