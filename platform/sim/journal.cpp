@@ -9,7 +9,7 @@ JournalFile::JournalFile(const std::filesystem::path& path) : path_(path) {
     if (!file_) throw MachineError(path.string() + ": the journal cannot be written");
 }
 
-void JournalFile::Write(std::int64_t virtualMs, const std::string& event, const nlohmann::json& fields) {
+void JournalFile::Write(std::int64_t virtualMs, const std::string& event, const nlohmann::ordered_json& fields) {
     nlohmann::ordered_json line;
     line["t"] = virtualMs;
     line["event"] = event;

@@ -18,7 +18,7 @@ public:
     explicit JournalFile(const std::filesystem::path& path);
 
     // `fields` is an object; its members follow "t" and "event" in the line.
-    void Write(std::int64_t virtualMs, const std::string& event, const nlohmann::json& fields);
+    void Write(std::int64_t virtualMs, const std::string& event, const nlohmann::ordered_json& fields);
     const std::filesystem::path& Path() const { return path_; }
 
 private:

@@ -52,7 +52,7 @@ LocalTime MachineCore::Now() const {
                      static_cast<int>(clock.minutes().count()), static_cast<int>(clock.seconds().count())};
 }
 
-void MachineCore::Journal(const std::string& event, const nlohmann::json& fields) {
+void MachineCore::Journal(const std::string& event, const nlohmann::ordered_json& fields) {
     journal_.Write(ElapsedMs(), event, fields);
 }
 

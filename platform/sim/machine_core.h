@@ -36,7 +36,7 @@ public:
     void AdvanceSeconds(double seconds);
     LocalTime Now() const;
 
-    void Journal(const std::string& event, const nlohmann::json& fields);
+    void Journal(const std::string& event, const nlohmann::ordered_json& fields);
     const std::filesystem::path& JournalPath() const { return journal_.Path(); }
 
     // GetLastError is per thread, as on Windows.

@@ -82,7 +82,7 @@ WString SimMachine::ProgramPath() const {
     return parts_->core.state.program;
 }
 
-void SimMachine::Journal(const std::string& event, const nlohmann::json& fields) {
+void SimMachine::Journal(const std::string& event, const nlohmann::ordered_json& fields) {
     parts_->core.Journal(event, fields);
 }
 

@@ -48,7 +48,7 @@ public:
 
     // Adds an event to the journal at the current virtual time; `fields` is
     // an object ({"caption": ...}). Safe from any thread.
-    void Journal(const std::string& event, const nlohmann::json& fields = nlohmann::json::object());
+    void Journal(const std::string& event, const nlohmann::ordered_json& fields = nlohmann::ordered_json::object());
 
     // The virtual clock: milliseconds since the start, and a simulated
     // duration passing (a timer, a wait).

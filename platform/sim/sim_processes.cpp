@@ -188,7 +188,7 @@ ProcessStart SimProcesses::Start(const WString& commandLine, const WString& appl
             error = kErrorFileNotFound;
         }
     }
-    nlohmann::json programField = program ? nlohmann::json(Narrow(program->path.ToString())) : nlohmann::json();
+    nlohmann::ordered_json programField = program ? nlohmann::ordered_json(Narrow(program->path.ToString())) : nlohmann::ordered_json();
     core_.Journal("processStart", {{"commandLine", Narrow(commandLine)},
                                    {"program", programField},
                                    {"started", program.has_value()},

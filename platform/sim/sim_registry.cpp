@@ -89,7 +89,7 @@ public:
     }
 
 private:
-    ErrorCode Set(const RegistryValueConfig& value, const nlohmann::json& data) {
+    ErrorCode Set(const RegistryValueConfig& value, const nlohmann::ordered_json& data) {
         std::lock_guard guard(core_.mutex);
         ErrorCode error = 0;
         if (access_ != RegistryAccess::Write) {
