@@ -1,0 +1,127 @@
+// Windows path names on the simulated machine: resolution and the mapping
+// of drives to the machine folder, names matched without regard to case.
+#include <gtest/gtest.h>
+
+#include <filesystem>
+
+#include "base/text.h"
+#include "platform/sim/windows_path.h"
+#include "tests/support/test_machine.h"
+
+namespace zq::sim {
+namespace {
+
+struct ResolveRow {
+    const wchar_t* path;
+    const wchar_t* resolved;  // empty: not resolvable
+};
+
+TEST(SimPaths, ResolvesLikeWin32) {
+    const WindowsPath current{L'D', {L"pkg", L"sub"}};
+    const ResolveRow rows[] = {
+        {L"C:\\Windows\\inf\\oem1.inf", L"C:\\Windows\\inf\\oem1.inf"},
+        {L"c:/windows/inf", L"C:\\windows\\inf"},
+        {L"C:\\a\\\\b\\", L"C:\\a\\b"},
+        {L"C:\\a\\.\\b\\..\\c", L"C:\\a\\c"},
+        {L"C:\\..\\..\\x", L"C:\\x"},
+        {L"\\x.log", L"D:\\x.log"},  // the current directory's drive
+        {L"x.ini", L"D:\\pkg\\sub\\x.ini"},
+        {L".\\x.ini", L"D:\\pkg\\sub\\x.ini"},
+        {L"..\\x.ini", L"D:\\pkg\\x.ini"},
+        {L"setup\\x.exe", L"D:\\pkg\\sub\\setup\\x.exe"},
+        {L"basic.ini ", L"D:\\pkg\\sub\\basic.ini"},  // trailing blank dropped
+        {L"basic.ini...", L"D:\\pkg\\sub\\basic.ini"},
+        {L"C:\\dir.\\x", L"C:\\dir\\x"},  // single trailing dot of a folder
+        {L" C:\\x", L"D:\\pkg\\sub\\ C:\\x"},  // a leading blank makes it relative
+        {L"C:", L"C:\\"},
+        {L"D:", L"D:\\pkg\\sub"},
+        {L"", L""},
+        {L"\\\\server\\share\\x", L""},
+    };
+    for (const ResolveRow& row : rows) {
+        SCOPED_TRACE(Utf16ToUtf8(row.path));
+        std::optional<WindowsPath> path = ResolveWindowsPath(row.path, current);
+        EXPECT_EQ(path ? path->ToString() : WString(), row.resolved);
+    }
+}
+
+TEST(SimPaths, NamesMatchWithoutRegardToCase) {
+    test::TestMachine machine;
+    machine.WriteFile("C:\\Package\\Setup\\ZQPrep.EXE", "x");
+    Platform& platform = machine.Load().platform();
+    EXPECT_TRUE(platform.files.IsExistingFile(L"c:\\package\\setup\\zqprep.exe"));
+    EXPECT_TRUE(platform.files.Exists(L"C:\\PACKAGE\\SETUP"));
+    EXPECT_FALSE(platform.files.IsExistingFile(L"C:\\PACKAGE\\SETUP"));
+    // Relative to the current directory (the program's folder, C:\Package).
+    EXPECT_TRUE(platform.files.IsExistingFile(L"setup\\zqprep.exe"));
+    EXPECT_FALSE(platform.files.Exists(L"C:\\Package\\setup\\missing.exe"));
+}
+
+TEST(SimPaths, NewFilesKeepTheirSpellingInsideExistingFolders) {
+    test::TestMachine machine;
+    machine.MakeFolder("C:\\Temp");
+    Platform& platform = machine.Load().platform();
+    ASSERT_TRUE(platform.files.AppendBytes(L"c:\\TEMP\\New.Log", "one\r\n"));
+    ASSERT_TRUE(platform.files.AppendBytes(L"C:\\temp\\new.log", "two\r\n"));
+    const std::filesystem::path file = machine.Dir() / "drives" / "C" / "Temp" / "New.Log";
+    EXPECT_TRUE(std::filesystem::is_regular_file(file));
+    EXPECT_EQ(machine.ReadFile("C:\\Temp\\New.Log"), "one\r\ntwo\r\n");
+}
+
+TEST(SimPaths, AppendFailsForFoldersMissingFoldersAndLockedFiles) {
+    test::TestMachine machine;
+    machine.MakeFolder("C:\\Temp\\AFolder");
+    machine.WriteFile("C:\\Temp\\held.log", "");
+    machine.config()["lockedFiles"] = {"c:\\temp\\HELD.LOG"};
+    Platform& platform = machine.Load().platform();
+    EXPECT_FALSE(platform.files.AppendBytes(L"C:\\Temp\\AFolder", "x"));
+    EXPECT_FALSE(platform.files.AppendBytes(L"C:\\Missing\\x.log", "x"));
+    EXPECT_FALSE(platform.files.AppendBytes(L"C:\\Temp\\held.log", "x"));
+    EXPECT_EQ(machine.ReadFile("C:\\Temp\\held.log"), "");
+}
+
+TEST(SimPaths, UnsharedReadsFailForLockedMissingAndFolders) {
+    test::TestMachine machine;
+    machine.WriteFile("C:\\Windows\\inf\\oem1.inf", "abc");
+    machine.WriteFile("C:\\Windows\\inf\\oem2.inf", "def");
+    machine.config()["lockedFiles"] = {"C:\\WINDOWS\\inf\\OEM2.inf"};
+    Platform& platform = machine.Load().platform();
+    std::vector<std::uint8_t> content{9, 9, 9, 9};
+    ASSERT_TRUE(platform.files.ReadWholeFileUnshared(L"C:\\Windows\\inf\\oem1.inf", content));
+    EXPECT_EQ(content, (std::vector<std::uint8_t>{'a', 'b', 'c'}));
+    EXPECT_FALSE(platform.files.ReadWholeFileUnshared(L"C:\\Windows\\inf\\oem2.inf", content));
+    EXPECT_FALSE(platform.files.ReadWholeFileUnshared(L"C:\\Windows\\inf\\oem3.inf", content));
+    EXPECT_FALSE(platform.files.ReadWholeFileUnshared(L"C:\\Windows\\inf", content));
+}
+
+TEST(SimPaths, CopyReplacesAndIsJournalled) {
+    test::TestMachine machine;
+    machine.WriteFile("C:\\Package\\setup\\pkg.dat", "new");
+    machine.WriteFile("C:\\Prog\\Clean\\pkg.dat", "old");
+    Platform& platform = machine.Load().platform();
+    EXPECT_TRUE(platform.files.CopyFileReplacing(L"setup\\pkg.dat", L"C:\\Prog\\Clean\\pkg.dat"));
+    EXPECT_EQ(machine.ReadFile("C:\\Prog\\Clean\\pkg.dat"), "new");
+    EXPECT_FALSE(platform.files.CopyFileReplacing(L"setup\\", L"\"C:\\Prog\\Clean\\pkg.dat"));
+    std::vector<nlohmann::json> copies = machine.Events("fileCopied");
+    ASSERT_EQ(copies.size(), 2u);
+    EXPECT_EQ(copies[0]["from"], "setup\\pkg.dat");
+    EXPECT_EQ(copies[0]["to"], "C:\\Prog\\Clean\\pkg.dat");
+    EXPECT_EQ(copies[0]["ok"], true);
+    EXPECT_EQ(copies[1]["ok"], false);
+}
+
+TEST(SimPaths, ProfileStringsFromTheWindowsFolderForBareNames) {
+    test::TestMachine machine;
+    machine.WriteFile("C:\\Windows\\basic.ini", "[S]\r\nK=windows\r\n");
+    machine.WriteFile("C:\\Package\\basic.ini", "[S]\r\nK=package\r\n");
+    Platform& platform = machine.Load().platform();
+    EXPECT_EQ(platform.profile.GetString(L"S", L"K", L"dflt", 500, L"basic.ini"), L"windows");
+    EXPECT_EQ(platform.profile.GetString(L"S", L"K", L"dflt", 500, L"basic.ini "), L"windows");
+    EXPECT_EQ(platform.profile.GetString(L"S", L"K", L"dflt", 500, L".\\basic.ini"), L"package");
+    EXPECT_EQ(platform.profile.GetString(L"S", L"K", L"dflt   ", 500, L"C:\\Package\\none.ini"), L"dflt");
+    EXPECT_EQ(platform.environment.LastError(), 2u);
+    EXPECT_EQ(platform.profile.GetString(L"S", L"K", L"dflt", 3, L"C:\\Package\\none.ini"), L"df");
+}
+
+}  // namespace
+}  // namespace zq::sim
