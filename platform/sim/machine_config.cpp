@@ -8,6 +8,7 @@
 #include <sstream>
 
 #include "base/text.h"
+#include "platform/sim/windows_path.h"
 
 namespace zq::sim {
 
@@ -352,6 +353,15 @@ nlohmann::ordered_json SecondsToJson(double seconds) {
     return seconds;
 }
 
+// The machine's own places are full paths ("C:\...").
+void RequireAbsolute(const std::string& fileName, const std::string& key, const WString& path) {
+    const std::optional<WindowsPath> absolute = ParseAbsoluteWindowsPath(path);
+    if (!absolute || (key == "program" && absolute->IsRoot())) {
+        throw MachineError(fileName + ": \"" + key + "\" must be a full Windows path (C:\\...), not \"" +
+                           Narrow(path) + "\"");
+    }
+}
+
 }  // namespace
 
 std::optional<LocalTime> ParseLocalTime(const std::string& text) {
@@ -417,6 +427,9 @@ MachineConfig ParseMachineConfig(const json& document, const std::string& fileNa
     if (const json* registry = reader.Find("registry")) config.registry = ReadRegistry(*registry, fileName);
     if (const json* user = reader.Find("user")) ReadUser(*user, fileName, config.user);
     reader.RejectUnknownKeys();
+    RequireAbsolute(fileName, "program", config.program);
+    RequireAbsolute(fileName, "windowsDirectory", config.windowsDirectory);
+    if (!config.currentDirectory.empty()) RequireAbsolute(fileName, "currentDirectory", config.currentDirectory);
     return config;
 }
 

@@ -87,6 +87,7 @@ TEST_F(SimProgram, BadMachineFoldersExitWithTwoAndWriteNothing) {
          "unknown value type \"REG_BINARY\""},
         {"bad local time", "{\"localTime\": \"2009-02-30T09:05:02\"}", "\"localTime\""},
         {"bad finish action", "{\"user\": {\"finishAction\": \"click\"}}", "\"user.finishAction\""},
+        {"relative program path", "{\"program\": \"zqmerlesetup.exe\"}", "\"program\" must be a full Windows path"},
     };
     const fs::path scratch = Scratch();
     int index = 0;
