@@ -289,3 +289,27 @@ TEST(SimThreads, ThreadsRunAndLocksExclude) {
 
 }  // namespace
 }  // namespace zq::sim
+
+namespace zq::test {
+namespace {
+
+TEST(SimTestMachine, RunJournalsStartAndExitAroundTheLauncher) {
+    TestMachine machine;
+    machine.MakeFolder("C:\\Temp");
+    machine.config()["argumentText"] = "-log 1";
+    machine.Run("-log 127");
+    std::vector<nlohmann::json> journal = machine.Journal();
+    ASSERT_GE(journal.size(), 2u);
+    EXPECT_EQ(journal.front()["event"], "start");
+    EXPECT_EQ(journal.front()["program"], "C:\\Package\\zqmerlesetup.exe");
+    EXPECT_EQ(journal.front()["argumentText"], "-log 127");
+    EXPECT_EQ(journal.back()["event"], "exit");
+    EXPECT_EQ(journal.back()["status"], 0);
+    // The log lines come back without their time stamps and line ends.
+    ASSERT_FALSE(machine.LogMessages().empty());
+    EXPECT_EQ(machine.LogMessages()[0], "+++       Starting : zqmerlesetup.exe");
+    EXPECT_EQ(machine.Log().rfind("[03/07/2009 09:05:02]+++", 0), 0u);
+}
+
+}  // namespace
+}  // namespace zq::test
