@@ -182,7 +182,8 @@ TEST(Settings, LanguageTexts) {
         {"German user, only English mapped", 0x0407, {}, 1, ""},
         {"French key is lower-case hex", 0x040c, {{"LangMap", "0x040c", "French"}, {"French", "7", "Titre"}}, 7,
          "Titre"},
-        {"upper-case key is not found", 0x040c, {{"LangMap", "0x040C", "French"}, {"French", "7", "Titre"}}, 7, ""},
+        {"keys in the file match without regard to case", 0x040c,
+         {{"LangMap", "0x040C", "French"}, {"French", "7", "Titre"}}, 7, "Titre"},
         {"text number missing", 0x0409, {}, 9, ""},
         {"map names a missing section", 0x0407, {{"LangMap", "0x0407", "Deutsch"}}, 2, ""},
     };

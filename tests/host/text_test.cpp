@@ -40,9 +40,9 @@ TEST(Text, ReplaceAllDoesNotRescanTheReplacement) {
 TEST(Text, Utf8AndUtf16RoundTripWithSurrogatePairs) {
     const std::string utf8 = "Caf\xc3\xa9 \xe2\x82\xac \xf0\x9f\x96\xa8";  // Café € 🖨
     WString utf16 = Utf8ToUtf16(utf8);
-    ASSERT_EQ(utf16.size(), 8u);  // the printer is two code units
-    EXPECT_EQ(static_cast<unsigned>(utf16[6]), 0xD83Du);
-    EXPECT_EQ(static_cast<unsigned>(utf16[7]), 0xDDA8u);
+    ASSERT_EQ(utf16.size(), 9u);  // the printer is two code units
+    EXPECT_EQ(static_cast<unsigned>(utf16[7]), 0xD83Du);
+    EXPECT_EQ(static_cast<unsigned>(utf16[8]), 0xDDA8u);
     EXPECT_EQ(Utf16ToUtf8(utf16), utf8);
     EXPECT_EQ(Utf8ToUtf16("\xff"), WString(1, static_cast<wchar_t>(0xFFFD)));
 }
