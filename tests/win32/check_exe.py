@@ -58,33 +58,31 @@ class Exe:
             if dll is None:
                 continue
             if not line.strip():
+                dll = None  # a blank line ends this DLL's table
                 continue
-            m = re.match(r"^\s+[0-9a-fA-F]+\s+(\d+)\s+(\S+)", line)
+            # One import per line: a tab, its hint-table address, the hint
+            # and the name ("<none>" for an import by ordinal).
+            m = re.match(r"^\t[0-9a-fA-F]+\t\s*\d+\s+(\S+)", line)
             if m:
-                result[dll].append(m.group(2))
-            elif re.match(r"^\s+[0-9a-fA-F]+\s+<none>", line) or "Ordinal" in line:
-                result[dll].append(None)
-            elif not line.lstrip().startswith("vma:"):
-                dll = None  # the end of this DLL's table
+                result[dll].append(None if m.group(1) == "<none>" else m.group(1))
         return result
 
     def resources(self):
-        """[(type id, name id, rva, size)] from the resource directory dump."""
+        """[(type id, name id, rva, size)] from the resource directory dump,
+        whose entries are indented by two more blanks at each level (type,
+        name, language)."""
         leaves = []
         type_id = name_id = None
-        depth_of = {}
         for line in self.headers.splitlines():
-            m = re.match(r"^[0-9a-f]{3}(\s+)Entry: ID: 0x([0-9a-f]+)", line)
+            m = re.match(r"^[0-9a-f]{3}( +)Entry: ID: 0x([0-9a-f]+)", line)
             if m:
-                depth = len(m.group(1))
-                depth_of.setdefault(depth, len(depth_of))
-                level = sorted(depth_of).index(depth)
+                level = (len(m.group(1)) - 3) // 2
                 if level == 0:
                     type_id, name_id = int(m.group(2), 16), None
                 elif level == 1:
                     name_id = int(m.group(2), 16)
                 continue
-            m = re.match(r"^[0-9a-f]{3}\s+Leaf: Addr: 0x([0-9a-f]+), Size: 0x([0-9a-f]+)", line)
+            m = re.match(r"^[0-9a-f]{3} +Leaf: Addr: 0x([0-9a-f]+), Size: 0x([0-9a-f]+)", line)
             if m:
                 leaves.append((type_id, name_id, int(m.group(1), 16), int(m.group(2), 16)))
         return leaves

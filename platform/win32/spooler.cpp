@@ -1,0 +1,101 @@
+#include "platform/win32/win32_platform.h"
+
+#include <winspool.h>
+
+namespace zq::win32 {
+
+// The spooler's functions are taken from winspool.drv at run time, by the
+// full path of the system folder's copy: the exe imports nothing from the
+// spooler, so a run that never touches printers never loads it, and no
+// winspool.drv beside the package can stand in for the system's.
+struct SpoolerFunctions {
+    decltype(&::EnumPrintersW) enumPrinters = nullptr;
+    decltype(&::OpenPrinterW) openPrinter = nullptr;
+    decltype(&::DeletePrinter) deletePrinter = nullptr;
+    decltype(&::ClosePrinter) closePrinter = nullptr;
+
+    bool IsComplete() const { return enumPrinters && openPrinter && deletePrinter && closePrinter; }
+};
+
+namespace {
+
+// An open printer; ClosePrinter is the spooler's, so the owner keeps the
+// function table, which the spooler object keeps loaded.
+class Win32Printer final : public IPrinter {
+public:
+    Win32Printer(HANDLE printer, const SpoolerFunctions& functions) : printer_(printer), functions_(functions) {}
+    ~Win32Printer() override { functions_.closePrinter(printer_); }
+    Win32Printer(const Win32Printer&) = delete;
+    Win32Printer& operator=(const Win32Printer&) = delete;
+
+    ErrorCode Delete() override { return functions_.deletePrinter(printer_) ? 0 : ::GetLastError(); }
+
+private:
+    HANDLE printer_;
+    const SpoolerFunctions& functions_;
+};
+
+WString TextOrEmpty(const wchar_t* text) { return text != nullptr ? WString(text) : WString(); }
+
+}  // namespace
+
+Win32Spooler::Win32Spooler() = default;
+Win32Spooler::~Win32Spooler() = default;
+
+const SpoolerFunctions* Win32Spooler::Functions() {
+    if (functions_) return functions_.get();
+    if (!module_) {
+        wchar_t folder[MAX_PATH];
+        UINT length = ::GetSystemDirectoryW(folder, MAX_PATH);
+        if (length == 0 || length >= MAX_PATH) return nullptr;
+        module_.Reset(::LoadLibraryW((WString(folder, length) + L"\\winspool.drv").c_str()));
+        if (!module_) return nullptr;
+    }
+    auto functions = std::make_unique<SpoolerFunctions>();
+    functions->enumPrinters = ProcAddress<decltype(&::EnumPrintersW)>(module_.Get(), "EnumPrintersW");
+    functions->openPrinter = ProcAddress<decltype(&::OpenPrinterW)>(module_.Get(), "OpenPrinterW");
+    functions->deletePrinter = ProcAddress<decltype(&::DeletePrinter)>(module_.Get(), "DeletePrinter");
+    functions->closePrinter = ProcAddress<decltype(&::ClosePrinter)>(module_.Get(), "ClosePrinter");
+    if (!functions->IsComplete()) return nullptr;  // GetProcAddress has set ERROR_PROC_NOT_FOUND
+    functions_ = std::move(functions);
+    return functions_.get();
+}
+
+std::optional<std::vector<PrinterRecord>> Win32Spooler::EnumLocalPrinters() {
+    const SpoolerFunctions* spooler = Functions();
+    if (spooler == nullptr) return std::nullopt;
+
+    // First the size, then the records. With printers the sizing call fails
+    // with ERROR_INSUFFICIENT_BUFFER; with none Wine answers TRUE and 0.
+    DWORD needed = 0;
+    DWORD returned = 0;
+    spooler->enumPrinters(PRINTER_ENUM_LOCAL, nullptr, 2, nullptr, 0, &needed, &returned);
+
+    // Whole records, so that the pointers inside them are aligned.
+    std::vector<PRINTER_INFO_2W> records((needed + sizeof(PRINTER_INFO_2W) - 1) / sizeof(PRINTER_INFO_2W));
+    returned = 0;
+    if (!spooler->enumPrinters(PRINTER_ENUM_LOCAL, nullptr, 2, reinterpret_cast<BYTE*>(records.data()), needed,
+                               &needed, &returned)) {
+        return std::nullopt;
+    }
+    std::vector<PrinterRecord> printers;
+    for (DWORD i = 0; i < returned; ++i) {
+        const PRINTER_INFO_2W& record = records[i];
+        printers.push_back(PrinterRecord{TextOrEmpty(record.pPrinterName), TextOrEmpty(record.pPortName),
+                                         TextOrEmpty(record.pDriverName)});
+    }
+    return printers;
+}
+
+PrinterOpen Win32Spooler::Open(const WString& printerName) {
+    const SpoolerFunctions* spooler = Functions();
+    if (spooler == nullptr) return PrinterOpen{nullptr, ::GetLastError()};
+
+    PRINTER_DEFAULTSW defaults{nullptr, nullptr, PRINTER_ALL_ACCESS};
+    WString name = printerName;  // OpenPrinterW takes the name as non-const
+    HANDLE printer = nullptr;
+    if (!spooler->openPrinter(name.data(), &printer, &defaults)) return PrinterOpen{nullptr, ::GetLastError()};
+    return PrinterOpen{std::make_unique<Win32Printer>(printer, *spooler), 0};
+}
+
+}  // namespace zq::win32

@@ -1,0 +1,159 @@
+// IFiles against the prefix's file system.
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <cwctype>
+
+#include "platform/win32/scoped_handle.h"
+#include "platform/win32/win32_platform.h"
+#include "tests/win64/wine_test_support.h"
+
+namespace zq::win32 {
+namespace {
+
+using test::FreshTestFolder;
+using test::ReadFileBytes;
+using test::WriteFileBytes;
+
+TEST(Win32Files, ExistsCountsFilesAndFoldersAlike) {
+    Win32Files files;
+    const WString folder = FreshTestFolder(L"files-exists");
+    WriteFileBytes(folder + L"\\file.log", "x");
+    ASSERT_TRUE(::CreateDirectoryW((folder + L"\\folder.log").c_str(), nullptr));
+    EXPECT_TRUE(files.Exists(folder + L"\\file.log"));
+    EXPECT_TRUE(files.Exists(folder + L"\\folder.log"));
+    EXPECT_FALSE(files.Exists(folder + L"\\missing.log"));
+    EXPECT_FALSE(files.Exists(folder + L"\\missing\\file.log"));
+}
+
+TEST(Win32Files, IsExistingFileRefusesFolders) {
+    Win32Files files;
+    const WString folder = FreshTestFolder(L"files-isfile");
+    WriteFileBytes(folder + L"\\file.txt", "");
+    EXPECT_TRUE(files.IsExistingFile(folder + L"\\file.txt"));
+    EXPECT_FALSE(files.IsExistingFile(folder));
+    EXPECT_FALSE(files.IsExistingFile(folder + L"\\missing.txt"));
+}
+
+TEST(Win32Files, AppendBytesCreatesThenAppends) {
+    Win32Files files;
+    const WString path = FreshTestFolder(L"files-append") + L"\\zq.log";
+    ASSERT_TRUE(files.AppendBytes(path, "first\r\n"));
+    ASSERT_TRUE(files.AppendBytes(path, std::string("se\0cond\r\n", 9)));
+    EXPECT_EQ(ReadFileBytes(path), std::string("first\r\nse\0cond\r\n", 16));
+}
+
+TEST(Win32Files, AppendBytesWhileAnotherHolderReadsAndWrites) {
+    Win32Files files;
+    const WString path = FreshTestFolder(L"files-append-shared") + L"\\zq.log";
+    WriteFileBytes(path, "0123");
+    ScopedFileHandle other(::CreateFileW(path.c_str(), GENERIC_READ | GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE,
+                                         nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
+    ASSERT_TRUE(other);
+    EXPECT_TRUE(files.AppendBytes(path, "45"));
+    other.Reset();
+    EXPECT_EQ(ReadFileBytes(path), "012345");
+}
+
+TEST(Win32Files, AppendBytesFailsWhereNoFileCanBe) {
+    Win32Files files;
+    const WString folder = FreshTestFolder(L"files-append-fail");
+    EXPECT_FALSE(files.AppendBytes(folder + L"\\missing\\zq.log", "x"));
+    EXPECT_FALSE(files.AppendBytes(folder, "x")) << "a folder";
+}
+
+TEST(Win32Files, AppendBytesFailsOnAnUnsharedFile) {
+    Win32Files files;
+    const WString path = FreshTestFolder(L"files-append-locked") + L"\\zq.log";
+    WriteFileBytes(path, "kept");
+    ScopedFileHandle locker(
+        ::CreateFileW(path.c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
+    ASSERT_TRUE(locker);
+    EXPECT_FALSE(files.AppendBytes(path, "lost"));
+    locker.Reset();
+    EXPECT_EQ(ReadFileBytes(path), "kept");
+}
+
+std::vector<WString> SortedLower(std::vector<WString> names) {
+    for (WString& name : names) {
+        for (wchar_t& c : name) c = static_cast<wchar_t>(std::towlower(c));
+    }
+    std::sort(names.begin(), names.end());
+    return names;
+}
+
+TEST(Win32Files, ListMatchingFindsFilesAndFoldersCaseInsensitively) {
+    Win32Files files;
+    const WString folder = FreshTestFolder(L"files-list");
+    for (const wchar_t* name : {L"oem1.inf", L"OEM2.INF", L"Oem10.Inf", L"other.inf", L"oem3.pnf", L"oem.inf"}) {
+        WriteFileBytes(folder + L"\\" + name, "");
+    }
+    ASSERT_TRUE(::CreateDirectoryW((folder + L"\\oemdir.inf").c_str(), nullptr));
+    const std::vector<WString> expected = {L"oem.inf", L"oem1.inf", L"oem10.inf", L"oem2.inf", L"oemdir.inf"};
+    EXPECT_EQ(SortedLower(files.ListMatching(folder + L"\\oem*.inf")), expected);
+}
+
+TEST(Win32Files, ListMatchingWithoutMatchIsEmpty) {
+    Win32Files files;
+    const WString folder = FreshTestFolder(L"files-list-none");
+    WriteFileBytes(folder + L"\\other.inf", "");
+    EXPECT_TRUE(files.ListMatching(folder + L"\\oem*.inf").empty());
+    EXPECT_TRUE(files.ListMatching(folder + L"\\missing\\oem*.inf").empty());
+}
+
+TEST(Win32Files, ReadWholeFileUnsharedReadsEveryByte) {
+    Win32Files files;
+    const WString path = FreshTestFolder(L"files-read") + L"\\oem1.inf";
+    const std::string bytes("\xFF\xFEK\0e\0y\0\0\0z", 11);  // odd length, zeros inside
+    WriteFileBytes(path, bytes);
+    std::vector<std::uint8_t> content = {9, 9, 9, 9, 9, 9, 9, 9, 9, 9, 9, 9, 9, 9, 9, 9, 9, 9, 9, 9};
+    ASSERT_TRUE(files.ReadWholeFileUnshared(path, content));
+    EXPECT_EQ(std::string(content.begin(), content.end()), bytes);
+}
+
+TEST(Win32Files, ReadWholeFileUnsharedOfAnEmptyFile) {
+    Win32Files files;
+    const WString path = FreshTestFolder(L"files-read-empty") + L"\\oem1.inf";
+    WriteFileBytes(path, "");
+    std::vector<std::uint8_t> content = {1, 2, 3};
+    ASSERT_TRUE(files.ReadWholeFileUnshared(path, content));
+    EXPECT_TRUE(content.empty());
+}
+
+TEST(Win32Files, ReadWholeFileUnsharedFailsWhileAnotherProcessHoldsTheFile) {
+    Win32Files files;
+    const WString path = FreshTestFolder(L"files-read-locked") + L"\\oem1.inf";
+    WriteFileBytes(path, "text");
+    // Even a holder that shares everything keeps an unshared open out.
+    ScopedFileHandle holder(::CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
+                                          OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
+    ASSERT_TRUE(holder);
+    std::vector<std::uint8_t> content;
+    EXPECT_FALSE(files.ReadWholeFileUnshared(path, content));
+    holder.Reset();
+    EXPECT_TRUE(files.ReadWholeFileUnshared(path, content));
+}
+
+TEST(Win32Files, ReadWholeFileUnsharedFailsForMissingFilesAndFolders) {
+    Win32Files files;
+    const WString folder = FreshTestFolder(L"files-read-missing");
+    ASSERT_TRUE(::CreateDirectoryW((folder + L"\\oemdir.inf").c_str(), nullptr));
+    std::vector<std::uint8_t> content;
+    EXPECT_FALSE(files.ReadWholeFileUnshared(folder + L"\\missing.inf", content));
+    EXPECT_FALSE(files.ReadWholeFileUnshared(folder + L"\\oemdir.inf", content));
+}
+
+TEST(Win32Files, CopyFileReplacingOverwrites) {
+    Win32Files files;
+    const WString folder = FreshTestFolder(L"files-copy");
+    WriteFileBytes(folder + L"\\from.dat", "new content");
+    WriteFileBytes(folder + L"\\to.dat", "old");
+    ASSERT_TRUE(files.CopyFileReplacing(folder + L"\\from.dat", folder + L"\\to.dat"));
+    EXPECT_EQ(ReadFileBytes(folder + L"\\to.dat"), "new content");
+    ASSERT_TRUE(files.CopyFileReplacing(folder + L"\\from.dat", folder + L"\\fresh.dat"));
+    EXPECT_EQ(ReadFileBytes(folder + L"\\fresh.dat"), "new content");
+    EXPECT_FALSE(files.CopyFileReplacing(folder + L"\\missing.dat", folder + L"\\to.dat"));
+}
+
+}  // namespace
+}  // namespace zq::win32

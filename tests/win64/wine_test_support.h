@@ -1,0 +1,52 @@
+// Helpers for tests that run in the Wine prefix: fresh folders, whole-file
+// reads and writes, and the paths of this build's programs as Windows sees
+// them.
+#pragma once
+
+#include <windows.h>
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+#include "platform/platform.h"
+
+namespace zq::test {
+
+// The folder C:\zqtest\<name>, created empty (anything an earlier run left
+// there is removed first).
+WString FreshTestFolder(const WString& name);
+
+// The file's bytes; fails the current test when it cannot be read.
+std::string ReadFileBytes(const WString& path);
+void WriteFileBytes(const WString& path, const std::string& bytes);
+
+// The lines of a CR LF text, without their line ends.
+std::vector<std::string> SplitCrLfLines(const std::string& text);
+
+std::string Narrow(const WString& text);  // ASCII only, for messages and comparisons
+
+// Runs a command line with CreateProcessW and waits for it; its exit code,
+// or ~0u when it could not be started.
+DWORD RunAndWait(const WString& commandLine);
+
+// Sets an environment variable of this process for the life of the object
+// (children started meanwhile inherit it), then restores the old value.
+class ScopedEnvironmentVariable {
+public:
+    ScopedEnvironmentVariable(const WString& name, const WString& value);
+    ~ScopedEnvironmentVariable();
+    ScopedEnvironmentVariable(const ScopedEnvironmentVariable&) = delete;
+    ScopedEnvironmentVariable& operator=(const ScopedEnvironmentVariable&) = delete;
+
+private:
+    WString name_;
+    WString oldValue_;
+    bool hadValue_ = false;
+};
+
+inline const WString kExePath = ZQ_EXE_WINDOWS;             // the 64-bit zqmerlesetup.exe
+inline const WString kTestChildPath = ZQ_TEST_CHILD_WINDOWS;  // zq_test_child.exe
+inline const WString kSourceDir = ZQ_SOURCE_DIR_WINDOWS;      // the project's sources
+
+}  // namespace zq::test
