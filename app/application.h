@@ -18,6 +18,8 @@ inline constexpr int kPlatform64 = 10064;  // ... of an entry ending in "_64"
 
 class CzqmerlesetupApp {
 public:
+    CzqmerlesetupApp(Platform& platform, CLogFile& log) : copyDialog(platform, log), finishScreen(platform, log) {}
+
     CCopyDlg copyDialog;
     CFinishScreen finishScreen;
     std::array<WString, kMaxSwitches> SwitchNames;

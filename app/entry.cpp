@@ -7,6 +7,7 @@ namespace zq {
 
 LauncherProcess::LauncherProcess(Platform& machine)
     : platform(machine),
+      theApp(machine, g_logFile),
       g_iniFile(machine, g_logFile),
       g_logFile(machine),
       fnIsWow64Process(machine.version.LookupIsWow64Process()) {}

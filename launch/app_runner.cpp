@@ -1,33 +1,57 @@
 #include "launch/app_runner.h"
 
+#include <exception>
+
 #include "plugin/update_driver_plugin.h"
 
 namespace zq {
+
+namespace {
+const wchar_t kProgressMarker[] = L"zqstage";
+constexpr unsigned kCloseDelayMs = 200;
+constexpr std::size_t kExceptionTextChars = 255;
+}  // namespace
 
 WString LowerCaseCommandLine(const WString& commandLine) { return ToLowerAscii(commandLine); }
 
 int RunApplication(LauncherProcess& process, WString commandLine) {
     CLogFile& log = process.g_logFile;
     log.LogMessage(LOG_LOW, L"--> Enter RunApplication( %s)", commandLine);
-    process.theApp.copyDialog.settingsFilePath = process.SettingsFilePath;
+    try {
+        CCopyDlg& copyDialog = process.theApp.copyDialog;
+        copyDialog.settingsFilePath = process.SettingsFilePath;
+        CUpdateDriverPlugin plugin(process.SettingsFilePath);
+        // The progress marker is looked for before lowering: case-sensitive.
+        const bool progressWanted = Contains(commandLine, kProgressMarker);
 
-    CUpdateDriverPlugin plugin(process.SettingsFilePath);
+        // The plug-in marker is looked for after lowering, so in effect in
+        // any letter case; the started program receives its arguments lowered.
+        const WString lowered = LowerCaseCommandLine(commandLine);
+        if (Contains(lowered, kPluginMarker)) {
+            RunUpdateDriver(process, plugin, lowered);
+            return 1;
+        }
 
-    // The plug-in marker is looked for after lowering, so in effect in any
-    // letter case; the started program receives its arguments lowered.
-    const WString lowered = LowerCaseCommandLine(commandLine);
-    if (Contains(lowered, kPluginMarker)) {
-        RunUpdateDriver(process, plugin, lowered);
+        log.LogMessage(LOG_LOW, L"Call CreateProcess with %s", lowered);
+        ProcessStart started = process.platform.processes.Start(lowered);
+        if (!started.process) return static_cast<int>(started.error);
+        if (progressWanted) copyDialog.ShowOnProgressThread();
+        // A failed wait is taken as the end of the process.
+        started.process->WaitForEnd();
+        started.process.reset();
+        log.LogMessage(LOG_LOW, L"<-- Exit RunApplication()");
+        if (progressWanted) {
+            process.platform.environment.Sleep(kCloseDelayMs);
+            copyDialog.Close();
+        }
         return 1;
+    } catch (const std::exception& error) {
+        // What the string operations raise: a bad argument, exhausted memory.
+        WString text = WidenAscii(error.what());
+        if (text.size() > kExceptionTextChars) text.resize(kExceptionTextChars);
+        log.LogMessage(LOG_HIGH, L"Exception in RunApplication() : %s", text);
+        return static_cast<int>(process.platform.environment.LastError());
     }
-    log.LogMessage(LOG_LOW, L"Call CreateProcess with %s", lowered);
-    ProcessStart started = process.platform.processes.Start(lowered);
-    if (!started.process) return static_cast<int>(started.error);
-    // A failed wait is taken as the end of the process.
-    started.process->WaitForEnd();
-    started.process.reset();
-    log.LogMessage(LOG_LOW, L"<-- Exit RunApplication()");
-    return 1;
 }
 
 }  // namespace zq

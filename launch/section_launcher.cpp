@@ -40,6 +40,8 @@ bool RunSectionExe(LauncherProcess& process, const WString& suffix) {
         // A failed program never stops the sequence.
         for (const WString& commandLine : commandLines) RunApplication(process, commandLine);
         RefreshUninstallDataFile(process);
+        process.theApp.finishScreen.settingsFilePath = process.SettingsFilePath;
+        process.theApp.finishScreen.DoModal();
         log.LogMessage(LOG_LOW, L"<-- Exit RunSectionExe()");
         return true;
     } catch (...) {

@@ -18,6 +18,8 @@
 #include <string>
 #include <vector>
 
+#include "platform/dialog.h"
+
 namespace zq {
 
 using WString = std::wstring;
@@ -296,10 +298,21 @@ public:
     virtual void Join() = 0;       // waits until the thread has ended
 };
 
+// A manual-reset event (CreateEventW): Wait returns once it is set.
+class IEvent {
+public:
+    virtual ~IEvent() = default;
+    virtual void Set() = 0;
+    virtual void Reset() = 0;
+    virtual void Wait() = 0;
+};
+
 class IThreads {
 public:
     virtual ~IThreads() = default;
     virtual std::unique_ptr<ILock> MakeLock() = 0;
+    virtual std::unique_ptr<IEvent> MakeEvent() = 0;
+    // Null when the thread cannot be created.
     virtual std::unique_ptr<IThread> Start(std::function<void()> body) = 0;
 };
 
@@ -311,6 +324,15 @@ public:
     virtual ~IUserInterface() = default;
     // MessageBoxW without owner, MB_OK: returns the box's result.
     virtual int ShowMessageBox(const WString& caption, const WString& text) = 0;
+    // A modal dialog from the program's template handler.TemplateId(), with
+    // no owner window: the handler gets the dialog's messages. Returns the
+    // result given to End (IDCANCEL after Escape), or -1 when the dialog
+    // could not be created.
+    virtual int RunModalDialog(IDialogHandler& handler) = 0;
+    // Restarts the computer: enables SeShutdownPrivilege in the process's
+    // token, then ExitWindowsEx(flags, reason). Nothing is tested or
+    // reported. Never called on a machine that must keep running.
+    virtual void RequestRestart(unsigned flags, unsigned reason) = 0;
 };
 
 // ---------------------------------------------------------------------------

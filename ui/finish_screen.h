@@ -1,15 +1,55 @@
-// The finish screen (template 106): restarts the computer on Finish unless
-// the check box is ticked.
+// The finish screen (template 106): a picture at the left, headline, body,
+// hint, a check box and the Finish button, all texts in the user's
+// language. Finish restarts the computer unless the check box is ticked.
 #pragma once
 
+#include "log/log_file.h"
+#include "platform/dialog.h"
 #include "platform/platform.h"
 
 namespace zq {
 
-class CFinishScreen {
+inline constexpr int kFinishTemplate = 106;
+inline constexpr int kFinishPicture = 107;  // bitmap resource
+inline constexpr int kFinishButton = 1001;
+inline constexpr int kFinishHeadline = 1002;
+inline constexpr int kFinishHint = 1003;
+inline constexpr int kFinishSeparator = 1015;
+inline constexpr int kFinishCheckBox = 1016;
+inline constexpr int kFinishBody = 1018;
+
+// ExitWindowsEx: EWX_REBOOT | EWX_FORCE, and a planned restart for an
+// installation (SHTDN_REASON_FLAG_PLANNED | SHTDN_REASON_MAJOR_OTHER |
+// SHTDN_REASON_MINOR_INSTALLATION).
+inline constexpr unsigned kRestartFlags = 0x2 | 0x4;
+inline constexpr unsigned kRestartReason = 0x80000000u | 0x0u | 0x2u;
+
+// The picture fills the left third of the window's width and four fifths
+// of its height (the outer window rectangle, frame included).
+Rect PictureRect(const Rect& windowRect);
+
+// The colour answer for a control (0: the dialog itself).
+ControlColour FinishScreenColour(int controlId);
+
+class CFinishScreen : public IDialogHandler {
 public:
+    CFinishScreen(Platform& platform, CLogFile& log);
+
     // Set by the section launcher before the display; the texts come from it.
     WString settingsFilePath;
+
+    // Shows the screen modally; IDOK through Finish, IDCANCEL through Escape.
+    int DoModal();
+
+    int TemplateId() const override { return kFinishTemplate; }
+    void OnInitDialog(IDialogWindow& window) override;
+    void OnCommand(IDialogWindow& window, int id) override;
+    void OnPaint(IDialogWindow& window) override;
+    ControlColour OnControlColour(int controlId) override { return FinishScreenColour(controlId); }
+
+private:
+    Platform& platform_;
+    CLogFile& log_;
 };
 
 }  // namespace zq

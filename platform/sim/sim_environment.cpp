@@ -1,4 +1,5 @@
 // Process environment, version, threads and message boxes of the simulated machine.
+#include <condition_variable>
 #include <mutex>
 #include <thread>
 
@@ -12,7 +13,6 @@ namespace zq::sim {
 
 namespace {
 constexpr std::size_t kMaxPathChars = 260;
-constexpr int kIdOk = 1;
 }  // namespace
 
 WString SimEnvironment::ModulePath() {
@@ -131,9 +131,33 @@ private:
     std::thread thread_;
 };
 
+class SimEvent : public IEvent {
+public:
+    void Set() override {
+        std::lock_guard guard(mutex_);
+        set_ = true;
+        changed_.notify_all();
+    }
+    void Reset() override {
+        std::lock_guard guard(mutex_);
+        set_ = false;
+    }
+    void Wait() override {
+        std::unique_lock lock(mutex_);
+        changed_.wait(lock, [this] { return set_; });
+    }
+
+private:
+    std::mutex mutex_;
+    std::condition_variable changed_;
+    bool set_ = false;
+};
+
 }  // namespace
 
 std::unique_ptr<ILock> SimThreads::MakeLock() { return std::make_unique<SimLock>(); }
+
+std::unique_ptr<IEvent> SimThreads::MakeEvent() { return std::make_unique<SimEvent>(); }
 
 std::unique_ptr<IThread> SimThreads::Start(std::function<void()> body) {
     return std::make_unique<SimThread>(std::move(body));

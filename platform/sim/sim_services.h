@@ -120,6 +120,7 @@ private:
 class SimThreads : public IThreads {
 public:
     std::unique_ptr<ILock> MakeLock() override;
+    std::unique_ptr<IEvent> MakeEvent() override;
     std::unique_ptr<IThread> Start(std::function<void()> body) override;
 };
 
@@ -127,6 +128,8 @@ class SimUserInterface : public IUserInterface {
 public:
     explicit SimUserInterface(MachineCore& core) : core_(core) {}
     int ShowMessageBox(const WString& caption, const WString& text) override;
+    int RunModalDialog(IDialogHandler& handler) override;
+    void RequestRestart(unsigned flags, unsigned reason) override;
 
 private:
     MachineCore& core_;
