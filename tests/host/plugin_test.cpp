@@ -1,0 +1,341 @@
+// The printer-driver update plug-in on simulated machines: the tray
+// application, the device service, and the re-created printers.
+#include <gtest/gtest.h>
+
+#include "plugin/process_control.h"
+#include "plugin/update_driver_plugin.h"
+#include "tests/support/scenario.h"
+
+namespace zq {
+namespace {
+
+using nlohmann::json;
+using test::Contains;
+using test::LinesStartingWith;
+using test::SettingsFile;
+using test::TestMachine;
+
+const char kInf[] = "C:\\Package\\driver\\zqmerle.inf";
+const std::string kDriverData = "HKLM\\SYSTEM\\CurrentControlSet\\Control\\Print\\Printers\\";
+
+json Printer(const std::string& name, const std::string& port, const std::string& driver = "ZQ Merle 5400 Series") {
+    return {{"name", name}, {"port", port}, {"driver", driver}};
+}
+
+// A 32-bit Windows 5.1 machine with the imaging software installed in
+// C:\Program Files\Zelt\, its tray application running, its service
+// running, the package's INF file, and a settings file naming the driver.
+class PluginBench {
+public:
+    explicit PluginBench(SettingsFile settings = SettingsFile::Basic().Set("UpdateDrivers", "1", "ZQ Merle 5400 Series")) {
+        machine.MakeFolder("C:\\Temp");
+        machine.WriteFile(test::kSettingsPath, settings.Text());
+        machine.WriteFile(kInf, "[Version]");
+        machine.WriteFile("C:\\Program Files\\Zelt\\Pictavo\\Bin\\zqnotify.exe", "tray");
+        machine.config()["registry"]["HKLM\\SOFTWARE\\Zelt\\Pictavo"] = {{"InstallFolder", "C:\\Program Files\\Zelt\\"}};
+        machine.config()["processes"] = json::array({{{"name", "explorer.exe"}, {"pid", 100}},
+                                                     {{"name", "zqnotify.exe"}, {"pid", 200}}});
+        machine.config()["services"] = {{"zqdevsvc", {{"state", "running"}}}};
+        machine.config()["printers"] = json::array();
+    }
+
+    void AddPrinter(const json& printer, const std::string& deviceId) {
+        machine.config()["printers"].push_back(printer);
+        machine.config()["registry"][kDriverData + printer["name"].get<std::string>() + "\\PrinterDriverData"] = {
+            {"SoftwareCUEContextID", deviceId}};
+    }
+
+    int Run(const std::string& commandLine = std::string("lanpatch.exe ") + kInf) {
+        process_ = std::make_unique<LauncherProcess>(machine.Load().platform());
+        process_->g_logFile.SetLevel(LOG_LOW);
+        CUpdateDriverPlugin context(Utf8ToUtf16(test::kSettingsPath));
+        return RunUpdateDriver(*process_, context, Utf8ToUtf16(commandLine));
+    }
+    LauncherProcess& process() { return *process_; }
+
+    std::vector<std::string> Log() const { return machine.LogMessages(); }
+    json State() { return json(machine.Machine().State()); }
+
+    TestMachine machine;
+
+private:
+    std::unique_ptr<LauncherProcess> process_;
+};
+
+TEST(Plugin, RefusedOnAnotherMajorVersionTouchingNothing) {
+    PluginBench bench;
+    bench.machine.config()["os"] = {{"major", 6}, {"minor", 0}, {"bits", 32}};
+    bench.AddPrinter(Printer("Office", "IP_10.0.0.5"), "id-1");
+    EXPECT_EQ(bench.Run(), 0);
+    EXPECT_EQ(bench.Log(), (std::vector<std::string>{">> Stating UpdateDriver Plug-in",
+                                                     "** OS is not XP. This is a fix for XP network install"}));
+    for (const char* event : {"processTerminated", "serviceControl", "printerDeleted", "processStart", "registryWrite"})
+        EXPECT_TRUE(bench.machine.Events(event).empty()) << event;
+}
+
+TEST(Plugin, WholeFlowInItsFixedOrder) {
+    PluginBench bench;
+    bench.AddPrinter(Printer("Office", "IP_10.0.0.5"), "id-1");
+    EXPECT_EQ(bench.Run(), 1);
+    std::vector<std::string> medium;
+    for (const std::string& line : bench.Log())
+        if (line.rfind("--> ", 0) != 0 && line.rfind("<-- E", 0) != 0 && line.rfind("Read Section", 0) != 0 &&
+            line != test::kSettingsPath && line.rfind("Number of keys", 0) != 0 && line.rfind("## ReadStr", 0) != 0)
+            medium.push_back(line);
+    EXPECT_EQ(medium,
+              (std::vector<std::string>{
+                  ">> Stating UpdateDriver Plug-in", "** InstallFolder : C:\\Program Files\\Zelt\\",
+                  "Process Killed Successfully : zqnotify.exe", "** zqdevsvc Service stopped successfully",
+                  "** Enumerating Printers and Faxes folder", "Port : IP_10.0.0.5", "Office is a Network Printer",
+                  "DeviceInstanceID : id-1", "!! Deleting Printer  : Office", "!! Printer deleted   : Office",
+                  "!! Printer Added  : rundll32 printui.dll,PrintUIEntry /if /b \"Office\" /f \"" + std::string(kInf) +
+                      "\" /r \"IP_10.0.0.5\" /m \"ZQ Merle 5400 Series\" returns with 0",
+                  "Updating new printer with DeviceInstanceID : id-1", "** Starting Trayapp",
+                  "** Process : C:\\Program Files\\Zelt\\Pictavo\\Bin\\zqnotify.exe return with 1",
+                  "<< End of UpdateDriver Plug-in"}));
+    // The set-up tool and the tray application come by their full paths.
+    auto starts = bench.machine.Events("processStart");
+    ASSERT_EQ(starts.size(), 2u);
+    EXPECT_EQ(starts[0]["program"], "C:\\Windows\\system32\\rundll32.exe");
+    EXPECT_EQ(starts[1]["program"], "C:\\Program Files\\Zelt\\Pictavo\\Bin\\zqnotify.exe");
+    auto services = bench.machine.Events("serviceControl");
+    ASSERT_EQ(services.size(), 2u);
+    EXPECT_EQ(services[0]["action"], "stop");
+    EXPECT_EQ(services[1]["action"], "start");
+}
+
+TEST(Plugin, TrayApplicationWithBlanksInItsFolderIsNeverSearchedFor) {
+    PluginBench bench;
+    // A decoy that an unquoted command line would run first.
+    bench.machine.WriteFile("C:\\Program.exe", "decoy");
+    bench.Run();
+    auto starts = bench.machine.Events("processStart");
+    ASSERT_FALSE(starts.empty());
+    EXPECT_EQ(starts.back()["program"], "C:\\Program Files\\Zelt\\Pictavo\\Bin\\zqnotify.exe");
+}
+
+TEST(Plugin, InstallFolder) {
+    struct Case {
+        const char* why;
+        json key;  // null: the key is missing
+        std::vector<std::string> lines;
+        std::string trayCommand;
+    } cases[] = {
+        {"with its trailing backslash", {{"InstallFolder", "D:\\Tools\\"}}, {"** InstallFolder : D:\\Tools\\"},
+         "D:\\Tools\\Pictavo\\Bin\\zqnotify.exe"},
+        {"without it", {{"InstallFolder", "D:\\Tools"}}, {"** InstallFolder : D:\\Tools"},
+         "D:\\ToolsPictavo\\Bin\\zqnotify.exe"},
+        {"value missing", json::object(), {"## I didn't get install folder", "** InstallFolder : "},
+         "Pictavo\\Bin\\zqnotify.exe"},
+        {"key missing", nullptr, {"## I didn't get install folder"}, "Pictavo\\Bin\\zqnotify.exe"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.why);
+        PluginBench bench;
+        if (c.key.is_null()) bench.machine.config()["registry"].erase("HKLM\\SOFTWARE\\Zelt\\Pictavo");
+        else bench.machine.config()["registry"]["HKLM\\SOFTWARE\\Zelt\\Pictavo"] = c.key;
+        bench.Run();
+        std::vector<std::string> log = bench.Log();
+        std::vector<std::string> folderLines = LinesStartingWith(log, "## I didn't");
+        for (const auto& line : LinesStartingWith(log, "** InstallFolder")) folderLines.push_back(line);
+        EXPECT_EQ(folderLines, c.lines);
+        // None of these paths holds the tray application.
+        EXPECT_TRUE(Contains(log, "** Process : " + c.trayCommand + " return with 0"));
+    }
+}
+
+TEST(Plugin, KillsOnlyTheFirstTrayApplicationWhateverItsCase) {
+    PluginBench bench;
+    bench.machine.config()["processes"] = json::array({{{"name", "ZQNotify.EXE"}, {"pid", 300}},
+                                                       {{"name", "zqnotify.exe"}, {"pid", 301}}});
+    bench.Run();
+    auto killed = bench.machine.Events("processTerminated");
+    ASSERT_EQ(killed.size(), 1u);
+    EXPECT_EQ(killed[0]["pid"], 300);
+    EXPECT_TRUE(Contains(bench.Log(), "Process Killed Successfully : zqnotify.exe"));
+}
+
+TEST(Plugin, TrayApplicationNotRunningIsStartedAllTheSame) {
+    PluginBench bench;
+    bench.machine.config()["processes"] = json::array();
+    bench.Run();
+    EXPECT_TRUE(bench.machine.Events("processTerminated").empty());
+    EXPECT_TRUE(Contains(bench.Log(), "** Process : C:\\Program Files\\Zelt\\Pictavo\\Bin\\zqnotify.exe return with 1"));
+}
+
+TEST(ProcessControl, KillProcessAnswers) {
+    PluginBench bench;
+    bench.machine.config()["processes"] = json::array({{{"name", "zqnotify.exe"}, {"pid", 5}, {"terminateFails", true}}});
+    bench.Run("lanpatch.exe");  // only to make the process object
+    PluginBench fresh;
+    fresh.machine.config()["snapshotFails"] = true;
+    fresh.Run();
+    EXPECT_TRUE(Contains(bench.Log(), "Failed to Kill Process : zqnotify.exe"));
+    EXPECT_TRUE(Contains(fresh.Log(), "CreateToolhelp32Snapshot Failed "));
+}
+
+struct ServiceCase {
+    const char* why;
+    json services;
+    bool scmOpenFails;
+    int action;
+    ErrorCode expected;
+    std::vector<std::string> lines;
+};
+
+TEST(ProcessControl, ServiceAnswers) {
+    const ServiceCase cases[] = {
+        {"stop a running service", {{"zqdevsvc", {{"state", "running"}}}}, false, kServiceStop, 0,
+         {"** zqdevsvc Service stopped successfully"}},
+        {"start a stopped service", {{"zqdevsvc", {{"state", "stopped"}}}}, false, kServiceStart, 0, {}},
+        {"stop a stopped service", {{"zqdevsvc", {{"state", "stopped"}}}}, false, kServiceStop, 1062,
+         {"## The service has not been started.\r"}},
+        {"start a running service", {{"zqdevsvc", {{"state", "running"}}}}, false, kServiceStart, 1056,
+         {"## An instance of the service is already running.\r"}},
+        {"a missing service", json::object(), false, kServiceStop, 1060,
+         {"## The specified service does not exist as an installed service.\r"}},
+        {"no control manager", {{"zqdevsvc", {{"state", "running"}}}}, true, kServiceStop, 5,
+         {"## Access is denied.\r"}},
+        {"another action asks nothing", {{"zqdevsvc", {{"state", "running"}}}}, false, 2, 0, {}},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.why);
+        TestMachine machine;
+        machine.MakeFolder("C:\\Temp");
+        machine.config()["services"] = c.services;
+        machine.config()["scmOpenFails"] = c.scmOpenFails;
+        LauncherProcess process(machine.Load().platform());
+        process.g_logFile.SetLevel(LOG_LOW);
+        EXPECT_EQ(ChangeServiceState(process, L"zqdevsvc", c.action), c.expected);
+        // The system's text keeps its line end: CR LF, so the log line ends
+        // in a CR and an empty line follows.
+        std::vector<std::string> log = machine.LogMessages();
+        log.erase(std::remove(log.begin(), log.end(), std::string()), log.end());
+        EXPECT_EQ(log, c.lines);
+    }
+}
+
+TEST(PrinterRecreation, WhichPrintersAreRecreated) {
+    PluginBench bench(SettingsFile::Basic()
+                          .Set("UpdateDrivers", "1", "model 5400 series")
+                          .Set("UpdateDrivers", "2", "Other Model")
+                          .Set("UpdateDrivers", "4", "Never Read"));
+    bench.AddPrinter(Printer("Usb", "usb001", "Model 5400 Series"), "id-usb");
+    bench.AddPrinter(Printer("Dot4", "DOT4_001", "Model 5400 Series"), "id-dot4");
+    bench.AddPrinter(Printer("Lpt", "LPT1:", "Other Model"), "id-lpt");
+    bench.AddPrinter(Printer("Ip", "IP_10.0.0.5", "Model 5400"), "id-partial");
+    bench.AddPrinter(Printer("AfterGap", "IP_10.0.0.6", "Never Read"), "id-gap");
+    bench.Run();
+    std::vector<std::string> log = bench.Log();
+    EXPECT_TRUE(Contains(log, "Port : USB001"));
+    EXPECT_TRUE(Contains(log, " Usb is a USB Printer"));
+    EXPECT_TRUE(Contains(log, "Dot4 is a Network Printer"));
+    EXPECT_TRUE(Contains(log, "Lpt is a Network Printer"));
+    EXPECT_FALSE(Contains(log, "Ip is a Network Printer"));
+    EXPECT_FALSE(Contains(log, "AfterGap is a Network Printer"));
+    EXPECT_FALSE(Contains(log, "No matching printer found"));
+
+    std::vector<std::string> deleted, added;
+    for (const json& e : bench.machine.Events("printerDeleted")) deleted.push_back(e["name"]);
+    for (const json& e : bench.machine.Events("printerAdded")) added.push_back(e["name"]);
+    EXPECT_EQ(deleted, (std::vector<std::string>{"Dot4", "Lpt"}));
+    EXPECT_EQ(added, (std::vector<std::string>{"Dot4", "Lpt"}));
+
+    // Each keeps its own identifier, with the marker, on the new printer.
+    json state = bench.State();
+    for (const auto& [name, id] : {std::pair{"Dot4", "id-dot4"}, std::pair{"Lpt", "id-lpt"}}) {
+        const json& data = state["registry"][kDriverData + name + "\\PrinterDriverData"];
+        EXPECT_EQ(data["SoftwareCUEContextID"], id) << name;
+        EXPECT_EQ(data["AiODDPnPWorked"], 1) << name;
+    }
+    EXPECT_EQ(state["printers"].size(), 5u);
+}
+
+TEST(PrinterRecreation, OpenOrDeleteFailuresStillHandTheprinterToTheSetUpTool) {
+    for (const char* failure : {"openFails", "deleteFails"}) {
+        SCOPED_TRACE(failure);
+        PluginBench bench;
+        json printer = Printer("Office", "IP_10.0.0.5");
+        printer[failure] = true;
+        bench.AddPrinter(printer, "id-1");
+        bench.Run();
+        std::vector<std::string> log = bench.Log();
+        const std::string expected = std::string(failure) == "openFails" ? "OpenPrinter Failed : Access is denied. "
+                                                                         : "!! DeletePrinter Failed : Access is denied. ";
+        EXPECT_TRUE(Contains(log, expected));
+        EXPECT_FALSE(Contains(log, "!! Printer deleted   : Office"));
+        // The set-up tool finds the printer still there and adds nothing.
+        ASSERT_EQ(bench.machine.Events("printerAdded").size(), 1u);
+        EXPECT_TRUE(Contains(log, "Updating new printer with DeviceInstanceID : id-1"));
+    }
+}
+
+TEST(PrinterRecreation, SetUpToolFailing) {
+    PluginBench bench;
+    bench.machine.config()["printui"] = {{"fails", true}, {"runSeconds", 2}};
+    bench.AddPrinter(Printer("Office", "IP_10.0.0.5"), "id-1");
+    bench.Run();
+    std::vector<std::string> log = bench.Log();
+    // The tool's own failure is not seen: the wait succeeded.
+    EXPECT_EQ(LinesStartingWith(log, "!! Printer Added  : ").size(), 1u);
+    EXPECT_NE(LinesStartingWith(log, "!! Printer Added  : ")[0].find("returns with 0"), std::string::npos);
+    // No new printer: its key cannot be opened, nothing is written.
+    EXPECT_TRUE(bench.machine.Events("registryWrite").empty());
+    EXPECT_FALSE(Contains(log, "Updating new printer with DeviceInstanceID : id-1"));
+}
+
+TEST(PrinterRecreation, EnumerationFailing) {
+    PluginBench bench;
+    bench.machine.config()["enumPrintersFails"] = true;
+    bench.AddPrinter(Printer("Office", "IP_10.0.0.5"), "id-1");
+    bench.Run();
+    std::vector<std::string> log = bench.Log();
+    std::vector<std::string> after = test::LinesFrom(log, "** Enumerating Printers and Faxes folder");
+    ASSERT_FALSE(after.empty());
+    EXPECT_EQ(after[1], "** Starting Trayapp");
+    EXPECT_TRUE(bench.machine.Events("printerDeleted").empty());
+}
+
+TEST(PrinterRecreation, NoPrinterIsDeletedWhenTheInfFileIsMissing) {
+    struct Case {
+        const char* why;
+        std::string commandLine;
+        std::string logged;
+    } cases[] = {
+        {"no such file", "lanpatch.exe c:\\package\\driver\\missing.inf", "c:\\package\\driver\\missing.inf"},
+        {"a folder is not a file", "c:\\package\\driver\\lanpatch.exe", "c:\\package\\driver\\"},
+        {"quoted missing file", "lanpatch.exe \"c:\\package\\x y.inf\"", "\"c:\\package\\x y.inf\""},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.why);
+        PluginBench bench;
+        bench.AddPrinter(Printer("Office", "IP_10.0.0.5"), "id-1");
+        bench.Run(c.commandLine);
+        std::vector<std::string> log = bench.Log();
+        EXPECT_TRUE(Contains(log, "## INF file not found : " + c.logged));
+        EXPECT_TRUE(LinesStartingWith(log, "Port : ").empty());
+        EXPECT_FALSE(Contains(log, "No matching printer found"));
+        EXPECT_TRUE(bench.machine.Events("printerDeleted").empty());
+        EXPECT_EQ(bench.State()["printers"].size(), 1u);
+        // The tray application and the service come back all the same.
+        EXPECT_TRUE(Contains(log, "<< End of UpdateDriver Plug-in"));
+    }
+}
+
+TEST(PrinterRecreation, QuotedExistingInfIsUsed) {
+    PluginBench bench;
+    bench.AddPrinter(Printer("Office", "IP_10.0.0.5"), "id-1");
+    bench.Run("lanpatch.exe \"" + std::string(kInf) + "\"");
+    EXPECT_EQ(bench.machine.Events("printerDeleted").size(), 1u);
+}
+
+TEST(PrinterRecreation, NoPrintersOrNoMatch) {
+    PluginBench bench;
+    bench.Run();
+    std::vector<std::string> after = test::LinesFrom(bench.Log(), "** Enumerating Printers and Faxes folder");
+    ASSERT_GE(after.size(), 2u);
+    EXPECT_EQ(after[1], "No matching printer found");
+}
+
+}  // namespace
+}  // namespace zq
