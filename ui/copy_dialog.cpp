@@ -28,11 +28,16 @@ void CCopyDlg::ShowOnProgressThread() {
     if (progressThread_) progressThread_->Join();
     shownOrEnded_->Reset();
     progressThread_ = platform_.threads.Start([this] { ProgressThreadProc(); });
+    // Without a thread there is no dialog, and nothing to close later.
+    if (!progressThread_) return;
     // A program that ends at once must still find a window to close.
     shownOrEnded_->Wait();
 }
 
-void CCopyDlg::ProgressThreadProc() { platform_.ui.RunModalDialog(*this); }
+void CCopyDlg::ProgressThreadProc() {
+    // A dialog that cannot be created ends at once, without OnEnded.
+    if (platform_.ui.RunModalDialog(*this) == -1) shownOrEnded_->Set();
+}
 
 void CCopyDlg::PublishWindow(IDialogWindow* window) {
     LockGuard guard(*windowLock_);
