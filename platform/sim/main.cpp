@@ -1,11 +1,19 @@
 // zqmerlesetup-sim: runs the launcher on a simulated Windows machine.
 //
 //   zqmerlesetup-sim [--journal FILE] [--state-out FILE] [--args TEXT] [MACHINE_DIR]
+//   zqmerlesetup-sim --check SETTINGS_FILE [--format json]
+//   zqmerlesetup-sim --preview PACKAGE_DIR [MACHINES_DIR]
 //
 // Without MACHINE_DIR the example package runs on the built-in default
 // machine, in a fresh temporary folder; the program says where, and prints
 // the log file and the journal. Exit status: 0 after a run, 2 when the
 // simulation cannot start.
+//
+// --check reports what a package's settings file asks that the launcher
+// will not do as meant (checker_report.h): exit 0 when clean, 1 with
+// findings, 2 when the file cannot be read. --preview runs a package on
+// each machine of MACHINES_DIR (default: the examples' machines) and prints
+// a summary per machine (package_preview.h).
 #include <algorithm>
 #include <cstdlib>
 #include <filesystem>
@@ -16,7 +24,9 @@
 #include <vector>
 
 #include "base/text.h"
+#include "platform/sim/checker_report.h"
 #include "platform/sim/default_machine.h"
+#include "platform/sim/package_preview.h"
 #include "platform/sim/run_launcher.h"
 #include "platform/sim/sim_machine.h"
 
@@ -32,7 +42,43 @@ struct Options {
     std::optional<fs::path> machineDir;
 };
 
-const char kUsage[] = "usage: zqmerlesetup-sim [--journal FILE] [--state-out FILE] [--args TEXT] [MACHINE_DIR]";
+const char kUsage[] =
+    "usage: zqmerlesetup-sim [--journal FILE] [--state-out FILE] [--args TEXT] [MACHINE_DIR]\n"
+    "       zqmerlesetup-sim --check SETTINGS_FILE [--format json]\n"
+    "       zqmerlesetup-sim --preview PACKAGE_DIR [MACHINES_DIR]";
+
+// --check SETTINGS_FILE [--format json|text], in any order after --check.
+int CheckCommand(const std::vector<std::string>& arguments) {
+    std::optional<std::string> file;
+    bool asJson = false;
+    for (std::size_t i = 0; i < arguments.size(); ++i) {
+        if (arguments[i] == "--format" && i + 1 < arguments.size() &&
+            (arguments[i + 1] == "json" || arguments[i + 1] == "text")) {
+            asJson = arguments[++i] == "json";
+        } else if (!file && arguments[i].rfind("--", 0) != 0) {
+            file = arguments[i];
+        } else {
+            std::cerr << "zqmerlesetup-sim: unexpected argument " << arguments[i] << "\n" << kUsage << "\n";
+            return kCannotStart;
+        }
+    }
+    if (!file) {
+        std::cerr << "zqmerlesetup-sim: --check needs a settings file\n" << kUsage << "\n";
+        return kCannotStart;
+    }
+    return zq::sim::RunCheck(*file, asJson, std::cout, std::cerr);
+}
+
+// --preview PACKAGE_DIR [MACHINES_DIR]
+int PreviewCommand(const std::vector<std::string>& arguments) {
+    if (arguments.empty() || arguments.size() > 2) {
+        std::cerr << "zqmerlesetup-sim: --preview needs a package folder and at most one machines folder\n"
+                  << kUsage << "\n";
+        return kCannotStart;
+    }
+    const fs::path machines = arguments.size() == 2 ? fs::path(arguments[1]) : zq::sim::ExamplesDir() / "machines";
+    return zq::sim::RunPreview(arguments[0], machines, std::cout, std::cerr);
+}
 
 std::optional<Options> ParseOptions(int argc, char** argv, std::string& problem) {
     Options options;
@@ -98,6 +144,10 @@ void PrintDemoReport(zq::sim::SimMachine& machine) {
 }  // namespace
 
 int main(int argc, char** argv) {
+    if (argc >= 2 && (std::string(argv[1]) == "--check" || std::string(argv[1]) == "--preview")) {
+        const std::vector<std::string> rest(argv + 2, argv + argc);
+        return std::string(argv[1]) == "--check" ? CheckCommand(rest) : PreviewCommand(rest);
+    }
     std::string problem;
     std::optional<Options> options = ParseOptions(argc, argv, problem);
     if (!options) {

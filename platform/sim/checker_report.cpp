@@ -1,0 +1,89 @@
+#include "platform/sim/checker_report.h"
+
+#include <fstream>
+#include <ostream>
+#include <sstream>
+#include <system_error>
+
+#include "platform/sim/machine_drives.h"
+#include "platform/sim/wildcard.h"
+
+namespace zq::sim {
+
+namespace fs = std::filesystem;
+
+std::string FindingsAsText(const std::string& fileName, const std::vector<Finding>& findings) {
+    std::ostringstream text;
+    for (const Finding& finding : findings) {
+        text << fileName;
+        if (finding.line > 0) text << ":" << finding.line;
+        text << ": ";
+        if (!finding.section.empty()) text << "[" << finding.section << "] ";
+        if (!finding.key.empty()) text << finding.key << ": ";
+        text << finding.problem << "\n    advice: " << finding.advice << "\n";
+    }
+    if (findings.empty()) {
+        text << fileName << ": no findings.\n";
+    } else {
+        text << findings.size() << (findings.size() == 1 ? " finding" : " findings") << " in " << fileName << ".\n";
+    }
+    return text.str();
+}
+
+nlohmann::ordered_json FindingsAsJson(const std::string& fileName, const std::vector<Finding>& findings) {
+    nlohmann::ordered_json list = nlohmann::ordered_json::array();
+    for (const Finding& finding : findings) {
+        list.push_back({{"section", finding.section},
+                        {"key", finding.key},
+                        {"line", finding.line},
+                        {"code", finding.code},
+                        {"problem", finding.problem},
+                        {"advice", finding.advice}});
+    }
+    return {{"file", fileName}, {"findings", list}};
+}
+
+PackageEntryExists HostPackageFolder(const fs::path& root) {
+    return [root](const std::vector<WString>& components, bool folder) {
+        fs::path current = root;
+        for (const WString& component : components) {
+            std::error_code error;
+            bool found = false;
+            for (const fs::directory_entry& entry : fs::directory_iterator(current, error)) {
+                if (NamesEqual(WindowsName(entry.path().filename()), component)) {
+                    current = entry.path();
+                    found = true;
+                    break;
+                }
+            }
+            if (!found) return false;
+        }
+        std::error_code error;
+        return folder ? fs::is_directory(current, error) : fs::is_regular_file(current, error);
+    };
+}
+
+int RunCheck(const fs::path& settingsFile, bool asJson, std::ostream& out, std::ostream& err) {
+    std::error_code error;
+    std::ifstream in(settingsFile, std::ios::binary);
+    if (!fs::is_regular_file(settingsFile, error) || !in) {
+        err << "zqmerlesetup-sim: " << settingsFile.string() << ": the settings file cannot be read\n";
+        return kCheckCannotRead;
+    }
+    std::ostringstream bytes;
+    bytes << in.rdbuf();
+    if (in.bad()) {
+        err << "zqmerlesetup-sim: " << settingsFile.string() << ": the settings file cannot be read\n";
+        return kCheckCannotRead;
+    }
+    const fs::path packageRoot = fs::absolute(settingsFile, error).parent_path();
+    const std::vector<Finding> findings = CheckSettingsFile(bytes.str(), HostPackageFolder(packageRoot));
+    if (asJson) {
+        out << FindingsAsJson(settingsFile.string(), findings).dump(2) << "\n";
+    } else {
+        out << FindingsAsText(settingsFile.string(), findings);
+    }
+    return findings.empty() ? kCheckClean : kCheckFoundSomething;
+}
+
+}  // namespace zq::sim

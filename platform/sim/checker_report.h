@@ -1,0 +1,39 @@
+// zqmerlesetup-sim --check SETTINGS_FILE [--format json]: the package
+// checker's findings for a person or for a build pipeline.
+//
+// Text:   autorun.inf:14: [OS_Support] os_list: Entry " 600" begins with a blank: …
+//             advice: Write the list without blanks after the commas, …
+// JSON:   {"file": "...", "findings": [{"section": "OS_Support", "key": "os_list",
+//          "line": 14, "code": "os-entry-blank", "problem": "...", "advice": "..."}]}
+//
+// Exit status: 0 without findings, 1 with findings, 2 when the settings
+// file cannot be read.
+#pragma once
+
+#include <filesystem>
+#include <iosfwd>
+#include <string>
+#include <vector>
+
+#include <nlohmann/json.hpp>
+
+#include "platform/sim/package_checker.h"
+
+namespace zq::sim {
+
+inline constexpr int kCheckClean = 0;
+inline constexpr int kCheckFoundSomething = 1;
+inline constexpr int kCheckCannotRead = 2;
+
+std::string FindingsAsText(const std::string& fileName, const std::vector<Finding>& findings);
+nlohmann::ordered_json FindingsAsJson(const std::string& fileName, const std::vector<Finding>& findings);
+
+// Files and folders below a host folder, names matched without regard to
+// case as on Windows.
+PackageEntryExists HostPackageFolder(const std::filesystem::path& root);
+
+// Reads the settings file, checks it against the package folder around it
+// and prints the findings; returns the exit status.
+int RunCheck(const std::filesystem::path& settingsFile, bool asJson, std::ostream& out, std::ostream& err);
+
+}  // namespace zq::sim

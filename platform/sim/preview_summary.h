@@ -1,0 +1,42 @@
+// What one run of a package did on one machine, in a few lines: the
+// verdict, the programs started, the printers touched and the restart.
+// Made from the run's journal and the messages of its log (the log's
+// level-1 verdict lines tell an unsupported Windows from a missing driver,
+// which the journal shows alike as one message box).
+#pragma once
+
+#include <optional>
+#include <string>
+#include <vector>
+
+#include <nlohmann/json.hpp>
+
+namespace zq::sim {
+
+enum class PreviewVerdict {
+    Ran,                 // the programs ran and the finish screen was shown
+    UnsupportedWindows,  // no os_list entry matched: message 1
+    DriverNotInstalled,  // no magic keyword found: message 8
+    Refused,             // ended before the checks (a second instance, no current folder)
+};
+
+struct PreviewSummary {
+    PreviewVerdict verdict = PreviewVerdict::Refused;
+    std::string osEntry;                     // the os_list entry that matched, when one did
+    std::optional<std::string> message;      // the message box's text, when one was shown
+    std::vector<std::string> programs;       // command lines started, in order; failures say so
+    std::vector<std::string> printers;       // "deleted X", "added X on PORT (DRIVER)", failures say so
+    std::vector<std::string> services;       // "stopped zqdevsvc", "started zqdevsvc", "ended zqnotify.exe"
+    bool copyDialogShown = false;
+    std::optional<std::string> finishHeadline;  // text 2 on the finish screen
+    bool restartRequested = false;
+};
+
+// `journal` holds the journal's events in order; `logMessages` the log's
+// lines without their time stamps (empty when the run wrote no log).
+PreviewSummary SummariseRun(const std::vector<nlohmann::json>& journal, const std::vector<std::string>& logMessages);
+
+// The summary as a few indented lines under a heading.
+std::string FormatSummary(const std::string& heading, const PreviewSummary& summary);
+
+}  // namespace zq::sim

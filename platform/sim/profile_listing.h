@@ -1,0 +1,48 @@
+// The sections and keys of an INI file, as GetPrivateProfileStringW would
+// find them, with their line numbers: what ReadProfileString cannot tell
+// (which sections and keys exist, and which lines it never looks at).
+//
+// The line rules are those of profile_reader.h: a file that starts with the
+// bytes FF FE is UTF-16LE, any other is code page 1252; lines end at CR, LF
+// or CRLF; blanks (space, tab, VT) around names and values go; a line whose
+// first character is ';' is a comment; "[name" up to the first ']' is a
+// header; a line with '=' is a key; anything else is ignored. Of two headers
+// with the same name (ASCII case ignored) only the first is searched, and of
+// two keys with the same name in it only the first is found.
+#pragma once
+
+#include <cstddef>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "base/text.h"
+
+namespace zq::sim {
+
+struct ProfileKeyLine {
+    WString key;
+    WString value;     // as the file spells it, one pair of outer quotes removed, not cut
+    int line = 0;      // 1-based; CR LF counts as one line end
+    bool shadowed = false;  // an earlier key of the same name in the section wins
+};
+
+struct ProfileSectionLines {
+    WString name;
+    int line = 0;
+    bool shadowed = false;  // an earlier header of the same name wins: never searched
+    std::vector<ProfileKeyLine> keys;
+};
+
+struct ProfileListing {
+    std::vector<ProfileSectionLines> sections;  // every header, in file order
+    std::vector<ProfileKeyLine> keysBeforeFirstSection;
+    bool startsWithUtf8Mark = false;  // EF BB BF: three 1252 characters stuck to line 1
+
+    // The section that reads find (the first of that name), or nullptr.
+    const ProfileSectionLines* Find(WStringView name) const;
+};
+
+ProfileListing ListProfile(const std::string& fileBytes);
+
+}  // namespace zq::sim
