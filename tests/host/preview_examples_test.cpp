@@ -1,0 +1,138 @@
+// The example package previewed on every example machine: what each run
+// does, and that the machine folders stay as they were.
+#include <gtest/gtest.h>
+
+#include <sys/wait.h>
+
+#include <cstdlib>
+#include <fstream>
+#include <map>
+#include <sstream>
+
+#include "platform/sim/package_preview.h"
+#include "tests/support/test_machine.h"
+
+namespace zq::sim {
+namespace {
+
+namespace fs = std::filesystem;
+
+const fs::path kExamples = fs::path(ZQ_SOURCE_DIR) / "examples";
+
+std::string ReadText(const fs::path& file) {
+    std::ifstream in(file, std::ios::binary);
+    std::ostringstream text;
+    text << in.rdbuf();
+    return text.str();
+}
+
+// Every file below a folder with its content.
+std::map<std::string, std::string> Snapshot(const fs::path& folder) {
+    std::map<std::string, std::string> files;
+    for (const auto& entry : fs::recursive_directory_iterator(folder)) {
+        files[fs::relative(entry.path(), folder).string()] = entry.is_regular_file() ? ReadText(entry.path()) : "<dir>";
+    }
+    return files;
+}
+
+struct MachineRow {
+    const char* machine;
+    PreviewVerdict verdict;
+    std::string osEntry;
+    std::optional<std::string> message;
+    std::vector<std::string> programs;
+    std::vector<std::string> printers;
+    std::optional<std::string> headline;
+    bool restart;
+};
+
+const std::string kPrep = "\"c:\\package\\setup\\zqprep.exe\"";
+const std::string kStage = "\"c:\\package\\setup\\zqstage.exe\"";
+const std::string kDrv = "\"c:\\package\\setup\\zqdrv.exe\"";
+const std::string kDrv64 = "\"c:\\package\\setup\\zqdrv64.exe\"";
+const std::string kEnglishHeadline = "The ZQ Merle printer driver has been refreshed";
+
+TEST(PreviewExamples, TheExamplePackageOnEveryExampleMachine) {
+    const MachineRow rows[] = {
+        {"default", PreviewVerdict::Ran, "501", std::nullopt,
+         {kPrep, kStage, "C:\\Program Files\\Zelt\\Pictavo\\Bin\\zqnotify.exe", kDrv},
+         {"deleted ZQ Merle 5400 Office", "added ZQ Merle 5400 Office on IP_10.0.0.5 (ZQ Merle 5400 Series)"},
+         kEnglishHeadline, true},
+        // Run.x64 has no printer update: on 64-bit systems printers stay as they are.
+        {"vista64-sp2", PreviewVerdict::Ran, "600_64", std::nullopt, {kPrep, kStage, kDrv64}, {}, kEnglishHeadline, true},
+        // Windows 10 reports 6.2, which the example's os_list does not name.
+        {"win10-64", PreviewVerdict::UnsupportedWindows, "", "This package cannot be installed on this version of Windows.",
+         {}, {}, std::nullopt, false},
+        {"xp-german", PreviewVerdict::Ran, "501", std::nullopt,
+         {kPrep, kStage, "C:\\Programme\\Zelt\\Pictavo\\Bin\\zqnotify.exe", kDrv},
+         {"deleted ZQ Merle 5400 Buero", "added ZQ Merle 5400 Buero on IP_192.168.1.20 (ZQ Merle 5400 Series)"},
+         "Der ZQ Merle Druckertreiber wurde aktualisiert", true},
+        {"xp-no-driver", PreviewVerdict::DriverNotInstalled, "501",
+         "No ZQ Merle printer driver is installed on this computer.\nInstall the driver first, then run this package again.",
+         {}, {}, std::nullopt, false},
+        {"xp64-sp2", PreviewVerdict::Ran, "502_64", std::nullopt, {kPrep, kStage, kDrv64}, {}, kEnglishHeadline, true},
+    };
+    const std::map<std::string, std::string> before = Snapshot(kExamples);
+
+    std::vector<std::string> machines;
+    for (const fs::path& folder : MachineFolders(kExamples / "machines")) machines.push_back(folder.filename().string());
+    std::vector<std::string> covered;
+    for (const MachineRow& row : rows) covered.push_back(row.machine);
+    EXPECT_EQ(machines, covered) << "every example machine has a row";
+
+    for (const MachineRow& row : rows) {
+        SCOPED_TRACE(row.machine);
+        const MachinePreview preview = PreviewOnMachine(kExamples / "package", kExamples / "machines" / row.machine);
+        ASSERT_TRUE(preview.summary) << preview.error;
+        const PreviewSummary& summary = *preview.summary;
+        EXPECT_EQ(summary.verdict, row.verdict);
+        EXPECT_EQ(summary.osEntry, row.osEntry);
+        EXPECT_EQ(summary.message, row.message);
+        EXPECT_EQ(summary.programs, row.programs);
+        EXPECT_EQ(summary.printers, row.printers);
+        EXPECT_EQ(summary.finishHeadline, row.headline);
+        EXPECT_EQ(summary.restartRequested, row.restart);
+    }
+    EXPECT_EQ(Snapshot(kExamples), before) << "the previews changed the example folders";
+}
+
+std::string Quoted(const std::string& text) {
+    std::string quoted = "'";
+    for (char c : text) quoted += c == '\'' ? std::string("'\\''") : std::string(1, c);
+    return quoted + "'";
+}
+
+int RunSim(const std::vector<std::string>& arguments, const fs::path& out) {
+    std::string command = Quoted(ZQ_SIM_EXECUTABLE);
+    for (const std::string& argument : arguments) command += " " + Quoted(argument);
+    command += " >" + Quoted(out.string()) + " 2>&1";
+    const int raw = std::system(command.c_str());
+    return WIFEXITED(raw) ? WEXITSTATUS(raw) : -1;
+}
+
+TEST(PreviewExamples, ThePreviewCommand) {
+    test::TestMachine scratch;  // a temporary folder
+    const fs::path out = scratch.Dir() / "out.txt";
+
+    ASSERT_EQ(RunSim({"--preview", (kExamples / "package").string()}, out), 0) << ReadText(out);
+    const std::string text = ReadText(out);
+    for (const fs::path& folder : MachineFolders(kExamples / "machines")) {
+        EXPECT_NE(text.find("== " + folder.filename().string() + ": Windows "), std::string::npos) << text;
+    }
+    EXPECT_NE(text.find("verdict:   refused: unsupported Windows"), std::string::npos);
+
+    // One machine folder alone.
+    ASSERT_EQ(RunSim({"--preview", (kExamples / "package").string(), (kExamples / "machines" / "xp-no-driver").string()},
+                     out),
+              0);
+    EXPECT_NE(ReadText(out).find("== xp-no-driver: Windows 5.1 SP 3.0, 32-bit, user language 1033\n"
+                                 "  verdict:   refused: driver not installed (os_list entry 501)\n"),
+              std::string::npos)
+        << ReadText(out);
+
+    EXPECT_EQ(RunSim({"--preview", (scratch.Dir() / "no-package").string()}, out), 2);
+    EXPECT_EQ(RunSim({"--preview", (kExamples / "package").string(), scratch.Dir().string()}, out), 2);
+}
+
+}  // namespace
+}  // namespace zq::sim
