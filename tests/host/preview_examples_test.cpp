@@ -58,7 +58,7 @@ TEST(PreviewExamples, TheExamplePackageOnEveryExampleMachine) {
          {kPrep, kStage, "C:\\Program Files\\Zelt\\Pictavo\\Bin\\zqnotify.exe", kDrv},
          {"deleted ZQ Merle 5400 Office", "added ZQ Merle 5400 Office on IP_10.0.0.5 (ZQ Merle 5400 Series)"},
          kEnglishHeadline, true},
-        // Run.x64 has no printer update: on 64-bit systems printers stay as they are.
+        // The printer update refuses any Windows but 5.x: Vista's printers stay.
         {"vista64-sp2", PreviewVerdict::Ran, "600_64", std::nullopt, {kPrep, kStage, kDrv64}, {}, kEnglishHeadline, true},
         // Windows 10 reports 6.2, which the example's os_list does not name.
         {"win10-64", PreviewVerdict::UnsupportedWindows, "", "This package cannot be installed on this version of Windows.",
@@ -70,7 +70,11 @@ TEST(PreviewExamples, TheExamplePackageOnEveryExampleMachine) {
         {"xp-no-driver", PreviewVerdict::DriverNotInstalled, "501",
          "No ZQ Merle printer driver is installed on this computer.\nInstall the driver first, then run this package again.",
          {}, {}, std::nullopt, false},
-        {"xp64-sp2", PreviewVerdict::Ran, "502_64", std::nullopt, {kPrep, kStage, kDrv64}, {}, kEnglishHeadline, true},
+        {"xp64-sp2", PreviewVerdict::Ran, "502_64", std::nullopt,
+         {kPrep, kStage, "C:\\Program Files (x86)\\Zelt\\Pictavo\\Bin\\zqnotify.exe", kDrv64},
+         {"deleted ZQ Merle 5400 Office", "added ZQ Merle 5400 Office on IP_10.0.0.5 (ZQ Merle 5400 Series)",
+          "deleted ZQ Merle 5400 Lab", "added ZQ Merle 5400 Lab on IP_10.0.0.17 (ZQ Merle 5400 Series)"},
+         kEnglishHeadline, true},
     };
     const std::map<std::string, std::string> before = Snapshot(kExamples);
 

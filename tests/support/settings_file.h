@@ -12,8 +12,8 @@ namespace zq::test {
 
 class SettingsFile {
 public:
-    // os_list 501, keyword "ZQ Merle 5400", an empty Run section, English
-    // texts 1 to 8 under LangMap 0x0409.
+    // Log 511, os_list 501, keyword "ZQ Merle 5400", no Run section,
+    // English texts 1 to 8 under LangMap 0x0409.
     static SettingsFile Basic();
 
     SettingsFile& Set(const std::string& section, const std::string& key, const std::string& value);
