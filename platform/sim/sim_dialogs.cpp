@@ -42,7 +42,7 @@ constexpr int kFramePixelsY = 28;
 class SimDialogWindow : public IDialogWindow {
 public:
     SimDialogWindow(MachineCore& core, IDialogHandler& handler)
-        : core_(core), handler_(handler), templateId_(handler.TemplateId()) {
+        : core_(core), handler_(handler), templateId_(handler.TemplateId()), createdAtMs_(core.ElapsedMs()) {
         auto texts = kTemplateTexts.find(templateId_);
         if (texts != kTemplateTexts.end()) texts_ = texts->second;
     }
@@ -104,7 +104,10 @@ public:
     // --- The modal loops
 
     int RunCopyDialog(std::optional<double> escapeAfterSeconds) {
-        const std::int64_t shownAtMs = core_.ElapsedMs();
+        // The moment the window was made, before its WM_INITDIALOG let the
+        // runner go on: by the time this thread gets here the runner may
+        // already have waited out its program on the virtual clock.
+        const std::int64_t shownAtMs = createdAtMs_;
         core_.Journal("copyDialogShown", {{"caption", Narrow(caption_)}});
         std::unique_lock lock(mutex_);
         changed_.wait(lock, [this] { return closeRequestedAtMs_.has_value(); });
@@ -164,6 +167,7 @@ private:
     MachineCore& core_;
     IDialogHandler& handler_;
     const int templateId_;
+    const std::int64_t createdAtMs_;
     WString caption_;
     std::map<int, WString> texts_;
     std::set<int> checked_;
