@@ -11,6 +11,11 @@
 //   ScopedRegistryKey   RegOpenKeyExW                       RegCloseKey
 //   ScopedServiceHandle OpenSCManagerW, OpenServiceW        CloseServiceHandle
 //   ScopedModule        LoadLibraryW                        FreeLibrary
+//   ScopedBrush, ScopedFont, ScopedBitmap
+//                       GDI objects the program makes       DeleteObject
+//   ScopedMemoryDc      CreateCompatibleDC                  DeleteDC
+//   SelectedObject      an object selected into a surface: the previous
+//                       one is selected back                SelectObject
 //
 // Printer handles are closed through ClosePrinter, which winspool.drv
 // provides only at run time; their owner lives beside the spooler.
@@ -95,6 +100,19 @@ struct ModuleTraits {
     static void Close(Value value) { ::FreeLibrary(value); }
 };
 
+template <class Object>
+struct GdiObjectTraits {
+    using Value = Object;
+    static Value Invalid() { return nullptr; }
+    static void Close(Value value) { ::DeleteObject(value); }
+};
+
+struct MemoryDcTraits {
+    using Value = HDC;
+    static Value Invalid() { return nullptr; }
+    static void Close(Value value) { ::DeleteDC(value); }
+};
+
 using ScopedHandle = Scoped<KernelHandleTraits>;
 using ScopedFileHandle = Scoped<FileHandleTraits>;
 using ScopedFindHandle = Scoped<FindHandleTraits>;
@@ -102,6 +120,26 @@ using ScopedLocalMemory = Scoped<LocalMemoryTraits>;
 using ScopedRegistryKey = Scoped<RegistryKeyTraits>;
 using ScopedServiceHandle = Scoped<ServiceHandleTraits>;
 using ScopedModule = Scoped<ModuleTraits>;
+using ScopedBrush = Scoped<GdiObjectTraits<HBRUSH>>;
+using ScopedFont = Scoped<GdiObjectTraits<HFONT>>;
+using ScopedBitmap = Scoped<GdiObjectTraits<HBITMAP>>;
+using ScopedMemoryDc = Scoped<MemoryDcTraits>;
+
+// An object may be deleted only while no surface has it selected: the
+// surface's previous object goes back in before the owner above lets go.
+class SelectedObject {
+public:
+    SelectedObject(HDC surface, HGDIOBJ object) : surface_(surface), previous_(::SelectObject(surface, object)) {}
+    ~SelectedObject() {
+        if (previous_ != nullptr && previous_ != HGDI_ERROR) ::SelectObject(surface_, previous_);
+    }
+    SelectedObject(const SelectedObject&) = delete;
+    SelectedObject& operator=(const SelectedObject&) = delete;
+
+private:
+    HDC surface_;
+    HGDIOBJ previous_;
+};
 
 // GetProcAddress typed as the function it names; null when the module does
 // not export it. FARPROC is a generic function pointer: going through

@@ -31,6 +31,19 @@ private:
     ScopedHandle thread_;
 };
 
+// Manual-reset: once set, every wait returns until it is reset.
+class Win32Event final : public IEvent {
+public:
+    Win32Event() : event_(::CreateEventW(nullptr, TRUE, FALSE, nullptr)) {}
+
+    void Set() override { ::SetEvent(event_.Get()); }
+    void Reset() override { ::ResetEvent(event_.Get()); }
+    void Wait() override { ::WaitForSingleObject(event_.Get(), INFINITE); }
+
+private:
+    ScopedHandle event_;
+};
+
 using ThreadBody = std::function<void()>;
 
 // The thread owns its body. An exception must not unwind into the system's
@@ -44,6 +57,8 @@ DWORD WINAPI RunThreadBody(void* parameter) noexcept {
 }  // namespace
 
 std::unique_ptr<ILock> Win32Threads::MakeLock() { return std::make_unique<Win32Lock>(); }
+
+std::unique_ptr<IEvent> Win32Threads::MakeEvent() { return std::make_unique<Win32Event>(); }
 
 // Null when the system cannot create the thread; the body has not run then.
 std::unique_ptr<IThread> Win32Threads::Start(std::function<void()> body) {

@@ -111,12 +111,18 @@ public:
 class Win32Threads final : public IThreads {
 public:
     std::unique_ptr<ILock> MakeLock() override;
+    std::unique_ptr<IEvent> MakeEvent() override;
     std::unique_ptr<IThread> Start(std::function<void()> body) override;
 };
 
 class Win32UserInterface final : public IUserInterface {
 public:
     int ShowMessageBox(const WString& caption, const WString& text) override;
+    // dialog_runner.cpp: every dialog template of the program runs through
+    // this one runner.
+    int RunModalDialog(IDialogHandler& handler) override;
+    // restart.cpp.
+    void RequestRestart(unsigned flags, unsigned reason) override;
 };
 
 // One real machine: the services above, handed to the core as a Platform.

@@ -1,0 +1,100 @@
+#!/usr/bin/env bash
+# Takes the pictures in docs/screenshots/ with the real 64-bit
+# zqmerlesetup.exe under Wine, on a virtual X display, in a throwaway
+# prefix that is deleted afterwards:
+#
+#   message-box.png    message 8 (no matching driver installed)
+#   copy-dialog.png    the copy dialog while a "zqstage" program runs
+#   finish-screen.png  the finish screen
+#
+#   scripts/screenshots.sh [BUILD_DIR]    (default: build/win64, built)
+#
+# The finish screen is always left with its box ticked, so its Finish
+# button never asks for a restart, not even of the throwaway prefix.
+set -euo pipefail
+cd "$(dirname "$0")/.."
+root=$PWD
+build=$(realpath "${1:-build/win64}")
+exe=$build/zqmerlesetup.exe
+stage=$build/tests/win64/zqstage.exe
+driver=$build/tests/win64/zq_ui_driver.exe
+for program in "$exe" "$stage" "$driver"; do
+  [ -f "$program" ] || { echo "screenshots.sh: $program is missing; build the win64 preset first" >&2; exit 1; }
+done
+out=$root/docs/screenshots
+mkdir -p "$out"
+
+work=$(mktemp -d /tmp/zq-screenshots.XXXXXX)
+prefix=$work/wineprefix
+state=$work/xvfb
+export WINEPREFIX=$prefix WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml="
+export LANG=en_US.UTF-8
+unset LC_ALL
+wine=/usr/lib/wine/wine64
+finish() {
+  /usr/lib/wine/wineserver -k >/dev/null 2>&1 || true
+  tests/win64/xvfb.sh stop "$state" >/dev/null || true
+  rm -rf "$work"
+}
+trap finish EXIT
+
+tests/win64/xvfb.sh start "$state"
+export DISPLAY=":$(cat "$state/display")"
+mkdir -p "$prefix"
+"$wine" wineboot -i >/dev/null 2>&1
+# A Wine desktop of its own: Wine then draws the windows' frames and
+# captions itself (the bare display has no window manager to do it).
+"$wine" reg add 'HKCU\Software\Wine\Explorer' /v Desktop /d Default /f >/dev/null 2>&1
+"$wine" reg add 'HKCU\Software\Wine\Explorer\Desktops' /v Default /d 800x600 /f >/dev/null 2>&1
+"$wine" winecfg -v win7 >/dev/null 2>&1
+# The running desktop was made before the setting: the next program that
+# starts makes the new one.
+/usr/lib/wine/wineserver -k >/dev/null 2>&1 || true
+/usr/lib/wine/wineserver -w
+
+# The package: the example package's texts, a "zqstage" program that runs
+# until released, and the driver set-up file that the driver check finds.
+package=$prefix/drive_c/zqshots
+mkdir -p "$package"
+stage_windows="Z:${stage//\//\\}"
+write_package() {  # keyword
+  {
+    printf '[Version]\r\nLog=127\r\n\r\n[OS_Support]\r\nos_list=601_64\r\n'
+    printf 'ServicePack_MajorVersion=0\r\nServicePack_MinorVersion=0\r\n\r\n'
+    printf '[CPE.MagicKeywords]\r\n1=%s\r\n\r\n' "$1"
+    printf '[Run.x64]\r\n1="%s" wait zq-screenshots-release\r\n\r\n' "$stage_windows"
+    printf '[LangMap]\r\n0x0409=English\r\n\r\n'
+    sed -n '/^\[English\]/,/^8=/p' examples/package/autorun.inf | sed 's/$/\r/'
+  } >"$package/autorun.inf"
+}
+python3 - "$prefix/drive_c/windows/inf/oem99.inf" <<'PY'
+import sys
+text = '[Version]\r\nSignature="$Windows NT$"\r\nClass=Printer\r\n\r\n[Strings]\r\nDriverName="ZQ Merle 5400"\r\n'
+open(sys.argv[1], "wb").write(b"\xff\xfe" + text.encode("utf-16-le"))
+PY
+
+drive() { "$wine" "$driver" "$@" | tr -d '\r'; }
+shoot() {  # name "left top width height"
+  read -r left top width height <<<"$2"
+  sleep 1  # the window's first paint
+  xwd -root -silent | convert xwd:- -crop "${width}x${height}+${left}+${top}" +repage "$out/$1"
+  echo "docs/screenshots/$1 (${width}x${height})"
+}
+
+# 1. The message box: no installed driver has the package's keyword.
+write_package "ZQ Merle 9999"
+"$wine" "$exe" -f 'C:\zqshots\autorun.inf' &
+launcher=$!
+shoot message-box.png "$(drive wait message)"
+drive ok
+wait "$launcher"
+
+# 2 and 3. The copy dialog while the program runs, then the finish screen.
+write_package "ZQ Merle 5400"
+"$wine" "$exe" -f 'C:\zqshots\autorun.inf' &
+launcher=$!
+shoot copy-dialog.png "$(drive wait copy 12)"
+drive release zq-screenshots-release
+shoot finish-screen.png "$(drive wait finish)"
+drive finish
+wait "$launcher"
