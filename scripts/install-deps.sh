@@ -1,15 +1,20 @@
 #!/usr/bin/env bash
 # Installs, through apt-get, whichever of the named Debian packages are
-# missing. Usage: scripts/install-deps.sh host|all
+# missing. Usage: scripts/install-deps.sh host|all|bench
+# (bench: host and what bench/ compares against)
 set -euo pipefail
 
 host_packages=(cmake ninja-build g++ libgtest-dev libgmock-dev nlohmann-json3-dev python3)
+# The fuzz targets: clang++ with libFuzzer and the sanitizer runtimes.
+fuzz_packages=(clang libclang-rt-14-dev)
+bench_packages=(ripgrep)
 windows_packages=(mingw-w64 wine64 xvfb x11-apps imagemagick googletest)
 
 case "${1:-all}" in
   host) wanted=("${host_packages[@]}") ;;
-  all) wanted=("${host_packages[@]}" "${windows_packages[@]}") ;;
-  *) echo "usage: $0 host|all" >&2; exit 2 ;;
+  all) wanted=("${host_packages[@]}" "${windows_packages[@]}" "${fuzz_packages[@]}") ;;
+  bench) wanted=("${host_packages[@]}" "${bench_packages[@]}") ;;
+  *) echo "usage: $0 host|all|bench" >&2; exit 2 ;;
 esac
 
 missing=()
