@@ -76,10 +76,10 @@ public:
     virtual void OnTimer(IDialogWindow&, unsigned /*timerId*/) {}
     // WM_CLOSE. The framework's answer ends the dialog as cancelled.
     virtual void OnClose(IDialogWindow& window) { window.End(kIdCancel); }
-    // WM_COMMAND / BN_CLICKED from a control; IDCANCEL (Escape) is the
-    // framework's and ends the dialog as cancelled.
+    // WM_COMMAND / BN_CLICKED from a control. IDOK (Enter) and IDCANCEL
+    // (Escape) are the framework's: they end the dialog with that result.
     virtual void OnCommand(IDialogWindow& window, int id) {
-        if (id == kIdCancel) window.End(kIdCancel);
+        if (id == kIdOk || id == kIdCancel) window.End(id);
     }
     // WM_PAINT.
     virtual void OnPaint(IDialogWindow&) {}
