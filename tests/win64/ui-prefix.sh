@@ -37,7 +37,10 @@ case "$action" in
     fi
     mkdir -p "$prefix"
     "$server" -p </dev/null >"$prefix.boot.log" 2>&1
-    /usr/lib/wine/wine64 wineboot -i </dev/null >>"$prefix.boot.log" 2>&1
+    # A plain wineboot sets a new prefix up once; "-i" in an empty prefix
+    # sets it up twice and leaves two service managers running, which then
+    # refuse to start any service.
+    /usr/lib/wine/wine64 wineboot </dev/null >>"$prefix.boot.log" 2>&1
     if [ -n "$version" ]; then
       /usr/lib/wine/wine64 winecfg -v "$version" </dev/null >>"$prefix.boot.log" 2>&1
     fi

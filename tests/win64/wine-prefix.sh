@@ -29,7 +29,10 @@ case "$action" in
     fi
     mkdir -p "$prefix"
     "$server" -p </dev/null >"$prefix.boot.log" 2>&1
-    /usr/lib/wine/wine64 wineboot -i </dev/null >>"$prefix.boot.log" 2>&1
+    # A plain wineboot sets a new prefix up once; "-i" in an empty prefix
+    # sets it up twice and leaves two service managers running, which then
+    # refuse to start any service.
+    /usr/lib/wine/wine64 wineboot </dev/null >>"$prefix.boot.log" 2>&1
     # wineboot returns before the new registry is flushed to disk; the
     # running server has it, which is all the tests read.
     echo "wine prefix ready: $prefix"
