@@ -5,7 +5,7 @@
 namespace zq {
 namespace {
 
-struct Spec {
+struct Directive {
     bool leftJustify = false;
     bool zeroPad = false;
     std::size_t width = 0;
@@ -34,12 +34,12 @@ std::wstring ToHex(std::uint64_t value, bool upper) {
     return digits;
 }
 
-void Pad(std::wstring& out, const Spec& spec, std::wstring sign, std::wstring body) {
+void Pad(std::wstring& out, const Directive& directive, std::wstring sign, std::wstring body) {
     std::size_t length = sign.size() + body.size();
-    std::size_t fill = spec.width > length ? spec.width - length : 0;
-    if (spec.leftJustify) {
+    std::size_t fill = directive.width > length ? directive.width - length : 0;
+    if (directive.leftJustify) {
         out += sign + body + std::wstring(fill, L' ');
-    } else if (spec.zeroPad) {
+    } else if (directive.zeroPad) {
         out += sign + std::wstring(fill, L'0') + body;
     } else {
         out += std::wstring(fill, L' ') + sign + body;
@@ -47,20 +47,20 @@ void Pad(std::wstring& out, const Spec& spec, std::wstring sign, std::wstring bo
 }
 
 // Renders one conversion; false when the argument does not fit it.
-bool Render(std::wstring& out, const Spec& spec, const FormatArg& arg) {
-    switch (spec.conversion) {
+bool Render(std::wstring& out, const Directive& directive, const FormatArg& arg) {
+    switch (directive.conversion) {
     case L's': {
         if (!arg.IsText()) return false;
         std::wstring_view text = arg.Text();
-        if (spec.hasPrecision && text.size() > spec.precision) text = text.substr(0, spec.precision);
-        Spec textSpec = spec;
-        textSpec.zeroPad = false;
-        Pad(out, textSpec, L"", std::wstring(text));
+        if (directive.hasPrecision && text.size() > directive.precision) text = text.substr(0, directive.precision);
+        Directive textDirective = directive;
+        textDirective.zeroPad = false;
+        Pad(out, textDirective, L"", std::wstring(text));
         return true;
     }
     case L'c': {
         if (arg.IsText()) return false;
-        Pad(out, spec, L"", std::wstring(1, static_cast<wchar_t>(arg.Number())));
+        Pad(out, directive, L"", std::wstring(1, static_cast<wchar_t>(arg.Number())));
         return true;
     }
     case L'd':
@@ -71,17 +71,17 @@ bool Render(std::wstring& out, const Spec& spec, const FormatArg& arg) {
         if (arg.IsText()) return false;
         std::int64_t value = arg.Number();
         std::wstring sign, body;
-        if (spec.conversion == L'x' || spec.conversion == L'X') {
-            body = ToHex(static_cast<std::uint32_t>(value), spec.conversion == L'X');
-        } else if (spec.conversion == L'u') {
+        if (directive.conversion == L'x' || directive.conversion == L'X') {
+            body = ToHex(static_cast<std::uint32_t>(value), directive.conversion == L'X');
+        } else if (directive.conversion == L'u') {
             body = ToDecimal(static_cast<std::uint32_t>(value));
         } else {
             if (value < 0) sign = L"-";
             body = ToDecimal(value < 0 ? -value : value);
         }
-        if (spec.hasPrecision && body.size() < spec.precision)
-            body.insert(0, spec.precision - body.size(), L'0');
-        Pad(out, spec, sign, body);
+        if (directive.hasPrecision && body.size() < directive.precision)
+            body.insert(0, directive.precision - body.size(), L'0');
+        Pad(out, directive, sign, body);
         return true;
     }
     default:
@@ -110,23 +110,23 @@ std::wstring FormatWith(std::wstring_view format, std::initializer_list<FormatAr
         }
         // Parse %[flags][width][.precision][length]conversion.
         std::size_t start = i++;
-        Spec spec;
+        Directive directive;
         for (; i < format.size(); ++i) {
-            if (format[i] == L'-') spec.leftJustify = true;
-            else if (format[i] == L'0') spec.zeroPad = true;
+            if (format[i] == L'-') directive.leftJustify = true;
+            else if (format[i] == L'0') directive.zeroPad = true;
             else if (format[i] != L'+' && format[i] != L' ' && format[i] != L'#') break;
         }
         for (; i < format.size() && format[i] >= L'0' && format[i] <= L'9'; ++i)
-            spec.width = spec.width * 10 + (format[i] - L'0');
+            directive.width = directive.width * 10 + (format[i] - L'0');
         if (i < format.size() && format[i] == L'.') {
-            spec.hasPrecision = true;
+            directive.hasPrecision = true;
             for (++i; i < format.size() && format[i] >= L'0' && format[i] <= L'9'; ++i)
-                spec.precision = spec.precision * 10 + (format[i] - L'0');
+                directive.precision = directive.precision * 10 + (format[i] - L'0');
         }
         while (i < format.size() && (format[i] == L'l' || format[i] == L'h')) ++i;
-        if (i < format.size()) spec.conversion = format[i++];
+        if (i < format.size()) directive.conversion = format[i++];
 
-        bool rendered = next != args.end() && Render(out, spec, *next);
+        bool rendered = next != args.end() && Render(out, directive, *next);
         if (rendered) ++next;
         else out.append(format.substr(start, i - start));
     }
