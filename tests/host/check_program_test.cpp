@@ -11,6 +11,7 @@
 #include <nlohmann/json.hpp>
 
 #include "tests/support/settings_file.h"
+#include "tests/support/sim_program.h"
 #include "tests/support/test_machine.h"
 
 namespace zq::sim {
@@ -18,35 +19,9 @@ namespace {
 
 namespace fs = std::filesystem;
 
-std::string ReadText(const fs::path& file) {
-    std::ifstream in(file, std::ios::binary);
-    std::ostringstream text;
-    text << in.rdbuf();
-    return text.str();
-}
-
-std::string Quoted(const std::string& text) {
-    std::string quoted = "'";
-    for (char c : text) quoted += c == '\'' ? std::string("'\\''") : std::string(1, c);
-    return quoted + "'";
-}
-
-struct ProgramResult {
-    int status = -1;
-    std::string out, err;
-};
-
-ProgramResult RunSim(const std::vector<std::string>& arguments, const fs::path& scratch) {
-    std::string command = Quoted(ZQ_SIM_EXECUTABLE);
-    for (const std::string& argument : arguments) command += " " + Quoted(argument);
-    command += " >" + Quoted((scratch / "out.txt").string()) + " 2>" + Quoted((scratch / "err.txt").string());
-    ProgramResult result;
-    const int raw = std::system(command.c_str());
-    result.status = WIFEXITED(raw) ? WEXITSTATUS(raw) : -1;
-    result.out = ReadText(scratch / "out.txt");
-    result.err = ReadText(scratch / "err.txt");
-    return result;
-}
+using test::ProgramResult;
+using test::ReadText;
+using test::RunSim;
 
 class CheckProgram : public testing::Test {
 protected:

@@ -10,6 +10,7 @@
 
 #include "platform/sim/default_machine.h"
 #include "platform/sim/machine_config.h"
+#include "tests/support/sim_program.h"
 #include "tests/support/test_machine.h"
 
 namespace zq::sim {
@@ -17,37 +18,10 @@ namespace {
 
 namespace fs = std::filesystem;
 
-std::string ReadText(const fs::path& file) {
-    std::ifstream in(file, std::ios::binary);
-    std::ostringstream text;
-    text << in.rdbuf();
-    return text.str();
-}
-
-std::string Quoted(const std::string& text) {
-    std::string quoted = "'";
-    for (char c : text) quoted += c == '\'' ? std::string("'\\''") : std::string(1, c);
-    return quoted + "'";
-}
-
-struct ProgramResult {
-    int status = -1;
-    std::string out, err;
-};
-
-// Runs zqmerlesetup-sim with the arguments; output is kept in `scratch`.
-ProgramResult RunSim(const std::vector<std::string>& arguments, const fs::path& scratch,
-                     const std::string& environment = {}) {
-    std::string command = environment + " " + Quoted(ZQ_SIM_EXECUTABLE);
-    for (const std::string& argument : arguments) command += " " + Quoted(argument);
-    command += " >" + Quoted((scratch / "out.txt").string()) + " 2>" + Quoted((scratch / "err.txt").string());
-    ProgramResult result;
-    int raw = std::system(command.c_str());
-    result.status = WIFEXITED(raw) ? WEXITSTATUS(raw) : -1;
-    result.out = ReadText(scratch / "out.txt");
-    result.err = ReadText(scratch / "err.txt");
-    return result;
-}
+using test::ProgramResult;
+using test::Quoted;
+using test::ReadText;
+using test::RunSim;
 
 std::vector<std::string> FolderContent(const fs::path& folder) {
     std::vector<std::string> names;
