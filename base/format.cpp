@@ -1,9 +1,18 @@
 #include "base/format.h"
 
+#include <algorithm>
 #include <vector>
 
 namespace zq {
 namespace {
+
+// A width or precision larger than any message can show is taken as this:
+// formatting never fails, and never asks for gigabytes of padding.
+constexpr std::size_t kMaxFieldWidth = 4096;
+
+std::size_t AppendDigit(std::size_t number, wchar_t digit) {
+    return std::min<std::size_t>(number * 10 + (digit - L'0'), kMaxFieldWidth);
+}
 
 struct Directive {
     bool leftJustify = false;
@@ -14,6 +23,7 @@ struct Directive {
     wchar_t conversion = 0;
 };
 
+// The digits of the magnitude, without a sign (also for the smallest value).
 std::wstring ToDecimal(std::int64_t value) {
     std::uint64_t magnitude = value < 0 ? 0 - static_cast<std::uint64_t>(value) : static_cast<std::uint64_t>(value);
     std::wstring digits;
@@ -77,7 +87,7 @@ bool Render(std::wstring& out, const Directive& directive, const FormatArg& arg)
             body = ToDecimal(static_cast<std::uint32_t>(value));
         } else {
             if (value < 0) sign = L"-";
-            body = ToDecimal(value < 0 ? -value : value);
+            body = ToDecimal(value);
         }
         if (directive.hasPrecision && body.size() < directive.precision)
             body.insert(0, directive.precision - body.size(), L'0');
@@ -117,11 +127,11 @@ std::wstring FormatWith(std::wstring_view format, std::initializer_list<FormatAr
             else if (format[i] != L'+' && format[i] != L' ' && format[i] != L'#') break;
         }
         for (; i < format.size() && format[i] >= L'0' && format[i] <= L'9'; ++i)
-            directive.width = directive.width * 10 + (format[i] - L'0');
+            directive.width = AppendDigit(directive.width, format[i]);
         if (i < format.size() && format[i] == L'.') {
             directive.hasPrecision = true;
             for (++i; i < format.size() && format[i] >= L'0' && format[i] <= L'9'; ++i)
-                directive.precision = directive.precision * 10 + (format[i] - L'0');
+                directive.precision = AppendDigit(directive.precision, format[i]);
         }
         while (i < format.size() && (format[i] == L'l' || format[i] == L'h')) ++i;
         if (i < format.size()) directive.conversion = format[i++];
