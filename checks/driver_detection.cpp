@@ -1,35 +1,169 @@
 #include "checks/driver_detection.h"
 
 #include <algorithm>
+#include <cstring>
+#include <string>
+
+#if defined(__SSE2__)
+#include <emmintrin.h>
+#endif
+// A wider search where the processor has AVX2, chosen when the program
+// runs. (AVX-512 measured slower here: the text is in the cache and the
+// loads, not the compares, set the pace.)
+#if defined(__x86_64__) && defined(__GNUC__) && !defined(_WIN32)
+#define ZQ_SEARCH_WIDE 1
+#include <immintrin.h>
+#endif
 
 namespace zq {
 
 namespace {
 const wchar_t kMagicKeywordsSection[] = L"CPE.MagicKeywords";
-}  // namespace
 
-int FindFirstKeyword(const std::uint8_t* bytes, std::size_t size, const std::vector<WString>& keywords) {
-    std::size_t units = size / 2;
-    for (std::size_t i = 0; i < units; ++i) {
-        if (bytes[2 * i] == 0 && bytes[2 * i + 1] == 0) {
-            units = i;
-            break;
+constexpr std::size_t kNotFound = static_cast<std::size_t>(-1);
+
+std::uint16_t UnitAt(const std::uint8_t* bytes, std::size_t unit) {
+    return static_cast<std::uint16_t>(bytes[2 * unit] | (bytes[2 * unit + 1] << 8));
+}
+
+// The first NUL code unit in units [from, to), or `to` when there is none.
+std::size_t FindNulUnit(const std::uint8_t* bytes, std::size_t from, std::size_t to) {
+    std::size_t at = from;
+#if defined(__SSE2__)
+    const __m128i zero = _mm_setzero_si128();
+    for (; at + 8 <= to; at += 8) {
+        const __m128i block = _mm_loadu_si128(reinterpret_cast<const __m128i*>(bytes + 2 * at));
+        const int mask = _mm_movemask_epi8(_mm_cmpeq_epi16(block, zero));
+        if (mask != 0) return at + static_cast<std::size_t>(__builtin_ctz(static_cast<unsigned>(mask))) / 2;
+    }
+#endif
+    for (; at < to; ++at)
+        if (UnitAt(bytes, at) == 0) return at;
+    return to;
+}
+
+#if defined(ZQ_SEARCH_WIDE)
+// Sixteen starts at a time from `at` while the sixteen last units are in the
+// text; returns the match, or kNotFound with `at` where the caller goes on.
+__attribute__((target("avx2"))) std::size_t FindUnitsAvx2(const std::uint8_t* bytes, std::size_t& at,
+                                                          std::size_t lastStart, const std::string& needle,
+                                                          std::uint16_t first, std::uint16_t last) {
+    const std::size_t length = needle.size() / 2;
+    const __m256i firsts = _mm256_set1_epi16(static_cast<short>(first));
+    const __m256i lasts = _mm256_set1_epi16(static_cast<short>(last));
+    for (; at + 16 <= lastStart + 1; at += 16) {
+        const __m256i starts = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(bytes + 2 * at));
+        const __m256i ends = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(bytes + 2 * (at + length - 1)));
+        unsigned mask = static_cast<unsigned>(_mm256_movemask_epi8(
+            _mm256_and_si256(_mm256_cmpeq_epi16(starts, firsts), _mm256_cmpeq_epi16(ends, lasts))));
+        while (mask != 0) {
+            const unsigned bit = static_cast<unsigned>(__builtin_ctz(mask));
+            const std::size_t start = at + bit / 2;
+            if (std::memcmp(bytes + 2 * start, needle.data(), needle.size()) == 0) return start;
+            mask &= ~(3u << bit);
         }
     }
+    return kNotFound;
+}
+#endif
+
+// The first unit index at which `needle` (UTF-16LE bytes, at least one
+// unit) occurs in units [0, units) of `bytes`, NULs included; kNotFound
+// when it does not. Candidates are the places where the needle's first and
+// last units both match; only those are compared in full.
+std::size_t FindUnits(const std::uint8_t* bytes, std::size_t units, const std::string& needle) {
+    const std::size_t length = needle.size() / 2;
+    if (length > units) return kNotFound;
+    const std::size_t lastStart = units - length;  // the last place a match can start
+    const std::uint16_t first = static_cast<std::uint16_t>(static_cast<std::uint8_t>(needle[0]) |
+                                                           (static_cast<std::uint8_t>(needle[1]) << 8));
+    const std::uint16_t last = static_cast<std::uint16_t>(static_cast<std::uint8_t>(needle[2 * length - 2]) |
+                                                          (static_cast<std::uint8_t>(needle[2 * length - 1]) << 8));
+    std::size_t at = 0;
+#if defined(ZQ_SEARCH_WIDE)
+    static const bool hasAvx2 = __builtin_cpu_supports("avx2");
+    if (hasAvx2) {
+        const std::size_t found = FindUnitsAvx2(bytes, at, lastStart, needle, first, last);
+        if (found != kNotFound) return found;
+    }
+#endif
+#if defined(__SSE2__)
+    const __m128i firsts = _mm_set1_epi16(static_cast<short>(first));
+    const __m128i lasts = _mm_set1_epi16(static_cast<short>(last));
+    // Eight starts at a time, while the eight last units are in the text too.
+    for (; at + 8 <= lastStart + 1; at += 8) {
+        const __m128i starts = _mm_loadu_si128(reinterpret_cast<const __m128i*>(bytes + 2 * at));
+        const __m128i ends = _mm_loadu_si128(reinterpret_cast<const __m128i*>(bytes + 2 * (at + length - 1)));
+        unsigned mask = static_cast<unsigned>(
+            _mm_movemask_epi8(_mm_and_si128(_mm_cmpeq_epi16(starts, firsts), _mm_cmpeq_epi16(ends, lasts))));
+        while (mask != 0) {
+            const unsigned bit = static_cast<unsigned>(__builtin_ctz(mask));
+            const std::size_t start = at + bit / 2;
+            if (std::memcmp(bytes + 2 * start, needle.data(), needle.size()) == 0) return start;
+            mask &= ~(3u << bit);
+        }
+    }
+#endif
+    for (; at <= lastStart; ++at) {
+        if (UnitAt(bytes, at) != first || UnitAt(bytes, at + length - 1) != last) continue;
+        if (std::memcmp(bytes + 2 * at, needle.data(), needle.size()) == 0) return at;
+    }
+    return kNotFound;
+}
+
+// The keyword as the file would hold it: UTF-16LE bytes. Each character
+// counts as its 16-bit code unit.
+std::string KeywordBytes(const WString& keyword) {
+    std::string bytes;
+    bytes.reserve(2 * keyword.size());
+    for (wchar_t c : keyword) {
+        const auto unit = static_cast<std::uint16_t>(c);
+        bytes.push_back(static_cast<char>(unit & 0xFF));
+        bytes.push_back(static_cast<char>(unit >> 8));
+    }
+    return bytes;
+}
+
+// Searches one file with `content` as the buffer for its bytes.
+bool SearchInfFileInto(LauncherProcess& process, const WString& path, std::vector<std::uint8_t>& content) {
+    // Opened without sharing: a file that another process holds open does
+    // not match.
+    if (!process.platform.files.ReadWholeFileUnshared(path, content)) return false;
+    CLogFile& log = process.g_logFile;
+    log.LogMessage(LOG_MEDIUM, L"** Searching %s", path);
+    const std::vector<WString>& keywords = process.theApp.MagicKeywords;
+    int found = FindFirstKeyword(content.data(), content.size(), keywords);
+    if (found < 0) return false;
+    log.LogMessage(LOG_MEDIUM, L"** Magic key word %s found in %s", keywords[found], path);
+    return true;
+}
+
+}  // namespace
+
+// The text ends at its first NUL, but most files have none, so the NUL is
+// looked for only when a keyword has been found, and only before the end of
+// that match: the first occurrence of a keyword is in the text exactly when
+// no NUL comes before its end, and if it is not, no later one is either.
+int FindFirstKeyword(const std::uint8_t* bytes, std::size_t size, const std::vector<WString>& keywords) {
+    const std::size_t units = size / 2;
+    std::size_t checkedUnits = 0;  // units [0, checkedUnits) hold no NUL
+    std::size_t firstNul = kNotFound;
     for (std::size_t k = 0; k < keywords.size(); ++k) {
         const WString& keyword = keywords[k];
         if (keyword.empty()) return static_cast<int>(k);
-        if (keyword.size() > units) continue;
-        const std::uint16_t first = static_cast<std::uint16_t>(keyword[0]);
-        for (std::size_t at = 0; at + keyword.size() <= units; ++at) {
-            if ((bytes[2 * at] | (bytes[2 * at + 1] << 8)) != first) continue;
-            std::size_t matched = 1;
-            while (matched < keyword.size() &&
-                   (bytes[2 * (at + matched)] | (bytes[2 * (at + matched) + 1] << 8)) ==
-                       static_cast<std::uint16_t>(keyword[matched]))
-                ++matched;
-            if (matched == keyword.size()) return static_cast<int>(k);
+        const std::string needle = KeywordBytes(keyword);
+        // A keyword holding a NUL unit never lies before the text's end.
+        if (FindNulUnit(reinterpret_cast<const std::uint8_t*>(needle.data()), 0, keyword.size()) < keyword.size())
+            continue;
+        const std::size_t at = FindUnits(bytes, units, needle);
+        if (at == kNotFound) continue;
+        const std::size_t end = at + keyword.size();
+        if (firstNul == kNotFound && checkedUnits < end) {
+            const std::size_t nul = FindNulUnit(bytes, checkedUnits, end);
+            if (nul < end) firstNul = nul;
+            else checkedUnits = end;
         }
+        if (firstNul == kNotFound || end <= firstNul) return static_cast<int>(k);
     }
     return -1;
 }
@@ -55,24 +189,19 @@ bool FindInstalledDriver(LauncherProcess& process) {
     const WString infFolder = process.platform.environment.WindowsDirectory() + L"\\inf\\";
     const std::vector<WString> entries = process.platform.files.ListMatching(infFolder + L"oem*.inf");
     if (entries.empty()) return false;
+    // One buffer serves every file of the listing: each read replaces the
+    // previous file's bytes, so one file is in memory at a time, without an
+    // allocation per file. It is released when the search ends.
+    std::vector<std::uint8_t> content;
     for (const WString& name : entries)
-        if (SearchInfFile(process, infFolder + name)) return true;
+        if (SearchInfFileInto(process, infFolder + name, content)) return true;
     process.g_logFile.LogMessage(LOG_MEDIUM, L"Drivers not found");
     return false;
 }
 
 bool SearchInfFile(LauncherProcess& process, const WString& path) {
-    // Opened without sharing: a file that another process holds open does
-    // not match. One file is in memory at a time.
     std::vector<std::uint8_t> content;
-    if (!process.platform.files.ReadWholeFileUnshared(path, content)) return false;
-    CLogFile& log = process.g_logFile;
-    log.LogMessage(LOG_MEDIUM, L"** Searching %s", path);
-    const std::vector<WString>& keywords = process.theApp.MagicKeywords;
-    int found = FindFirstKeyword(content.data(), content.size(), keywords);
-    if (found < 0) return false;
-    log.LogMessage(LOG_MEDIUM, L"** Magic key word %s found in %s", keywords[found], path);
-    return true;
+    return SearchInfFileInto(process, path, content);
 }
 
 }  // namespace zq

@@ -40,7 +40,33 @@ std::optional<fs::path> MachineDrives::FindChild(const fs::path& folder, const W
     return std::nullopt;
 }
 
+fs::path MachineDrives::WrittenHostPath(const WindowsPath& path) const {
+    // Built as one string, the way fs::path's /= joins (a separator unless
+    // there is one already): the names hold no separator, since
+    // ResolveWindowsPath splits at both slashes.
+    std::string host = machineDir_.native();
+    auto append = [&host](const std::string& name) {
+        if (!host.empty() && host.back() != '/') host += '/';
+        host += name;
+    };
+    append("drives");
+    append(Utf16ToUtf8(WString(1, path.drive)));
+    for (const WString& name : path.components) append(Utf16ToUtf8(name));
+    return fs::path(std::move(host));
+}
+
+// A path that exists as written is its own host path: the walk below takes
+// the written spelling of each name that exists, and every folder above an
+// existing entry exists too. So one look at the whole path comes first, and
+// the walk, a look per name, only when that finds nothing.
 fs::path MachineDrives::HostPath(const WindowsPath& path) const {
+    std::error_code error;
+    fs::path written = WrittenHostPath(path);
+    if (fs::exists(written, error)) return written;
+    return FindHostPath(path);
+}
+
+fs::path MachineDrives::FindHostPath(const WindowsPath& path) const {
     fs::path host = machineDir_ / "drives";
     bool existing = true;
     auto step = [&](const WString& name) {
@@ -59,6 +85,8 @@ fs::path MachineDrives::HostPath(const WindowsPath& path) const {
 }
 
 WindowsPath MachineDrives::StoredPath(const WindowsPath& path) const {
+    std::error_code error;
+    if (fs::exists(WrittenHostPath(path), error)) return path;
     WindowsPath stored;
     stored.drive = path.drive;
     fs::path host = HostPath(WindowsPath{path.drive, {}});
@@ -79,7 +107,8 @@ WindowsPath MachineDrives::StoredPath(const WindowsPath& path) const {
 
 EntryKind MachineDrives::KindOf(const WindowsPath& path) const {
     std::error_code error;
-    fs::file_status status = fs::status(HostPath(path), error);
+    fs::file_status status = fs::status(WrittenHostPath(path), error);
+    if (error || !fs::exists(status)) status = fs::status(FindHostPath(path), error);
     if (error || !fs::exists(status)) return EntryKind::Missing;
     return fs::is_directory(status) ? EntryKind::Folder : EntryKind::File;
 }

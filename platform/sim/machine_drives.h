@@ -26,6 +26,9 @@ public:
     // The host path of a Windows path: existing names in their stored
     // spelling, the rest as written.
     std::filesystem::path HostPath(const WindowsPath& path) const;
+    // The host path with every name as written: when something exists
+    // there, it is the host path (a cheap first try before HostPath).
+    std::filesystem::path WrittenHostPath(const WindowsPath& path) const;
     // The Windows path with the stored spelling of every existing name.
     WindowsPath StoredPath(const WindowsPath& path) const;
     EntryKind KindOf(const WindowsPath& path) const;
@@ -37,6 +40,8 @@ public:
     const std::filesystem::path& MachineDir() const { return machineDir_; }
 
 private:
+    // The walk that looks for each name's stored spelling.
+    std::filesystem::path FindHostPath(const WindowsPath& path) const;
     std::optional<std::filesystem::path> FindChild(const std::filesystem::path& folder, const WString& name,
                                                    WString* storedName) const;
     std::filesystem::path machineDir_;

@@ -1,9 +1,12 @@
 // Files and profile strings of the simulated machine, on its drives/ folder.
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
 #include <algorithm>
-#include <fstream>
+#include <cerrno>
 #include <iterator>
 #include <set>
-#include <sstream>
 
 #include "platform/sim/profile_reader.h"
 #include "platform/sim/sim_services.h"
@@ -13,20 +16,70 @@ namespace zq::sim {
 
 namespace {
 
+// A host file descriptor, closed when it goes.
+class HostFile {
+public:
+    HostFile(const std::filesystem::path& path, int flags) : fd_(::open(path.c_str(), flags | O_CLOEXEC, 0666)) {}
+    ~HostFile() {
+        if (fd_ >= 0) ::close(fd_);
+    }
+    HostFile(const HostFile&) = delete;
+    HostFile& operator=(const HostFile&) = delete;
+
+    bool IsOpen() const { return fd_ >= 0; }
+    // Open, and a file rather than a folder; its size is then known.
+    bool IsOpenFile() {
+        struct stat status;
+        if (fd_ < 0 || ::fstat(fd_, &status) != 0 || S_ISDIR(status.st_mode)) return false;
+        size_ = static_cast<std::size_t>(status.st_size);
+        return true;
+    }
+
+    // The whole file into `bytes`, whose storage is reused: as many bytes as
+    // the file had when IsOpenFile looked, or up to its end. False on a read
+    // error.
+    template <class Bytes>
+    bool ReadAll(Bytes& bytes) {
+        bytes.resize(size_);
+        std::size_t got = 0;
+        while (got < bytes.size()) {
+            const ssize_t n = ::read(fd_, reinterpret_cast<char*>(bytes.data()) + got, bytes.size() - got);
+            if (n < 0 && errno == EINTR) continue;
+            if (n < 0) return false;
+            if (n == 0) break;
+            got += static_cast<std::size_t>(n);
+        }
+        bytes.resize(got);
+        return true;
+    }
+
+    bool WriteAll(const std::string& bytes) {
+        std::size_t put = 0;
+        while (put < bytes.size()) {
+            const ssize_t n = ::write(fd_, bytes.data() + put, bytes.size() - put);
+            if (n < 0 && errno == EINTR) continue;
+            if (n <= 0) return false;
+            put += static_cast<std::size_t>(n);
+        }
+        return true;
+    }
+
+private:
+    int fd_;
+    std::size_t size_ = 0;
+};
+
 std::optional<std::string> ReadHostFile(const std::filesystem::path& path) {
-    std::ifstream file(path, std::ios::binary);
-    if (!file) return std::nullopt;
-    std::ostringstream content;
-    content << file.rdbuf();
-    if (file.bad()) return std::nullopt;
-    return content.str();
+    HostFile file(path, O_RDONLY);
+    std::string content;
+    if (!file.IsOpenFile() || !file.ReadAll(content)) return std::nullopt;
+    return content;
 }
 
-bool WriteHostFile(const std::filesystem::path& path, const std::string& bytes, std::ios::openmode mode) {
-    std::ofstream file(path, std::ios::binary | mode);
-    if (!file) return false;
-    file.write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
-    return static_cast<bool>(file.flush());
+// Appends, or replaces the content (truncate); the file is made when missing.
+bool WriteHostFile(const std::filesystem::path& path, const std::string& bytes, bool append) {
+    HostFile file(path, O_WRONLY | O_CREAT | (append ? O_APPEND : O_TRUNC));
+    return file.IsOpen() && file.WriteAll(bytes);
 }
 
 // The error of an open of an existing file: 2 or 3 when something is missing.
@@ -87,7 +140,7 @@ bool SimFiles::AppendBytes(const WString& path, const std::string& bytes) {
         core_.SetLastError(kErrorSharingViolation);
         return false;
     }
-    if (!WriteHostFile(core_.drives.HostPath(*resolved), bytes, std::ios::app)) {
+    if (!WriteHostFile(core_.drives.HostPath(*resolved), bytes, true)) {
         core_.SetLastError(kErrorAccessDenied);
         return false;
     }
@@ -129,6 +182,22 @@ bool SimFiles::ReadWholeFileUnshared(const WString& path, std::vector<std::uint8
     if (!resolved) {
         core_.SetLastError(kErrorPathNotFound);
         return false;
+    }
+    // The usual case, a file whose names are written as stored, costs an
+    // open, a stat and a read into the caller's storage; anything else is
+    // sorted out by the checks below it.
+    HostFile file(core_.drives.WrittenHostPath(*resolved), O_RDONLY);
+    if (file.IsOpenFile()) {
+        if (core_.IsLocked(*resolved)) {
+            core_.SetLastError(kErrorSharingViolation);
+            return false;
+        }
+        if (!file.ReadAll(content)) {
+            core_.SetLastError(kErrorAccessDenied);
+            return false;
+        }
+        core_.SetLastError(0);
+        return true;
     }
     switch (core_.drives.KindOf(*resolved)) {
         case EntryKind::Missing: core_.SetLastError(MissingError(core_.drives, *resolved)); return false;
@@ -181,7 +250,7 @@ bool SimFiles::Copy(const WString& from, const WString& to) {
         return false;
     }
     std::optional<std::string> bytes = ReadHostFile(core_.drives.HostPath(*source));
-    if (!bytes || !WriteHostFile(core_.drives.HostPath(*target), *bytes, std::ios::trunc)) {
+    if (!bytes || !WriteHostFile(core_.drives.HostPath(*target), *bytes, false)) {
         core_.SetLastError(kErrorAccessDenied);
         return false;
     }
