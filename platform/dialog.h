@@ -73,6 +73,9 @@ public:
     virtual int TemplateId() const = 0;
     // WM_INITDIALOG, after the controls exist.
     virtual void OnInitDialog(IDialogWindow& window) = 0;
+    // Once the window is shown and its modal loop takes messages: from now on
+    // a close request from another thread is handled.
+    virtual void OnShown(IDialogWindow&) {}
     virtual void OnTimer(IDialogWindow&, unsigned /*timerId*/) {}
     // WM_CLOSE. The framework's answer ends the dialog as cancelled.
     virtual void OnClose(IDialogWindow& window) { window.End(kIdCancel); }

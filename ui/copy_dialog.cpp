@@ -60,6 +60,9 @@ void CCopyDlg::OnInitDialog(IDialogWindow& window) {
     }
     CIniFile settings(platform_, log_, settingsFilePath);
     window.SetCaption(GetLangString(settings, kCaptionText));
+}
+
+void CCopyDlg::OnShown(IDialogWindow& window) {
     PublishWindow(&window);
     shownOrEnded_->Set();
 }

@@ -36,8 +36,8 @@ public:
     WString settingsFilePath;
 
     // Shows the dialog modally on a new progress thread, after the previous
-    // display's thread has ended, and returns once the window exists (or the
-    // display has already ended).
+    // display's thread has ended, and returns once the window is shown (or
+    // the display has already ended).
     void ShowOnProgressThread();
     // Sends the close request to the window, if it still exists, and
     // returns when the dialog has handled it.
@@ -46,6 +46,7 @@ public:
     // The message map.
     int TemplateId() const override { return kCopyDialogTemplate; }
     void OnInitDialog(IDialogWindow& window) override;
+    void OnShown(IDialogWindow& window) override;
     void OnTimer(IDialogWindow& window, unsigned timerId) override;
     void OnClose(IDialogWindow& window) override;
     void OnEnded(int result) override;

@@ -104,11 +104,11 @@ public:
     // --- The modal loops
 
     int RunCopyDialog(std::optional<double> escapeAfterSeconds) {
-        // The moment the window was made, before its WM_INITDIALOG let the
-        // runner go on: by the time this thread gets here the runner may
-        // already have waited out its program on the virtual clock.
+        // The runner waits until the dialog is shown: the clock has not
+        // moved since the window was made.
         const std::int64_t shownAtMs = createdAtMs_;
         core_.Journal("copyDialogShown", {{"caption", Narrow(caption_)}});
+        handler_.OnShown(*this);
         std::unique_lock lock(mutex_);
         changed_.wait(lock, [this] { return closeRequestedAtMs_.has_value(); });
         const std::int64_t closeAtMs = *closeRequestedAtMs_;
@@ -197,8 +197,12 @@ int SimUserInterface::RunModalDialog(IDialogHandler& handler) {
         user = core_.state.user;
     }
     int result = kIdCancel;
-    if (handler.TemplateId() == kCopyTemplate) result = window.RunCopyDialog(user.copyDialogEscapeAfterSeconds);
-    else if (handler.TemplateId() == kFinishTemplate) result = window.RunFinishScreen(user);
+    if (handler.TemplateId() == kCopyTemplate) {
+        result = window.RunCopyDialog(user.copyDialogEscapeAfterSeconds);
+    } else if (handler.TemplateId() == kFinishTemplate) {
+        handler.OnShown(window);
+        result = window.RunFinishScreen(user);
+    }
     handler.OnEnded(result);
     return result;
 }

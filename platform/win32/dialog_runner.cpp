@@ -197,6 +197,9 @@ void CentreOnWorkArea(HWND dialog) {
                    SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
 }
 
+// Posted at the end of WM_INITDIALOG: it arrives once the modal loop runs.
+constexpr UINT kShownMessage = WM_APP + 1;
+
 bool IsColourRequest(UINT message) { return message >= WM_CTLCOLORMSGBOX && message <= WM_CTLCOLORSTATIC; }
 
 // TRUE: the message was handled here; FALSE: the dialog manager's default.
@@ -204,6 +207,9 @@ INT_PTR Dispatch(DialogRun& run, HWND dialog, UINT message, WPARAM wParam, LPARA
     IDialogHandler& handler = run.handler;
     Win32DialogWindow& window = run.window;
     switch (message) {
+    case kShownMessage:
+        handler.OnShown(window);
+        return TRUE;
     case WM_TIMER:
         handler.OnTimer(window, static_cast<unsigned>(wParam));
         return TRUE;
@@ -249,6 +255,7 @@ INT_PTR CALLBACK DialogProc(HWND dialog, UINT message, WPARAM wParam, LPARAM lPa
         run->window.Attach(dialog);
         CentreOnWorkArea(dialog);
         run->handler.OnInitDialog(run->window);
+        ::PostMessageW(dialog, kShownMessage, 0, 0);
         return TRUE;  // the focus goes to the first tab stop
     }
     // Messages before WM_INITDIALOG (the font, the controls' creation) have
