@@ -43,25 +43,50 @@ std::size_t FindNulUnit(const std::uint8_t* bytes, std::size_t from, std::size_t
 }
 
 #if defined(ZQ_SEARCH_WIDE)
+// Where the sixteen starts from `at` have the needle's first and last units:
+// two bits per start.
+__attribute__((target("avx2"))) inline __m256i CandidatesAvx2(const std::uint8_t* bytes, std::size_t at,
+                                                              std::size_t length, __m256i firsts, __m256i lasts) {
+    const __m256i starts = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(bytes + 2 * at));
+    const __m256i ends = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(bytes + 2 * (at + length - 1)));
+    return _mm256_and_si256(_mm256_cmpeq_epi16(starts, firsts), _mm256_cmpeq_epi16(ends, lasts));
+}
+
+// The first candidate of `mask` (starts from `at`) where the whole needle is.
+inline std::size_t FirstMatchOf(unsigned mask, const std::uint8_t* bytes, std::size_t at, const std::string& needle) {
+    while (mask != 0) {
+        const unsigned bit = static_cast<unsigned>(__builtin_ctz(mask));
+        const std::size_t start = at + bit / 2;
+        if (std::memcmp(bytes + 2 * start, needle.data(), needle.size()) == 0) return start;
+        mask &= ~(3u << bit);
+    }
+    return kNotFound;
+}
+
 // Sixteen starts at a time from `at` while the sixteen last units are in the
-// text; returns the match, or kNotFound with `at` where the caller goes on.
+// text, thirty-two per round while there is room for them; returns the
+// match, or kNotFound with `at` where the caller goes on.
 __attribute__((target("avx2"))) std::size_t FindUnitsAvx2(const std::uint8_t* bytes, std::size_t& at,
                                                           std::size_t lastStart, const std::string& needle,
                                                           std::uint16_t first, std::uint16_t last) {
     const std::size_t length = needle.size() / 2;
     const __m256i firsts = _mm256_set1_epi16(static_cast<short>(first));
     const __m256i lasts = _mm256_set1_epi16(static_cast<short>(last));
+    // Near misses are rare, so one test covers both halves of a round.
+    for (; at + 32 <= lastStart + 1; at += 32) {
+        const __m256i low = CandidatesAvx2(bytes, at, length, firsts, lasts);
+        const __m256i high = CandidatesAvx2(bytes, at + 16, length, firsts, lasts);
+        if (_mm256_testz_si256(_mm256_or_si256(low, high), _mm256_or_si256(low, high))) continue;
+        std::size_t found = FirstMatchOf(static_cast<unsigned>(_mm256_movemask_epi8(low)), bytes, at, needle);
+        if (found == kNotFound)
+            found = FirstMatchOf(static_cast<unsigned>(_mm256_movemask_epi8(high)), bytes, at + 16, needle);
+        if (found != kNotFound) return found;
+    }
     for (; at + 16 <= lastStart + 1; at += 16) {
-        const __m256i starts = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(bytes + 2 * at));
-        const __m256i ends = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(bytes + 2 * (at + length - 1)));
-        unsigned mask = static_cast<unsigned>(_mm256_movemask_epi8(
-            _mm256_and_si256(_mm256_cmpeq_epi16(starts, firsts), _mm256_cmpeq_epi16(ends, lasts))));
-        while (mask != 0) {
-            const unsigned bit = static_cast<unsigned>(__builtin_ctz(mask));
-            const std::size_t start = at + bit / 2;
-            if (std::memcmp(bytes + 2 * start, needle.data(), needle.size()) == 0) return start;
-            mask &= ~(3u << bit);
-        }
+        const __m256i candidates = CandidatesAvx2(bytes, at, length, firsts, lasts);
+        const std::size_t found =
+            FirstMatchOf(static_cast<unsigned>(_mm256_movemask_epi8(candidates)), bytes, at, needle);
+        if (found != kNotFound) return found;
     }
     return kNotFound;
 }
@@ -124,40 +149,39 @@ std::string KeywordBytes(const WString& keyword) {
     return bytes;
 }
 
-// Searches one file with `content` as the buffer for its bytes.
-bool SearchInfFileInto(LauncherProcess& process, const WString& path, std::vector<std::uint8_t>& content) {
-    // Opened without sharing: a file that another process holds open does
-    // not match.
-    if (!process.platform.files.ReadWholeFileUnshared(path, content)) return false;
-    CLogFile& log = process.g_logFile;
-    log.LogMessage(LOG_MEDIUM, L"** Searching %s", path);
-    const std::vector<WString>& keywords = process.theApp.MagicKeywords;
-    int found = FindFirstKeyword(content.data(), content.size(), keywords);
-    if (found < 0) return false;
-    log.LogMessage(LOG_MEDIUM, L"** Magic key word %s found in %s", keywords[found], path);
-    return true;
+// A keyword as the search takes it, made once for all the files.
+struct Needle {
+    std::string bytes;      // UTF-16LE; empty for an empty keyword
+    bool holdsNul = false;  // such a keyword never lies before the text's end
+};
+
+std::vector<Needle> NeedlesOf(const std::vector<WString>& keywords) {
+    std::vector<Needle> needles;
+    needles.reserve(keywords.size());
+    for (const WString& keyword : keywords) {
+        Needle needle{KeywordBytes(keyword)};
+        needle.holdsNul = FindNulUnit(reinterpret_cast<const std::uint8_t*>(needle.bytes.data()), 0,
+                                      keyword.size()) < keyword.size();
+        needles.push_back(std::move(needle));
+    }
+    return needles;
 }
 
-}  // namespace
-
 // The text ends at its first NUL, but most files have none, so the NUL is
-// looked for only when a keyword has been found, and only before the end of
-// that match: the first occurrence of a keyword is in the text exactly when
+// looked for only when a needle has been found, and only before the end of
+// that match: the first occurrence of a needle is in the text exactly when
 // no NUL comes before its end, and if it is not, no later one is either.
-int FindFirstKeyword(const std::uint8_t* bytes, std::size_t size, const std::vector<WString>& keywords) {
+int FindFirstNeedle(const std::uint8_t* bytes, std::size_t size, const std::vector<Needle>& needles) {
     const std::size_t units = size / 2;
     std::size_t checkedUnits = 0;  // units [0, checkedUnits) hold no NUL
     std::size_t firstNul = kNotFound;
-    for (std::size_t k = 0; k < keywords.size(); ++k) {
-        const WString& keyword = keywords[k];
-        if (keyword.empty()) return static_cast<int>(k);
-        const std::string needle = KeywordBytes(keyword);
-        // A keyword holding a NUL unit never lies before the text's end.
-        if (FindNulUnit(reinterpret_cast<const std::uint8_t*>(needle.data()), 0, keyword.size()) < keyword.size())
-            continue;
-        const std::size_t at = FindUnits(bytes, units, needle);
+    for (std::size_t k = 0; k < needles.size(); ++k) {
+        const Needle& needle = needles[k];
+        if (needle.bytes.empty()) return static_cast<int>(k);
+        if (needle.holdsNul) continue;
+        const std::size_t at = FindUnits(bytes, units, needle.bytes);
         if (at == kNotFound) continue;
-        const std::size_t end = at + keyword.size();
+        const std::size_t end = at + needle.bytes.size() / 2;
         if (firstNul == kNotFound && checkedUnits < end) {
             const std::size_t nul = FindNulUnit(bytes, checkedUnits, end);
             if (nul < end) firstNul = nul;
@@ -166,6 +190,28 @@ int FindFirstKeyword(const std::uint8_t* bytes, std::size_t size, const std::vec
         if (firstNul == kNotFound || end <= firstNul) return static_cast<int>(k);
     }
     return -1;
+}
+
+// Searches one file with `content` as the buffer for its bytes; `needles`
+// are the magic keywords'.
+bool SearchInfFileInto(LauncherProcess& process, const WString& path, const std::vector<Needle>& needles,
+                       std::vector<std::uint8_t>& content) {
+    // Opened without sharing: a file that another process holds open does
+    // not match.
+    if (!process.platform.files.ReadWholeFileUnshared(path, content)) return false;
+    CLogFile& log = process.g_logFile;
+    log.LogMessage(LOG_MEDIUM, L"** Searching %s", path);
+    const std::vector<WString>& keywords = process.theApp.MagicKeywords;
+    int found = FindFirstNeedle(content.data(), content.size(), needles);
+    if (found < 0) return false;
+    log.LogMessage(LOG_MEDIUM, L"** Magic key word %s found in %s", keywords[found], path);
+    return true;
+}
+
+}  // namespace
+
+int FindFirstKeyword(const std::uint8_t* bytes, std::size_t size, const std::vector<WString>& keywords) {
+    return FindFirstNeedle(bytes, size, NeedlesOf(keywords));
 }
 
 bool EnumMagicKeywords(LauncherProcess& process) {
@@ -191,17 +237,23 @@ bool FindInstalledDriver(LauncherProcess& process) {
     if (entries.empty()) return false;
     // One buffer serves every file of the listing: each read replaces the
     // previous file's bytes, so one file is in memory at a time, without an
-    // allocation per file. It is released when the search ends.
+    // allocation per file. It is released when the search ends. So is the
+    // path, which keeps the folder and takes each name in turn.
     std::vector<std::uint8_t> content;
-    for (const WString& name : entries)
-        if (SearchInfFileInto(process, infFolder + name, content)) return true;
+    const std::vector<Needle> needles = NeedlesOf(process.theApp.MagicKeywords);
+    WString path = infFolder;
+    for (const WString& name : entries) {
+        path.resize(infFolder.size());
+        path += name;
+        if (SearchInfFileInto(process, path, needles, content)) return true;
+    }
     process.g_logFile.LogMessage(LOG_MEDIUM, L"Drivers not found");
     return false;
 }
 
 bool SearchInfFile(LauncherProcess& process, const WString& path) {
     std::vector<std::uint8_t> content;
-    return SearchInfFileInto(process, path, content);
+    return SearchInfFileInto(process, path, NeedlesOf(process.theApp.MagicKeywords), content);
 }
 
 }  // namespace zq

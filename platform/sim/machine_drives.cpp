@@ -1,5 +1,10 @@
 #include "platform/sim/machine_drives.h"
 
+#include <dirent.h>
+#include <sys/stat.h>
+
+#include <algorithm>
+#include <string_view>
 #include <system_error>
 
 #include "base/text.h"
@@ -120,14 +125,59 @@ bool MachineDrives::MakeFolders(const WindowsPath& path) const {
     return fs::is_directory(host, error);
 }
 
+namespace {
+
+// A host folder open for listing, closed when it goes.
+class HostListing {
+public:
+    explicit HostListing(const fs::path& folder) : listing_(::opendir(folder.c_str())) {}
+    ~HostListing() {
+        if (listing_) ::closedir(listing_);
+    }
+    HostListing(const HostListing&) = delete;
+    HostListing& operator=(const HostListing&) = delete;
+
+    // The next entry other than "." and ".."; null at the end.
+    const dirent* Next() {
+        while (listing_) {
+            const dirent* entry = ::readdir(listing_);
+            if (!entry) return nullptr;
+            const char* name = entry->d_name;
+            if (name[0] == '.' && (name[1] == '\0' || (name[1] == '.' && name[2] == '\0'))) continue;
+            return entry;
+        }
+        return nullptr;
+    }
+
+    // Whether the entry is a folder, or a link to one.
+    bool IsFolder(const dirent& entry) const {
+        if (entry.d_type == DT_DIR) return true;
+        if (entry.d_type != DT_LNK && entry.d_type != DT_UNKNOWN) return false;
+        struct stat status;
+        return ::fstatat(::dirfd(listing_), entry.d_name, &status, 0) == 0 && S_ISDIR(status.st_mode);
+    }
+
+private:
+    DIR* listing_;
+};
+
+// A host name as a Windows name; most names are ASCII.
+WString WindowsNameOf(const char* hostName) {
+    const std::string_view name(hostName);
+    if (std::any_of(name.begin(), name.end(), [](char c) { return static_cast<unsigned char>(c) >= 0x80; }))
+        return Utf8ToUtf16(name);
+    return WString(name.begin(), name.end());
+}
+
+}  // namespace
+
 std::optional<std::vector<FolderEntry>> MachineDrives::List(const WindowsPath& folder) const {
     std::error_code error;
     fs::path host = HostPath(folder);
     if (!fs::is_directory(host, error)) return std::nullopt;
     std::vector<FolderEntry> entries;
-    for (const fs::directory_entry& entry : fs::directory_iterator(host, error)) {
-        entries.push_back({WindowsName(entry.path().filename()), entry.is_directory(error)});
-    }
+    HostListing listing(host);
+    while (const dirent* entry = listing.Next()) entries.push_back({WindowsNameOf(entry->d_name), listing.IsFolder(*entry)});
     return entries;
 }
 

@@ -8,6 +8,7 @@
 #include <iterator>
 #include <set>
 
+#include "base/text.h"
 #include "platform/sim/profile_reader.h"
 #include "platform/sim/sim_services.h"
 #include "platform/sim/wildcard.h"
@@ -19,7 +20,8 @@ namespace {
 // A host file descriptor, closed when it goes.
 class HostFile {
 public:
-    HostFile(const std::filesystem::path& path, int flags) : fd_(::open(path.c_str(), flags | O_CLOEXEC, 0666)) {}
+    HostFile(const char* path, int flags) : fd_(::open(path, flags | O_CLOEXEC, 0666)) {}
+    HostFile(const std::filesystem::path& path, int flags) : HostFile(path.c_str(), flags) {}
     ~HostFile() {
         if (fd_ >= 0) ::close(fd_);
     }
@@ -40,6 +42,9 @@ public:
     // error.
     template <class Bytes>
     bool ReadAll(Bytes& bytes) {
+        // Storage too small is replaced, and the bytes it held are not worth
+        // copying over: the file's bytes take their place.
+        if (bytes.capacity() < size_) bytes.clear();
         bytes.resize(size_);
         std::size_t got = 0;
         while (got < bytes.size()) {
@@ -87,16 +92,29 @@ ErrorCode MissingError(const MachineDrives& drives, const WindowsPath& path) {
     return drives.KindOf(path.Parent()) == EntryKind::Folder ? kErrorFileNotFound : kErrorPathNotFound;
 }
 
-// The short names a volume holds for the entries of one folder. Entries are
-// numbered in listing order, so "oem4.infx" and "oem4.infy" become
-// OEM4~1.INF and OEM4~2.INF.
-std::vector<WString> ShortNamesOf(const std::vector<FolderEntry>& entries) {
+// The order of NTFS: by the upper-cased names. Each name is upper-cased
+// once, not at every comparison.
+void SortAsListed(std::vector<FolderEntry>& entries) {
+    std::vector<std::pair<WString, FolderEntry>> keyed;
+    keyed.reserve(entries.size());
+    for (FolderEntry& entry : entries) keyed.emplace_back(FoldName(entry.name), std::move(entry));
+    std::sort(keyed.begin(), keyed.end(), [](const auto& a, const auto& b) { return a.first < b.first; });
+    for (std::size_t i = 0; i < entries.size(); ++i) entries[i] = std::move(keyed[i].second);
+}
+
+// The short names a volume holds for the first `count` entries of one
+// folder. Entries are numbered in listing order, so "oem4.infx" and
+// "oem4.infy" become OEM4~1.INF and OEM4~2.INF: an entry's short name
+// depends on the folder's 8.3 names and on the entries before it only.
+std::vector<WString> ShortNamesOf(const std::vector<FolderEntry>& entries, std::size_t count) {
     std::set<WString> used;
     for (const FolderEntry& entry : entries) {
         if (IsShortNameValid(entry.name)) used.insert(FoldName(entry.name));
     }
     std::vector<WString> shortNames;
-    for (const FolderEntry& entry : entries) {
+    shortNames.reserve(count);
+    for (std::size_t i = 0; i < count; ++i) {
+        const FolderEntry& entry = entries[i];
         WString shortName;
         for (int tail = 1; tail < 1000000; ++tail) {
             shortName = MakeShortName(entry.name, tail);
@@ -105,6 +123,23 @@ std::vector<WString> ShortNamesOf(const std::vector<FolderEntry>& entries) {
         shortNames.push_back(shortName);
     }
     return shortNames;
+}
+
+// Whether a path's last name resolves to itself: Win32 drops the trailing
+// dots and blanks of a last name, and "." and ".." are no names.
+bool IsPlainLastName(std::wstring_view name) {
+    return !name.empty() && name.back() != L'.' && name.back() != L' ';
+}
+
+// Appends a Windows name as a host name (UTF-8); most names are ASCII.
+void AppendUtf8(std::string& host, std::wstring_view name) {
+    const bool ascii = std::all_of(name.begin(), name.end(),
+                                   [](wchar_t c) { return static_cast<std::uint16_t>(c) < 0x80; });
+    if (!ascii) {
+        host += Utf16ToUtf8(name);
+        return;
+    }
+    for (wchar_t c : name) host.push_back(static_cast<char>(c & 0x7F));
 }
 
 }  // namespace
@@ -164,31 +199,76 @@ std::vector<WString> SimFiles::ListMatching(const WString& pattern) {
         core_.SetLastError(kErrorPathNotFound);
         return {};
     }
-    // The order of NTFS: by the upper-cased names.
-    std::sort(entries->begin(), entries->end(),
-              [](const FolderEntry& a, const FolderEntry& b) { return NameLess(a.name, b.name); });
-    const std::vector<WString> shortNames = ShortNamesOf(*entries);
+    SortAsListed(*entries);
+    // Most entries match by their long names. Short names are made only as
+    // far into the listing as an entry that does not, but has a short name
+    // that might.
+    std::vector<char> matches(entries->size());
+    std::size_t shortNamesNeeded = 0;
+    for (std::size_t i = 0; i < entries->size(); ++i) {
+        const WString& name = (*entries)[i].name;
+        matches[i] = MatchesFindPattern(namePattern, name, {});
+        if (!matches[i] && HasShortName(name)) shortNamesNeeded = i + 1;
+    }
+    if (shortNamesNeeded > 0) {
+        const std::vector<WString> shortNames = ShortNamesOf(*entries, shortNamesNeeded);
+        for (std::size_t i = 0; i < shortNamesNeeded; ++i) {
+            if (!matches[i]) matches[i] = MatchesFindPattern(namePattern, (*entries)[i].name, shortNames[i]);
+        }
+    }
     std::vector<WString> names;
     for (std::size_t i = 0; i < entries->size(); ++i) {
-        if (MatchesFindPattern(namePattern, (*entries)[i].name, shortNames[i])) names.push_back((*entries)[i].name);
+        if (matches[i]) names.push_back(std::move((*entries)[i].name));
     }
     core_.SetLastError(names.empty() ? kErrorFileNotFound : 0);
     return names;
 }
 
+const std::string* SimFiles::WrittenHostPathInFolder(const WString& path, std::wstring_view& name) {
+    const std::size_t separator = path.find_last_of(L"\\/");
+    if (separator == WString::npos) return nullptr;
+    name = std::wstring_view(path).substr(separator + 1);
+    if (!IsPlainLastName(name)) return nullptr;
+    const std::wstring_view folderText = std::wstring_view(path).substr(0, separator + 1);
+    if (!readFolder_ || readFolder_->text != folderText) {
+        // Only a path from a drive's root: it names the same folder whatever
+        // the current directory.
+        std::optional<WindowsPath> folder = ParseAbsoluteWindowsPath(folderText);
+        if (!folder) return nullptr;
+        std::string host = core_.drives.WrittenHostPath(*folder).native();
+        host += '/';
+        readFolder_ = ReadFolder{WString(folderText), std::move(*folder), std::move(host)};
+    }
+    readHostPath_ = readFolder_->writtenHost;
+    AppendUtf8(readHostPath_, name);
+    return &readHostPath_;
+}
+
 bool SimFiles::ReadWholeFileUnshared(const WString& path, std::vector<std::uint8_t>& content) {
     std::lock_guard guard(core_.mutex);
-    std::optional<WindowsPath> resolved = core_.Resolve(path);
-    if (!resolved) {
-        core_.SetLastError(kErrorPathNotFound);
-        return false;
+    // The usual case, a file in the folder of the previous read whose names
+    // are written as stored, costs an open, a stat and a read into the
+    // caller's storage; anything else is sorted out by the checks below it.
+    std::optional<WindowsPath> resolved;
+    std::wstring_view name;
+    const std::string* written = WrittenHostPathInFolder(path, name);
+    if (!written) {
+        resolved = core_.Resolve(path);
+        if (!resolved) {
+            core_.SetLastError(kErrorPathNotFound);
+            return false;
+        }
+        readHostPath_ = core_.drives.WrittenHostPath(*resolved).native();
+        written = &readHostPath_;
     }
-    // The usual case, a file whose names are written as stored, costs an
-    // open, a stat and a read into the caller's storage; anything else is
-    // sorted out by the checks below it.
-    HostFile file(core_.drives.WrittenHostPath(*resolved), O_RDONLY);
+    // In a known folder the resolved path is made only when it is needed.
+    auto target = [&]() -> const WindowsPath& {
+        if (!resolved) resolved = readFolder_->path.Child(WString(name));
+        return *resolved;
+    };
+    HostFile file(written->c_str(), O_RDONLY);
     if (file.IsOpenFile()) {
-        if (core_.IsLocked(*resolved)) {
+        if (!core_.state.lockedFiles.empty() && core_.IsLocked(target())) {
             core_.SetLastError(kErrorSharingViolation);
             return false;
         }
@@ -199,16 +279,16 @@ bool SimFiles::ReadWholeFileUnshared(const WString& path, std::vector<std::uint8
         core_.SetLastError(0);
         return true;
     }
-    switch (core_.drives.KindOf(*resolved)) {
-        case EntryKind::Missing: core_.SetLastError(MissingError(core_.drives, *resolved)); return false;
+    switch (core_.drives.KindOf(target())) {
+        case EntryKind::Missing: core_.SetLastError(MissingError(core_.drives, target())); return false;
         case EntryKind::Folder: core_.SetLastError(kErrorAccessDenied); return false;
         case EntryKind::File: break;
     }
-    if (core_.IsLocked(*resolved)) {
+    if (core_.IsLocked(target())) {
         core_.SetLastError(kErrorSharingViolation);
         return false;
     }
-    std::optional<std::string> bytes = ReadHostFile(core_.drives.HostPath(*resolved));
+    std::optional<std::string> bytes = ReadHostFile(core_.drives.HostPath(target()));
     if (!bytes) {
         core_.SetLastError(kErrorAccessDenied);
         return false;

@@ -2,7 +2,10 @@
 // shared MachineCore. Internal to platform/sim; SimMachine hands them out.
 #pragma once
 
+#include <optional>
 #include <set>
+#include <string>
+#include <string_view>
 
 #include "platform/platform.h"
 #include "platform/sim/machine_core.h"
@@ -62,8 +65,23 @@ public:
     bool CopyFileReplacing(const WString& from, const WString& to) override;
 
 private:
+    // An absolute folder as a caller wrote it (up to and with its last
+    // separator), resolved, and its host path as written. A listing's reads
+    // all lie in one folder, so it is resolved once for all of them.
+    struct ReadFolder {
+        WString text;
+        WindowsPath path;
+        std::string writtenHost;  // ends with '/'
+    };
+
     bool Copy(const WString& from, const WString& to);
+    // The host path of `path` with every name as written, when `path` is an
+    // absolute path whose last name resolves to itself; null otherwise. Sets
+    // `name` to that last name. The result lives until the next call.
+    const std::string* WrittenHostPathInFolder(const WString& path, std::wstring_view& name);
     MachineCore& core_;
+    std::optional<ReadFolder> readFolder_;
+    std::string readHostPath_;
 };
 
 class SimProfileStrings : public IProfileStrings {

@@ -81,8 +81,12 @@ bool IsShortNameValid(std::wstring_view name) {
            std::all_of(ext.begin(), ext.end(), IsShortNameChar);
 }
 
+bool HasShortName(std::wstring_view longName) {
+    return !IsShortNameValid(longName) && longName != L"." && longName != L"..";
+}
+
 WString MakeShortName(std::wstring_view longName, int tail) {
-    if (IsShortNameValid(longName) || longName == L"." || longName == L"..") return {};
+    if (!HasShortName(longName)) return {};
     std::size_t lastDot = longName.rfind(L'.');
     // A leading dot does not start an extension (".profile").
     if (lastDot == 0) lastDot = std::wstring_view::npos;

@@ -29,6 +29,9 @@ bool MatchesWildcard(std::wstring_view pattern, std::wstring_view name);
 // separate short name): 1 to 8 characters, optionally a dot and 1 to 3
 // more, only characters allowed in short names.
 bool IsShortNameValid(std::wstring_view name);
+// Whether the volume generates a short name for the entry: it is neither a
+// valid 8.3 name itself nor "." or "..".
+bool HasShortName(std::wstring_view longName);
 
 // The short name that the volume generates for a long name, with the given
 // numeric tail: up to six characters of the base (the name before its last

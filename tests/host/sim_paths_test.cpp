@@ -94,6 +94,48 @@ TEST(SimPaths, UnsharedReadsFailForLockedMissingAndFolders) {
     EXPECT_FALSE(platform.files.ReadWholeFileUnshared(L"C:\\Windows\\inf", content));
 }
 
+struct ReadRow {
+    const wchar_t* path;
+    const char* content;  // null: the read fails
+};
+
+// Reads one after another, most in one folder written in several ways: each
+// answers as if it came alone.
+TEST(SimPaths, UnsharedReadsInOneFolderThroughManySpellings) {
+    test::TestMachine machine;
+    machine.WriteFile("C:\\Windows\\inf\\oem1.inf", "abc");
+    machine.WriteFile("C:\\Windows\\inf\\Oem2.inf", "de");
+    machine.WriteFile("C:\\Windows\\inf\\oem3.inf", "held");
+    machine.WriteFile("C:\\Package\\oem1.inf", "package");
+    machine.MakeFolder("C:\\Windows\\inf\\oemdir.inf");
+    machine.config()["lockedFiles"] = {"C:\\WINDOWS\\inf\\OEM3.inf"};
+    Platform& platform = machine.Load().platform();
+    const ReadRow rows[] = {
+        {L"C:\\Windows\\inf\\oem1.inf", "abc"},
+        {L"C:\\Windows\\inf\\oem2.inf", "de"},
+        {L"C:\\Windows\\inf\\oem3.inf", nullptr},  // locked
+        {L"C:\\Windows\\inf\\oemdir.inf", nullptr},
+        {L"C:\\Windows\\inf\\oem9.inf", nullptr},
+        {L"C:\\Windows\\inf\\oem1.inf. ", "abc"},  // trailing dots and blanks dropped
+        {L"C:\\Windows\\inf\\..\\inf\\oem1.inf", "abc"},
+        {L"c:/windows/INF/OEM1.INF", "abc"},
+        {L"C:\\Windows\\inf\\oem1.inf", "abc"},
+        {L"oem1.inf", "package"},  // the current directory, the program's folder
+        {L"\\Windows\\inf\\oem1.inf", "abc"},
+        {L"C:oem1.inf", "package"},
+        {L"C:\\Windows\\inf\\oem1.inf", "abc"},
+    };
+    std::vector<std::uint8_t> content;
+    for (const ReadRow& row : rows) {
+        SCOPED_TRACE(Utf16ToUtf8(row.path));
+        const bool read = platform.files.ReadWholeFileUnshared(row.path, content);
+        EXPECT_EQ(read, row.content != nullptr);
+        if (read) {
+            EXPECT_EQ(std::string(content.begin(), content.end()), row.content);
+        }
+    }
+}
+
 TEST(SimPaths, CopyReplacesAndIsJournalled) {
     test::TestMachine machine;
     machine.WriteFile("C:\\Package\\setup\\pkg.dat", "new");

@@ -82,6 +82,18 @@ TEST(SimWildcard, ListingMatchesShortNamesAndFolders) {
     EXPECT_EQ(platform.files.ListMatching(L"c:\\WINDOWS\\INF\\OEM*.INF"), expected);
 }
 
+// An entry that matches by its long name still holds a short name, and the
+// entries after it are numbered on from it: "oem4 .inf2" (listed for its
+// long name) is OEM4~1.INF, so "oem4.infx" is OEM4~2.INF and listed for that.
+TEST(SimWildcard, ShortNamesCountEntriesThatMatchByLongName) {
+    test::TestMachine machine;
+    for (const char* file : {"oem4 .inf2", "oem4.infx", "oem5.infx"})
+        machine.WriteFile(std::string("C:\\Windows\\inf\\") + file, "x");
+    Platform& platform = machine.Load().platform();
+    EXPECT_EQ(platform.files.ListMatching(L"C:\\Windows\\inf\\*2*"), (std::vector<WString>{L"oem4 .inf2", L"oem4.infx"}));
+    EXPECT_EQ(platform.files.ListMatching(L"C:\\Windows\\inf\\*~1*"), (std::vector<WString>{L"oem4 .inf2", L"oem5.infx"}));
+}
+
 TEST(SimWildcard, ListingOfNothing) {
     test::TestMachine machine;
     machine.WriteFile("C:\\Windows\\inf\\machine.inf", "x");
