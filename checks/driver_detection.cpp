@@ -192,17 +192,18 @@ int FindFirstNeedle(const std::uint8_t* bytes, std::size_t size, const std::vect
     return -1;
 }
 
-// Searches one file with `content` as the buffer for its bytes; `needles`
-// are the magic keywords'.
+// Searches one file with `buffer` for its bytes (the buffer only grows: the
+// file's bytes are at its front); `needles` are the magic keywords'.
 bool SearchInfFileInto(LauncherProcess& process, const WString& path, const std::vector<Needle>& needles,
-                       std::vector<std::uint8_t>& content) {
+                       std::vector<std::uint8_t>& buffer) {
     // Opened without sharing: a file that another process holds open does
     // not match.
-    if (!process.platform.files.ReadWholeFileUnshared(path, content)) return false;
+    std::size_t size = 0;
+    if (!process.platform.files.ReadWholeFileUnsharedIntoBuffer(path, buffer, size)) return false;
     CLogFile& log = process.g_logFile;
     log.LogMessage(LOG_MEDIUM, L"** Searching %s", path);
     const std::vector<WString>& keywords = process.theApp.MagicKeywords;
-    int found = FindFirstNeedle(content.data(), content.size(), needles);
+    int found = FindFirstNeedle(buffer.data(), size, needles);
     if (found < 0) return false;
     log.LogMessage(LOG_MEDIUM, L"** Magic key word %s found in %s", keywords[found], path);
     return true;
@@ -237,23 +238,25 @@ bool FindInstalledDriver(LauncherProcess& process) {
     if (entries.empty()) return false;
     // One buffer serves every file of the listing: each read replaces the
     // previous file's bytes, so one file is in memory at a time, without an
-    // allocation per file. It is released when the search ends. So is the
-    // path, which keeps the folder and takes each name in turn.
-    std::vector<std::uint8_t> content;
+    // allocation per file; it grows to the largest file and is never cut,
+    // so it is filled with zeros only when a file is larger than any before.
+    // It is released when the search ends. So is the path, which keeps the
+    // folder and takes each name in turn.
+    std::vector<std::uint8_t> buffer;
     const std::vector<Needle> needles = NeedlesOf(process.theApp.MagicKeywords);
     WString path = infFolder;
     for (const WString& name : entries) {
         path.resize(infFolder.size());
         path += name;
-        if (SearchInfFileInto(process, path, needles, content)) return true;
+        if (SearchInfFileInto(process, path, needles, buffer)) return true;
     }
     process.g_logFile.LogMessage(LOG_MEDIUM, L"Drivers not found");
     return false;
 }
 
 bool SearchInfFile(LauncherProcess& process, const WString& path) {
-    std::vector<std::uint8_t> content;
-    return SearchInfFileInto(process, path, NeedlesOf(process.theApp.MagicKeywords), content);
+    std::vector<std::uint8_t> buffer;
+    return SearchInfFileInto(process, path, NeedlesOf(process.theApp.MagicKeywords), buffer);
 }
 
 }  // namespace zq

@@ -37,25 +37,24 @@ public:
         return true;
     }
 
-    // The whole file into `bytes`, whose storage is reused: as many bytes as
-    // the file had when IsOpenFile looked, or up to its end. False on a read
-    // error.
-    template <class Bytes>
-    bool ReadAll(Bytes& bytes) {
-        // Storage too small is replaced, and the bytes it held are not worth
-        // copying over: the file's bytes take their place.
-        if (bytes.capacity() < size_) bytes.clear();
+    // The whole file as a string: as many bytes as the file had when
+    // IsOpenFile looked, or up to its end. False on a read error.
+    bool ReadAll(std::string& bytes) {
         bytes.resize(size_);
         std::size_t got = 0;
-        while (got < bytes.size()) {
-            const ssize_t n = ::read(fd_, reinterpret_cast<char*>(bytes.data()) + got, bytes.size() - got);
-            if (n < 0 && errno == EINTR) continue;
-            if (n < 0) return false;
-            if (n == 0) break;
-            got += static_cast<std::size_t>(n);
-        }
+        if (!ReadUpTo(bytes.data(), got)) return false;
         bytes.resize(got);
         return true;
+    }
+
+    // The same into the front of `buffer`, which grows to hold the file but
+    // is never cut; `got` is how many bytes are the file's.
+    bool ReadInto(std::vector<std::uint8_t>& buffer, std::size_t& got) {
+        if (buffer.size() < size_) {
+            if (buffer.capacity() < size_) buffer.clear();  // nothing in it to keep
+            buffer.resize(size_);
+        }
+        return ReadUpTo(reinterpret_cast<char*>(buffer.data()), got);
     }
 
     bool WriteAll(const std::string& bytes) {
@@ -70,6 +69,19 @@ public:
     }
 
 private:
+    // The file's bytes into `to`, which has room for size_ of them.
+    bool ReadUpTo(char* to, std::size_t& got) {
+        got = 0;
+        while (got < size_) {
+            const ssize_t n = ::read(fd_, to + got, size_ - got);
+            if (n < 0 && errno == EINTR) continue;
+            if (n < 0) return false;
+            if (n == 0) break;
+            got += static_cast<std::size_t>(n);
+        }
+        return true;
+    }
+
     int fd_;
     std::size_t size_ = 0;
 };
@@ -245,10 +257,18 @@ const std::string* SimFiles::WrittenHostPathInFolder(const WString& path, std::w
 }
 
 bool SimFiles::ReadWholeFileUnshared(const WString& path, std::vector<std::uint8_t>& content) {
+    std::size_t size = 0;
+    if (!ReadWholeFileUnsharedIntoBuffer(path, content, size)) return false;
+    content.resize(size);
+    return true;
+}
+
+bool SimFiles::ReadWholeFileUnsharedIntoBuffer(const WString& path, std::vector<std::uint8_t>& buffer,
+                                               std::size_t& size) {
     std::lock_guard guard(core_.mutex);
     // The usual case, a file in the folder of the previous read whose names
     // are written as stored, costs an open, a stat and a read into the
-    // caller's storage; anything else is sorted out by the checks below it.
+    // caller's buffer; anything else is sorted out by the checks below it.
     std::optional<WindowsPath> resolved;
     std::wstring_view name;
     const std::string* written = WrittenHostPathInFolder(path, name);
@@ -272,7 +292,7 @@ bool SimFiles::ReadWholeFileUnshared(const WString& path, std::vector<std::uint8
             core_.SetLastError(kErrorSharingViolation);
             return false;
         }
-        if (!file.ReadAll(content)) {
+        if (!file.ReadInto(buffer, size)) {
             core_.SetLastError(kErrorAccessDenied);
             return false;
         }
@@ -293,7 +313,9 @@ bool SimFiles::ReadWholeFileUnshared(const WString& path, std::vector<std::uint8
         core_.SetLastError(kErrorAccessDenied);
         return false;
     }
-    content.assign(bytes->begin(), bytes->end());
+    if (buffer.size() < bytes->size()) buffer.resize(bytes->size());
+    std::copy(bytes->begin(), bytes->end(), buffer.begin());
+    size = bytes->size();
     core_.SetLastError(0);
     return true;
 }

@@ -136,6 +136,29 @@ TEST(SimPaths, UnsharedReadsInOneFolderThroughManySpellings) {
     }
 }
 
+// Into a buffer that only grows: the file's bytes at its front, the rest
+// left as it was.
+TEST(SimPaths, UnsharedReadsIntoAGrowingBuffer) {
+    test::TestMachine machine;
+    machine.WriteFile("C:\\Windows\\inf\\oem1.inf", "abcdef");
+    machine.WriteFile("C:\\Windows\\inf\\oem2.inf", "xy");
+    machine.WriteFile("C:\\Windows\\inf\\oem3.inf", "");
+    Platform& platform = machine.Load().platform();
+    std::vector<std::uint8_t> buffer;
+    std::size_t size = 99;
+    ASSERT_TRUE(platform.files.ReadWholeFileUnsharedIntoBuffer(L"C:\\Windows\\inf\\oem1.inf", buffer, size));
+    EXPECT_EQ(size, 6u);
+    EXPECT_EQ(std::string(buffer.begin(), buffer.end()), "abcdef");
+    ASSERT_TRUE(platform.files.ReadWholeFileUnsharedIntoBuffer(L"c:\\WINDOWS\\inf\\OEM2.INF", buffer, size));
+    EXPECT_EQ(size, 2u);
+    EXPECT_EQ(std::string(buffer.begin(), buffer.end()), "xycdef");
+    ASSERT_TRUE(platform.files.ReadWholeFileUnsharedIntoBuffer(L"C:\\Windows\\inf\\oem3.inf", buffer, size));
+    EXPECT_EQ(size, 0u);
+    EXPECT_EQ(buffer.size(), 6u);
+    EXPECT_FALSE(platform.files.ReadWholeFileUnsharedIntoBuffer(L"C:\\Windows\\inf\\oem9.inf", buffer, size));
+    EXPECT_EQ(platform.environment.LastError(), kErrorFileNotFound);
+}
+
 TEST(SimPaths, CopyReplacesAndIsJournalled) {
     test::TestMachine machine;
     machine.WriteFile("C:\\Package\\setup\\pkg.dat", "new");
