@@ -199,7 +199,7 @@ bool SearchInfFileInto(LauncherProcess& process, const WString& path, const std:
     // Opened without sharing: a file that another process holds open does
     // not match.
     std::size_t size = 0;
-    if (!process.platform.files.ReadWholeFileUnsharedIntoBuffer(path, buffer, size)) return false;
+    if (!process.platform.files.ReadWholeFileUnshared(path, buffer, size)) return false;
     CLogFile& log = process.g_logFile;
     log.LogMessage(LOG_MEDIUM, L"** Searching %s", path);
     const std::vector<WString>& keywords = process.theApp.MagicKeywords;

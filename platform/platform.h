@@ -117,20 +117,13 @@ public:
     // there is none).
     virtual std::vector<WString> ListMatching(const WString& pattern) = 0;
     // CreateFileW(GENERIC_READ, no sharing, OPEN_EXISTING), GetFileSize,
-    // one ReadFile of the whole content into `content` (its storage is reused
-    // from call to call). False when the file cannot be opened or read.
-    virtual bool ReadWholeFileUnshared(const WString& path, std::vector<std::uint8_t>& content) = 0;
-    // The same read into storage that only grows: `buffer` is made at least
-    // as large as the file, never cut, and its first `size` bytes are the
-    // file's. Many files read into one buffer so spare the zeros that a
-    // std::vector writes each time it grows for a larger file. By default
-    // the read above, with the buffer cut to the file.
-    virtual bool ReadWholeFileUnsharedIntoBuffer(const WString& path, std::vector<std::uint8_t>& buffer,
-                                                 std::size_t& size) {
-        if (!ReadWholeFileUnshared(path, buffer)) return false;
-        size = buffer.size();
-        return true;
-    }
+    // one ReadFile of the whole content into the front of `buffer`: its first
+    // `size` bytes are the file's. The buffer only grows (it is made at least
+    // as large as the file and never cut), so many files read into one
+    // buffer cost no zero-filling once it has reached the largest.
+    // False when the file cannot be opened or read.
+    virtual bool ReadWholeFileUnshared(const WString& path, std::vector<std::uint8_t>& buffer,
+                                       std::size_t& size) = 0;
     // CopyFileW, replacing an existing target.
     virtual bool CopyFileReplacing(const WString& from, const WString& to) = 0;
 };

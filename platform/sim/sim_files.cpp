@@ -256,15 +256,7 @@ const std::string* SimFiles::WrittenHostPathInFolder(const WString& path, std::w
     return &readHostPath_;
 }
 
-bool SimFiles::ReadWholeFileUnshared(const WString& path, std::vector<std::uint8_t>& content) {
-    std::size_t size = 0;
-    if (!ReadWholeFileUnsharedIntoBuffer(path, content, size)) return false;
-    content.resize(size);
-    return true;
-}
-
-bool SimFiles::ReadWholeFileUnsharedIntoBuffer(const WString& path, std::vector<std::uint8_t>& buffer,
-                                               std::size_t& size) {
+bool SimFiles::ReadWholeFileUnshared(const WString& path, std::vector<std::uint8_t>& buffer, std::size_t& size) {
     std::lock_guard guard(core_.mutex);
     // The usual case, a file in the folder of the previous read whose names
     // are written as stored, costs an open, a stat and a read into the

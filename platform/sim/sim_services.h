@@ -61,8 +61,7 @@ public:
     bool IsExistingFile(const WString& path) override;
     bool AppendBytes(const WString& path, const std::string& bytes) override;
     std::vector<WString> ListMatching(const WString& pattern) override;
-    bool ReadWholeFileUnshared(const WString& path, std::vector<std::uint8_t>& content) override;
-    bool ReadWholeFileUnsharedIntoBuffer(const WString& path, std::vector<std::uint8_t>& buffer,
+    bool ReadWholeFileUnshared(const WString& path, std::vector<std::uint8_t>& buffer,
                                          std::size_t& size) override;
     bool CopyFileReplacing(const WString& from, const WString& to) override;
 

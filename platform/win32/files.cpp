@@ -39,18 +39,19 @@ std::vector<WString> Win32Files::ListMatching(const WString& pattern) {
     return names;
 }
 
-bool Win32Files::ReadWholeFileUnshared(const WString& path, std::vector<std::uint8_t>& content) {
+bool Win32Files::ReadWholeFileUnshared(const WString& path, std::vector<std::uint8_t>& buffer, std::size_t& size) {
     // No sharing: a file that another process holds open is not read.
     ScopedFileHandle file(
         ::CreateFileW(path.c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
     if (!file) return false;
-    DWORD size = ::GetFileSize(file.Get(), nullptr);  // the low 32 bits are all that count
-    if (size == INVALID_FILE_SIZE && ::GetLastError() != NO_ERROR) return false;
-    content.resize(size);
-    if (size == 0) return true;
+    DWORD length = ::GetFileSize(file.Get(), nullptr);  // the low 32 bits are all that count
+    if (length == INVALID_FILE_SIZE && ::GetLastError() != NO_ERROR) return false;
+    if (buffer.size() < length) buffer.resize(length);
+    size = 0;
+    if (length == 0) return true;
     DWORD read = 0;
-    if (!::ReadFile(file.Get(), content.data(), size, &read, nullptr)) return false;
-    content.resize(read);
+    if (!::ReadFile(file.Get(), buffer.data(), length, &read, nullptr)) return false;
+    size = read;
     return true;
 }
 

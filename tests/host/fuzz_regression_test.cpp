@@ -106,16 +106,17 @@ TEST(FuzzRegression, UnsharedReadsOfOtherSpellings) {
     machine.config()["lockedFiles"] = {"C:\\Windows\\inf\\oem2.INF"};
     Platform& platform = machine.Load().platform();
     std::vector<std::uint8_t> content(10, 7);
-    ASSERT_TRUE(platform.files.ReadWholeFileUnshared(L"c:\\WINDOWS\\INF\\OEM1.INF", content));
-    EXPECT_EQ(content, (std::vector<std::uint8_t>{'a', 'b', 'c'}));
+    std::size_t size = 0;
+    ASSERT_TRUE(platform.files.ReadWholeFileUnshared(L"c:\\WINDOWS\\INF\\OEM1.INF", content, size));
+    EXPECT_EQ(std::string(content.begin(), content.begin() + size), "abc");
     EXPECT_EQ(platform.environment.LastError(), 0u);
-    EXPECT_FALSE(platform.files.ReadWholeFileUnshared(L"C:\\Windows\\inf\\Oem2.inf", content));
+    EXPECT_FALSE(platform.files.ReadWholeFileUnshared(L"C:\\Windows\\inf\\Oem2.inf", content, size));
     EXPECT_EQ(platform.environment.LastError(), sim::kErrorSharingViolation);
-    EXPECT_FALSE(platform.files.ReadWholeFileUnshared(L"C:\\windows\\Inf", content));
+    EXPECT_FALSE(platform.files.ReadWholeFileUnshared(L"C:\\windows\\Inf", content, size));
     EXPECT_EQ(platform.environment.LastError(), kErrorAccessDenied);
-    EXPECT_FALSE(platform.files.ReadWholeFileUnshared(L"C:\\Windows\\inf\\oem9.inf", content));
+    EXPECT_FALSE(platform.files.ReadWholeFileUnshared(L"C:\\Windows\\inf\\oem9.inf", content, size));
     EXPECT_EQ(platform.environment.LastError(), kErrorFileNotFound);
-    EXPECT_FALSE(platform.files.ReadWholeFileUnshared(L"C:\\Windows\\nothing\\oem9.inf", content));
+    EXPECT_FALSE(platform.files.ReadWholeFileUnshared(L"C:\\Windows\\nothing\\oem9.inf", content, size));
     EXPECT_EQ(platform.environment.LastError(), sim::kErrorPathNotFound);
 }
 

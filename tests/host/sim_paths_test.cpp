@@ -87,11 +87,12 @@ TEST(SimPaths, UnsharedReadsFailForLockedMissingAndFolders) {
     machine.config()["lockedFiles"] = {"C:\\WINDOWS\\inf\\OEM2.inf"};
     Platform& platform = machine.Load().platform();
     std::vector<std::uint8_t> content{9, 9, 9, 9};
-    ASSERT_TRUE(platform.files.ReadWholeFileUnshared(L"C:\\Windows\\inf\\oem1.inf", content));
-    EXPECT_EQ(content, (std::vector<std::uint8_t>{'a', 'b', 'c'}));
-    EXPECT_FALSE(platform.files.ReadWholeFileUnshared(L"C:\\Windows\\inf\\oem2.inf", content));
-    EXPECT_FALSE(platform.files.ReadWholeFileUnshared(L"C:\\Windows\\inf\\oem3.inf", content));
-    EXPECT_FALSE(platform.files.ReadWholeFileUnshared(L"C:\\Windows\\inf", content));
+    std::size_t size = 0;
+    ASSERT_TRUE(platform.files.ReadWholeFileUnshared(L"C:\\Windows\\inf\\oem1.inf", content, size));
+    EXPECT_EQ(std::string(content.begin(), content.begin() + size), "abc");
+    EXPECT_FALSE(platform.files.ReadWholeFileUnshared(L"C:\\Windows\\inf\\oem2.inf", content, size));
+    EXPECT_FALSE(platform.files.ReadWholeFileUnshared(L"C:\\Windows\\inf\\oem3.inf", content, size));
+    EXPECT_FALSE(platform.files.ReadWholeFileUnshared(L"C:\\Windows\\inf", content, size));
 }
 
 struct ReadRow {
@@ -126,12 +127,13 @@ TEST(SimPaths, UnsharedReadsInOneFolderThroughManySpellings) {
         {L"C:\\Windows\\inf\\oem1.inf", "abc"},
     };
     std::vector<std::uint8_t> content;
+    std::size_t size = 0;
     for (const ReadRow& row : rows) {
         SCOPED_TRACE(Utf16ToUtf8(row.path));
-        const bool read = platform.files.ReadWholeFileUnshared(row.path, content);
+        const bool read = platform.files.ReadWholeFileUnshared(row.path, content, size);
         EXPECT_EQ(read, row.content != nullptr);
         if (read) {
-            EXPECT_EQ(std::string(content.begin(), content.end()), row.content);
+            EXPECT_EQ(std::string(content.begin(), content.begin() + size), row.content);
         }
     }
 }
@@ -146,16 +148,16 @@ TEST(SimPaths, UnsharedReadsIntoAGrowingBuffer) {
     Platform& platform = machine.Load().platform();
     std::vector<std::uint8_t> buffer;
     std::size_t size = 99;
-    ASSERT_TRUE(platform.files.ReadWholeFileUnsharedIntoBuffer(L"C:\\Windows\\inf\\oem1.inf", buffer, size));
+    ASSERT_TRUE(platform.files.ReadWholeFileUnshared(L"C:\\Windows\\inf\\oem1.inf", buffer, size));
     EXPECT_EQ(size, 6u);
     EXPECT_EQ(std::string(buffer.begin(), buffer.end()), "abcdef");
-    ASSERT_TRUE(platform.files.ReadWholeFileUnsharedIntoBuffer(L"c:\\WINDOWS\\inf\\OEM2.INF", buffer, size));
+    ASSERT_TRUE(platform.files.ReadWholeFileUnshared(L"c:\\WINDOWS\\inf\\OEM2.INF", buffer, size));
     EXPECT_EQ(size, 2u);
     EXPECT_EQ(std::string(buffer.begin(), buffer.end()), "xycdef");
-    ASSERT_TRUE(platform.files.ReadWholeFileUnsharedIntoBuffer(L"C:\\Windows\\inf\\oem3.inf", buffer, size));
+    ASSERT_TRUE(platform.files.ReadWholeFileUnshared(L"C:\\Windows\\inf\\oem3.inf", buffer, size));
     EXPECT_EQ(size, 0u);
     EXPECT_EQ(buffer.size(), 6u);
-    EXPECT_FALSE(platform.files.ReadWholeFileUnsharedIntoBuffer(L"C:\\Windows\\inf\\oem9.inf", buffer, size));
+    EXPECT_FALSE(platform.files.ReadWholeFileUnshared(L"C:\\Windows\\inf\\oem9.inf", buffer, size));
     EXPECT_EQ(platform.environment.LastError(), kErrorFileNotFound);
 }
 

@@ -106,18 +106,28 @@ TEST(Win32Files, ReadWholeFileUnsharedReadsEveryByte) {
     const WString path = FreshTestFolder(L"files-read") + L"\\oem1.inf";
     const std::string bytes("\xFF\xFEK\0e\0y\0\0\0z", 11);  // odd length, zeros inside
     WriteFileBytes(path, bytes);
-    std::vector<std::uint8_t> content = {9, 9, 9, 9, 9, 9, 9, 9, 9, 9, 9, 9, 9, 9, 9, 9, 9, 9, 9, 9};
-    ASSERT_TRUE(files.ReadWholeFileUnshared(path, content));
-    EXPECT_EQ(std::string(content.begin(), content.end()), bytes);
+    // A buffer larger than the file keeps its size and its tail.
+    std::vector<std::uint8_t> buffer(20, 9);
+    std::size_t size = 0;
+    ASSERT_TRUE(files.ReadWholeFileUnshared(path, buffer, size));
+    ASSERT_EQ(size, bytes.size());
+    EXPECT_EQ(std::string(buffer.begin(), buffer.begin() + size), bytes);
+    EXPECT_EQ(buffer.size(), 20u);
+    EXPECT_EQ(buffer.back(), 9);
+    // A smaller one grows to the file.
+    std::vector<std::uint8_t> small(2, 9);
+    ASSERT_TRUE(files.ReadWholeFileUnshared(path, small, size));
+    EXPECT_EQ(std::string(small.begin(), small.begin() + size), bytes);
 }
 
 TEST(Win32Files, ReadWholeFileUnsharedOfAnEmptyFile) {
     Win32Files files;
     const WString path = FreshTestFolder(L"files-read-empty") + L"\\oem1.inf";
     WriteFileBytes(path, "");
-    std::vector<std::uint8_t> content = {1, 2, 3};
-    ASSERT_TRUE(files.ReadWholeFileUnshared(path, content));
-    EXPECT_TRUE(content.empty());
+    std::vector<std::uint8_t> buffer = {1, 2, 3};
+    std::size_t size = 99;
+    ASSERT_TRUE(files.ReadWholeFileUnshared(path, buffer, size));
+    EXPECT_EQ(size, 0u);
 }
 
 TEST(Win32Files, ReadWholeFileUnsharedFailsWhileAnotherProcessHoldsTheFile) {
@@ -128,19 +138,21 @@ TEST(Win32Files, ReadWholeFileUnsharedFailsWhileAnotherProcessHoldsTheFile) {
     ScopedFileHandle holder(::CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
                                           OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
     ASSERT_TRUE(holder);
-    std::vector<std::uint8_t> content;
-    EXPECT_FALSE(files.ReadWholeFileUnshared(path, content));
+    std::vector<std::uint8_t> buffer;
+    std::size_t size = 0;
+    EXPECT_FALSE(files.ReadWholeFileUnshared(path, buffer, size));
     holder.Reset();
-    EXPECT_TRUE(files.ReadWholeFileUnshared(path, content));
+    EXPECT_TRUE(files.ReadWholeFileUnshared(path, buffer, size));
 }
 
 TEST(Win32Files, ReadWholeFileUnsharedFailsForMissingFilesAndFolders) {
     Win32Files files;
     const WString folder = FreshTestFolder(L"files-read-missing");
     ASSERT_TRUE(::CreateDirectoryW((folder + L"\\oemdir.inf").c_str(), nullptr));
-    std::vector<std::uint8_t> content;
-    EXPECT_FALSE(files.ReadWholeFileUnshared(folder + L"\\missing.inf", content));
-    EXPECT_FALSE(files.ReadWholeFileUnshared(folder + L"\\oemdir.inf", content));
+    std::vector<std::uint8_t> buffer;
+    std::size_t size = 0;
+    EXPECT_FALSE(files.ReadWholeFileUnshared(folder + L"\\missing.inf", buffer, size));
+    EXPECT_FALSE(files.ReadWholeFileUnshared(folder + L"\\oemdir.inf", buffer, size));
 }
 
 TEST(Win32Files, CopyFileReplacingOverwrites) {
