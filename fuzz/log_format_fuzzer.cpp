@@ -31,19 +31,19 @@ void CheckIntegerConversion(FuzzedDataProvider& input) {
     const int width = input.ConsumeIntegralInRange<int>(-1, 40);
     const int precision = zero ? -1 : input.ConsumeIntegralInRange<int>(-1, 20);
     const std::int32_t value = input.ConsumeIntegral<std::int32_t>();
-    std::string spec = "%";
-    if (left) spec += '-';
-    if (zero) spec += '0';
-    if (width >= 0) spec += std::to_string(width);
-    if (precision >= 1) spec += "." + std::to_string(precision);
-    spec += conversion;
+    std::string directive = "%";
+    if (left) directive += '-';
+    if (zero) directive += '0';
+    if (width >= 0) directive += std::to_string(width);
+    if (precision >= 1) directive += "." + std::to_string(precision);
+    directive += conversion;
 
     char expected[128];
     if (conversion == 'd' || conversion == 'i')
-        std::snprintf(expected, sizeof expected, spec.c_str(), value);
+        std::snprintf(expected, sizeof expected, directive.c_str(), value);
     else
-        std::snprintf(expected, sizeof expected, spec.c_str(), static_cast<unsigned>(value));
-    const WString format = zq::WidenAscii(spec);
+        std::snprintf(expected, sizeof expected, directive.c_str(), static_cast<unsigned>(value));
+    const WString format = zq::WidenAscii(directive);
     Require(zq::Format(format, value) == zq::WidenAscii(expected), "integer conversions read as printf reads them");
 }
 
