@@ -1,0 +1,48 @@
+// The dialogs' pure decisions: the progress step, the percentage, the
+// finish screen's picture rectangle and colour answers.
+#include <gtest/gtest.h>
+
+#include "ui/copy_dialog.h"
+#include "ui/finish_screen.h"
+
+namespace zq {
+namespace {
+
+TEST(CopyDialogRules, OneStepPerTickUpToAHundred) {
+    EXPECT_EQ(NextProgressPosition(0), 1);
+    EXPECT_EQ(NextProgressPosition(99), 100);
+    EXPECT_EQ(NextProgressPosition(100), 100);
+    EXPECT_EQ(PercentText(1), L"1%");
+    EXPECT_EQ(PercentText(100), L"100%");
+}
+
+TEST(FinishScreenRules, PictureRectangle) {
+    struct Case {
+        Rect window;
+        Rect picture;
+    } cases[] = {
+        {{0, 0, 720, 540}, {0, 0, 240, 432}},
+        {{100, 50, 820, 590}, {0, 0, 240, 432}},  // only the size counts
+        {{0, 0, 712, 509}, {0, 0, 237, 407}},     // truncated, H multiplied first
+        {{0, 0, 2, 1}, {0, 0, 0, 0}},
+    };
+    for (const auto& c : cases) {
+        Rect picture = PictureRect(c.window);
+        EXPECT_EQ(picture.left, c.picture.left);
+        EXPECT_EQ(picture.top, c.picture.top);
+        EXPECT_EQ(picture.right, c.picture.right) << c.window.right;
+        EXPECT_EQ(picture.bottom, c.picture.bottom) << c.window.bottom;
+    }
+}
+
+TEST(FinishScreenRules, ColourAnswers) {
+    for (int id : {kFinishHint, kFinishHeadline, kFinishBody, kFinishCheckBox})
+        EXPECT_EQ(FinishScreenColour(id), ControlColour::TransparentOnWhite) << id;
+    EXPECT_EQ(FinishScreenColour(0), ControlColour::WhiteDialog);
+    // The button and the separator keep the platform's colours.
+    EXPECT_EQ(FinishScreenColour(kFinishButton), ControlColour::Default);
+    EXPECT_EQ(FinishScreenColour(kFinishSeparator), ControlColour::Default);
+}
+
+}  // namespace
+}  // namespace zq
