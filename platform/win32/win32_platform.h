@@ -129,6 +129,10 @@ public:
 class Win32Platform {
 public:
     Win32Platform() = default;
+    // With another user interface in place of the real one: tests record
+    // the restart request with it instead of making it.
+    explicit Win32Platform(IUserInterface& ui)
+        : platform_{environment_, version_, files_, profile_, processes_, registry_, spooler_, services_, threads_, ui} {}
     Win32Platform(const Win32Platform&) = delete;
     Win32Platform& operator=(const Win32Platform&) = delete;
 

@@ -46,23 +46,14 @@ private:
     Win32UserInterface real_;
 };
 
+// The real platform with the restart recorded, not made.
 class TestMachine {
 public:
-    Platform& Get() { return platform_; }
+    Platform& Get() { return platform_.Get(); }
     RecordingUserInterface ui;
 
 private:
-    Win32ProcessEnvironment environment_;
-    Win32SystemVersion version_;
-    Win32Files files_;
-    Win32ProfileStrings profile_;
-    Win32Processes processes_;
-    Win32Registry registry_;
-    Win32Spooler spooler_;
-    Win32Services services_;
-    Win32Threads threads_;
-    Platform platform_{environment_, version_, files_, profile_, processes_,
-                       registry_,    spooler_, services_, threads_, ui};
+    Win32Platform platform_{ui};
 };
 
 // GDI objects of this process. Wine answers GetGuiResources with 0 (not
