@@ -6,6 +6,7 @@
 
 #include "log/log_file.h"
 #include "platform/platform.h"
+#include "plugin/printer_outcome.h"
 #include "settings/ini_file.h"
 #include "ui/copy_dialog.h"
 #include "ui/finish_screen.h"
@@ -47,6 +48,8 @@ public:
     int RequestedLogLevel = 0;
     int OsPlatformCode = 0;
     IsWow64ProcessFn fnIsWow64Process;  // looked up once, after the objects above
+    // Every printer that the update plug-in took up in this run, in order.
+    std::vector<PrinterResult> PrinterResults;
 };
 
 }  // namespace zq

@@ -151,6 +151,9 @@ public:
     // WaitForSingleObject(INFINITE): 0 once the process has ended, else the
     // system error code of the failed wait.
     virtual ErrorCode WaitForEnd() = 0;
+    // GetExitCodeProcess, once WaitForEnd has seen the end: 0 with the
+    // program's exit code in `code`, else the system error code.
+    virtual ErrorCode ExitCode(std::uint32_t& code) = 0;
 };
 
 struct ProcessStart {
@@ -191,12 +194,20 @@ struct RegistryValue {
     std::vector<std::uint8_t> data;  // the raw bytes, strings in UTF-16LE
 };
 
+// A value read at whatever length it has.
+struct RegistryRead {
+    ErrorCode error = 0;  // 0, or kErrorFileNotFound when there is no such value
+    RegistryValue value;
+};
+
 class IRegistryKey {
 public:
     virtual ~IRegistryKey() = default;  // RegCloseKey
     // RegQueryValueExW into a buffer of bufferBytes bytes: nullopt when the
     // value is missing or larger than the buffer.
     virtual std::optional<RegistryValue> QueryValue(const WString& name, std::size_t bufferBytes) = 0;
+    // RegQueryValueExW into a buffer as large as the value: its whole data.
+    virtual RegistryRead ReadWholeValue(const WString& name) = 0;
     // RegSetValueExW; 0 on success.
     virtual ErrorCode SetString(const WString& name, const WString& text) = 0;
     virtual ErrorCode SetDword(const WString& name, std::uint32_t value) = 0;
@@ -216,8 +227,12 @@ public:
 // ---------------------------------------------------------------------------
 // Print spooler
 
-struct PrinterRecord {  // of PRINTER_INFO_2W, the fields the launcher uses
-    WString name, port, driver;
+// PRINTER_INFO_2W without its device mode and security descriptor: what
+// the launcher reads of a printer, and all it needs to add it again.
+struct PrinterRecord {
+    WString name{}, port{}, driver{};
+    WString printProcessor{}, dataType{}, shareName{}, location{}, comment{}, separatorFile{}, parameters{};
+    std::uint32_t attributes = 0, priority = 0, defaultPriority = 0, startTime = 0, untilTime = 0;
 };
 
 class IPrinter {
@@ -238,6 +253,10 @@ public:
     virtual std::optional<std::vector<PrinterRecord>> EnumLocalPrinters() = 0;
     // OpenPrinterW(name, defaults with PRINTER_ALL_ACCESS).
     virtual PrinterOpen Open(const WString& printerName) = 0;
+    // AddPrinterW(level 2) with the record's fields, no device mode and no
+    // security descriptor; the printer handle is closed at once. 0 on
+    // success, else the system error code.
+    virtual ErrorCode AddPrinter(const PrinterRecord& printer) = 0;
 };
 
 // ---------------------------------------------------------------------------

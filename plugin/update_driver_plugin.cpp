@@ -90,16 +90,110 @@ bool IsUpdateDriver(const CUpdateDriverPlugin& context, const WString& driverNam
     return false;
 }
 
+std::string_view PrinterOutcomeName(PrinterOutcome outcome) {
+    switch (outcome) {
+        case PrinterOutcome::Recreated: return "re-created";
+        case PrinterOutcome::Restored: return "restored";
+        case PrinterOutcome::RestoreFailed: return "restore failed";
+        case PrinterOutcome::Kept: return "kept";
+        case PrinterOutcome::Skipped: return "skipped";
+    }
+    return "";
+}
+
+WString UnquotedInfPath(const WString& infPath) {
+    if (infPath.size() >= 2 && infPath.front() == L'"' && infPath.back() == L'"')
+        return infPath.substr(1, infPath.size() - 2);
+    return infPath;
+}
+
+bool HoldsDoubleQuote(const PrinterRecord& printer, const WString& infFile) {
+    for (const WString* text : {&printer.name, &printer.port, &printer.driver, &infFile})
+        if (Contains(*text, L"\"")) return true;
+    return false;
+}
+
+namespace {
+
+// Whether the spooler lists a printer of that name again, with one of the
+// package's drivers: what the set-up tool must have left behind. A failed
+// enumeration proves nothing, so it counts as no.
+bool IsRecreated(LauncherProcess& process, const CUpdateDriverPlugin& context, const WString& printerName) {
+    std::optional<std::vector<PrinterRecord>> printers = process.platform.spooler.EnumLocalPrinters();
+    if (!printers) return false;
+    for (const PrinterRecord& printer : *printers)
+        if (EqualsIgnoringAsciiCase(printer.name, printerName) && IsUpdateDriver(context, printer.driver)) return true;
+    return false;
+}
+
+// Adds the deleted printer again from its kept record, with its old driver
+// (deleting a printer leaves the driver installed), and gives it back its
+// identifier.
+PrinterOutcome RestorePrinter(LauncherProcess& process, const PrinterRecord& printer,
+                              const std::optional<WString>& deviceInstanceId) {
+    CLogFile& log = process.g_logFile;
+    if (process.platform.spooler.AddPrinter(printer) != 0) {
+        log.LogMessage(LOG_MEDIUM, L"## Printer restore failed : %s", printer.name);
+        return PrinterOutcome::RestoreFailed;
+    }
+    if (deviceInstanceId && !deviceInstanceId->empty()) {
+        auto key = process.platform.registry.OpenLocalMachineKey(PrinterDriverDataKey(printer.name),
+                                                                 RegistryAccess::Write, RegistryView::Force64);
+        if (key) key->SetString(L"SoftwareCUEContextID", *deviceInstanceId);
+    }
+    log.LogMessage(LOG_MEDIUM, L"!! Printer restored : %s", printer.name);
+    return PrinterOutcome::Restored;
+}
+
+// One qualifying printer: its identifier noted, the printer deleted,
+// installed again by the set-up tool and given its identifier back. Nothing
+// here may lose it: a printer that cannot be deleted is left as it is, and
+// one that the set-up tool did not bring back is put back from its record.
+PrinterOutcome RecreatePrinter(LauncherProcess& process, const CUpdateDriverPlugin& context,
+                               const PrinterRecord& printer, const WString& infFile) {
+    CLogFile& log = process.g_logFile;
+    if (HoldsDoubleQuote(printer, infFile)) {
+        log.LogMessage(LOG_MEDIUM, L"## Printer skipped (double quote) : %s", printer.name);
+        return PrinterOutcome::Skipped;
+    }
+    const std::optional<WString> id = GetDeviceInstanceID(process, printer.name);
+    if (RemovePrinter(process, printer.name) != 0) {
+        log.LogMessage(LOG_MEDIUM, L"## Printer kept : %s", printer.name);
+        return PrinterOutcome::Kept;
+    }
+    try {
+        AddPrinterWithPrintUI(process, printer, infFile);
+        if (IsRecreated(process, context, printer.name)) {
+            SetDeviceInstanceID(process, printer.name, id);
+            return PrinterOutcome::Recreated;
+        }
+        log.LogMessage(LOG_MEDIUM, L"## Printer not re-created : %s", printer.name);
+    } catch (...) {
+        // The printer is deleted: whatever went wrong, put it back before
+        // the pass ends.
+        try {
+            if (!IsRecreated(process, context, printer.name)) process.platform.spooler.AddPrinter(printer);
+        } catch (...) {
+        }
+        throw;
+    }
+    return RestorePrinter(process, printer, id);
+}
+
+}  // namespace
+
 int RecreatePrinters(LauncherProcess& process, CUpdateDriverPlugin& context, const WString& infPath) {
     CLogFile& log = process.g_logFile;
     try {
         log.LogMessage(LOG_MEDIUM, L"** Enumerating Printers and Faxes folder");
         std::optional<std::vector<PrinterRecord>> printers = process.platform.spooler.EnumLocalPrinters();
         if (!printers) return 0;
+        // printui's command line quotes the path itself.
+        const WString infFile = UnquotedInfPath(infPath);
         // A printer deleted here is re-created from the INF file: without
         // that file the user would simply lose it.
-        if (!process.platform.files.IsExistingFile(ReplaceAll(infPath, L"\"", L""))) {
-            log.LogMessage(LOG_MEDIUM, L"## INF file not found : %s", infPath);
+        if (!process.platform.files.IsExistingFile(infFile)) {
+            log.LogMessage(LOG_MEDIUM, L"## INF file not found : %s", infFile);
             return 1;
         }
         bool found = false;
@@ -112,12 +206,9 @@ int RecreatePrinters(LauncherProcess& process, CUpdateDriverPlugin& context, con
             }
             if (!IsUpdateDriver(context, printer.driver)) continue;
             log.LogMessage(LOG_MEDIUM, L"%s is a Network Printer", printer.name);
-            const WString id = GetDeviceInstanceID(process, printer.name);
-            // Each step runs even when the one before failed.
-            RemovePrinter(process, printer.name);
-            AddPrinterWithPrintUI(process, printer, infPath);
-            SetDeviceInstanceID(process, printer.name, id);
             found = true;
+            const PrinterOutcome outcome = RecreatePrinter(process, context, printer, infFile);
+            process.PrinterResults.push_back(PrinterResult{printer.name, printer.port, printer.driver, outcome});
         }
         if (!found) log.LogMessage(LOG_MEDIUM, L"No matching printer found");
         return 1;
@@ -130,13 +221,26 @@ WString PrinterDriverDataKey(const WString& printerName) {
     return L"SYSTEM\\CurrentControlSet\\Control\\Print\\Printers\\" + printerName + L"\\PrinterDriverData";
 }
 
-WString GetDeviceInstanceID(LauncherProcess& process, const WString& printerName) {
+std::optional<WString> GetDeviceInstanceID(LauncherProcess& process, const WString& printerName) {
     auto key = process.platform.registry.OpenLocalMachineKey(PrinterDriverDataKey(printerName), RegistryAccess::Read,
                                                              RegistryView::Force64);
-    if (!key) return L"";
-    WString id = ReadPathValue(*key, L"SoftwareCUEContextID").value_or(L"");
+    if (!key) return WString();
+    // Read at its full length: a long identifier is carried over whole.
+    RegistryRead read = key->ReadWholeValue(L"SoftwareCUEContextID");
     key.reset();
-    process.g_logFile.LogMessage(LOG_MEDIUM, L"DeviceInstanceID : %s", id);
+    std::optional<WString> id;
+    if (read.error == kErrorFileNotFound) {
+        id = WString();
+    } else if (read.error == 0 && (read.value.type == kRegSz || read.value.type == kRegExpandSz)) {
+        WString text = Utf16LeBytesToString(read.value.data.data(), read.value.data.size());
+        id = text.substr(0, text.find(L'\0'));
+    }
+    if (!id) {
+        // Written back as an empty string it would be lost for good.
+        process.g_logFile.LogMessage(LOG_MEDIUM, L"## DeviceInstanceID not readable : %s", printerName);
+        return std::nullopt;
+    }
+    process.g_logFile.LogMessage(LOG_MEDIUM, L"DeviceInstanceID : %s", *id);
     return id;
 }
 
@@ -171,20 +275,28 @@ int AddPrinterWithPrintUI(LauncherProcess& process, const PrinterRecord& printer
     // found by a search that begins in the launcher's (writable) folder.
     const WString rundll32 = process.platform.environment.SystemDirectory() + L"\\rundll32.exe";
     ProcessStart started = process.platform.processes.Start(commandLine, rundll32);
-    ErrorCode waited = started.process ? started.process->WaitForEnd() : kErrorInvalidHandle;
+    // The tool's own exit code once it has ended; the wait's error otherwise.
+    ErrorCode result = started.process ? started.process->WaitForEnd() : kErrorInvalidHandle;
+    if (result == 0) {
+        std::uint32_t exitCode = 0;
+        const ErrorCode error = started.process->ExitCode(exitCode);
+        result = error != 0 ? error : exitCode;
+    }
     started.process.reset();
-    process.g_logFile.LogMessage(LOG_MEDIUM, L"!! Printer Added  : %s returns with %d", commandLine, waited);
+    process.g_logFile.LogMessage(LOG_MEDIUM, L"!! Printer Added  : %s returns with %d", commandLine, result);
     return 1;
 }
 
-int SetDeviceInstanceID(LauncherProcess& process, const WString& printerName, const WString& deviceInstanceId) {
+int SetDeviceInstanceID(LauncherProcess& process, const WString& printerName,
+                        const std::optional<WString>& deviceInstanceId) {
     auto key = process.platform.registry.OpenLocalMachineKey(PrinterDriverDataKey(printerName), RegistryAccess::Write,
                                                              RegistryView::Force64);
     if (!key) return 0;
-    key->SetString(L"SoftwareCUEContextID", deviceInstanceId);
+    if (deviceInstanceId) key->SetString(L"SoftwareCUEContextID", *deviceInstanceId);
     key->SetDword(L"AiODDPnPWorked", 1);
     key.reset();
-    process.g_logFile.LogMessage(LOG_MEDIUM, L"Updating new printer with DeviceInstanceID : %s", deviceInstanceId);
+    if (deviceInstanceId)
+        process.g_logFile.LogMessage(LOG_MEDIUM, L"Updating new printer with DeviceInstanceID : %s", *deviceInstanceId);
     return 0;
 }
 

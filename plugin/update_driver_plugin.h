@@ -40,14 +40,27 @@ int StartTrayApp(LauncherProcess& process, CUpdateDriverPlugin& context);
 
 // Printer re-creation.
 int ReadUpdateDrivers(LauncherProcess& process, CUpdateDriverPlugin& context);
-// 0 when the printers cannot be enumerated, else 1.
+// 0 when the printers cannot be enumerated, else 1. Each printer taken up
+// is added to process.PrinterResults with its outcome.
 int RecreatePrinters(LauncherProcess& process, CUpdateDriverPlugin& context, const WString& infPath);
 bool IsUpdateDriver(const CUpdateDriverPlugin& context, const WString& driverName);
-WString GetDeviceInstanceID(LauncherProcess& process, const WString& printerName);
+// The old printer's device instance identifier: empty when its driver data
+// or the value is missing; nullopt when the value is there but is no string
+// (it is then not carried over at all).
+std::optional<WString> GetDeviceInstanceID(LauncherProcess& process, const WString& printerName);
 int RemovePrinter(LauncherProcess& process, const WString& printerName);
 int AddPrinterWithPrintUI(LauncherProcess& process, const PrinterRecord& printer, const WString& infPath);
-int SetDeviceInstanceID(LauncherProcess& process, const WString& printerName, const WString& deviceInstanceId);
+// Writes the identifier (unless it is nullopt) and the re-created marker.
+int SetDeviceInstanceID(LauncherProcess& process, const WString& printerName,
+                        const std::optional<WString>& deviceInstanceId);
 
+// The INF path as a file name: the double quotes around it (as
+// "%sourcepath%" puts them) removed; quotes inside it stay.
+WString UnquotedInfPath(const WString& infPath);
+// Whether a printer cannot be handed to the set-up tool safely: a double
+// quote in its name, port or driver, or in the (unquoted) INF path, would
+// end an argument early and let the rest of the text act as switches.
+bool HoldsDoubleQuote(const PrinterRecord& printer, const WString& infFile);
 // The printer set-up tool's command line for one printer.
 WString PrintUiCommandLine(const PrinterRecord& printer, const WString& infPath);
 // The registry key of a printer's driver data, below HKEY_LOCAL_MACHINE.

@@ -233,6 +233,18 @@ std::vector<PrinterConfig> ReadPrinters(const json& value, const std::string& fi
         reader.Read("driver", printer.driver);
         reader.Read("openFails", printer.openFails);
         reader.Read("deleteFails", printer.deleteFails);
+        reader.Read("printProcessor", printer.printProcessor);
+        reader.Read("dataType", printer.dataType);
+        reader.Read("shareName", printer.shareName);
+        reader.Read("location", printer.location);
+        reader.Read("comment", printer.comment);
+        reader.Read("separatorFile", printer.separatorFile);
+        reader.Read("parameters", printer.parameters);
+        reader.ReadInteger("attributes", printer.attributes, 0, 0xFFFFFFFFLL);
+        reader.ReadInteger("priority", printer.priority, 0, 0xFFFFFFFFLL);
+        reader.ReadInteger("defaultPriority", printer.defaultPriority, 0, 0xFFFFFFFFLL);
+        reader.ReadInteger("startTime", printer.startTime, 0, 0xFFFFFFFFLL);
+        reader.ReadInteger("untilTime", printer.untilTime, 0, 0xFFFFFFFFLL);
         reader.RejectUnknownKeys();
         printers.push_back(printer);
     }
@@ -242,6 +254,7 @@ std::vector<PrinterConfig> ReadPrinters(const json& value, const std::string& fi
 void ReadPrintUi(const json& value, const std::string& fileName, PrintUiConfig& printui) {
     ObjectReader reader(value, "printui", fileName);
     reader.Read("fails", printui.fails);
+    if (const json* names = reader.Find("failsFor")) printui.failsFor = ReadStringList(*names, "printui.failsFor", fileName);
     reader.ReadSeconds("runSeconds", printui.runSeconds);
     reader.RejectUnknownKeys();
 }
@@ -423,6 +436,7 @@ MachineConfig ParseMachineConfig(const json& document, const std::string& fileNa
     reader.Read("scmOpenFails", config.scmOpenFails);
     if (const json* printers = reader.Find("printers")) config.printers = ReadPrinters(*printers, fileName);
     reader.Read("enumPrintersFails", config.enumPrintersFails);
+    reader.Read("addPrinterFails", config.addPrinterFails);
     if (const json* printui = reader.Find("printui")) ReadPrintUi(*printui, fileName, config.printui);
     if (const json* registry = reader.Find("registry")) config.registry = ReadRegistry(*registry, fileName);
     if (const json* user = reader.Find("user")) ReadUser(*user, fileName, config.user);
@@ -498,15 +512,34 @@ nlohmann::ordered_json MachineConfigToJson(const MachineConfig& config) {
     out["scmOpenFails"] = config.scmOpenFails;
     ojson printers = ojson::array();
     for (const PrinterConfig& printer : config.printers) {
-        printers.push_back({{"name", Narrow(printer.name)},
-                            {"port", Narrow(printer.port)},
-                            {"driver", Narrow(printer.driver)},
-                            {"openFails", printer.openFails},
-                            {"deleteFails", printer.deleteFails}});
+        ojson entry = {{"name", Narrow(printer.name)},
+                       {"port", Narrow(printer.port)},
+                       {"driver", Narrow(printer.driver)},
+                       {"openFails", printer.openFails},
+                       {"deleteFails", printer.deleteFails}};
+        // The rest of the record only where it is set, as most machines leave it.
+        for (auto [key, text] : {std::pair{"printProcessor", &printer.printProcessor}, {"dataType", &printer.dataType},
+                                 {"shareName", &printer.shareName}, {"location", &printer.location},
+                                 {"comment", &printer.comment}, {"separatorFile", &printer.separatorFile},
+                                 {"parameters", &printer.parameters}}) {
+            if (!text->empty()) entry[key] = Narrow(*text);
+        }
+        for (auto [key, number] : {std::pair{"attributes", printer.attributes}, {"priority", printer.priority},
+                                   {"defaultPriority", printer.defaultPriority}, {"startTime", printer.startTime},
+                                   {"untilTime", printer.untilTime}}) {
+            if (number != 0) entry[key] = number;
+        }
+        printers.push_back(entry);
     }
     out["printers"] = printers;
     out["enumPrintersFails"] = config.enumPrintersFails;
+    if (config.addPrinterFails) out["addPrinterFails"] = true;
     out["printui"] = {{"fails", config.printui.fails}, {"runSeconds", SecondsToJson(config.printui.runSeconds)}};
+    if (!config.printui.failsFor.empty()) {
+        ojson names = ojson::array();
+        for (const WString& name : config.printui.failsFor) names.push_back(Narrow(name));
+        out["printui"]["failsFor"] = names;
+    }
     ojson registry = ojson::object();
     for (const RegistryKeyConfig& key : config.registry) {
         ojson values = ojson::object();

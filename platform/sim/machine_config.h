@@ -20,9 +20,14 @@
 //     "snapshotFails": false,
 //     "services": {"zqdevsvc": {"state": "running"}}, "scmOpenFails": false,
 //     "printers": [{"name": "Merle", "port": "IP_10.0.0.5", "driver": "ZQ Merle 5400 Series",
-//                   "openFails": false, "deleteFails": false}],
+//                   "openFails": false, "deleteFails": false,
+//                   "printProcessor": "WinPrint", "dataType": "RAW", "shareName": "", "location": "",
+//                   "comment": "", "separatorFile": "", "parameters": "", "attributes": 0,
+//                   "priority": 1, "defaultPriority": 0, "startTime": 0, "untilTime": 0}],
 //     "enumPrintersFails": false,
-//     "printui": {"fails": false, "runSeconds": 2},
+//     "addPrinterFails": false,                 (AddPrinterW refuses every printer)
+//     "printui": {"fails": false, "runSeconds": 2, "failsFor": ["Office"]},
+//                                               (fails only for these printer names)
 //     "registry": {"HKLM\\SOFTWARE\\Zelt\\Pictavo": {"InstallFolder": "C:\\Pictavo",
 //                  "Count": 3, "Path": {"type": "REG_EXPAND_SZ", "data": "%SystemRoot%"}}},
 //     "user": {"messageBox": "ok", "finishCheckBox": false, "finishAction": "finish",
@@ -76,14 +81,15 @@ struct ServiceConfig {
     bool running = false;
 };
 
-struct PrinterConfig {
-    WString name, port, driver;
+// A printer is its level-2 record and how the spooler treats it.
+struct PrinterConfig : PrinterRecord {
     bool openFails = false;
     bool deleteFails = false;
 };
 
 struct PrintUiConfig {
     bool fails = false;
+    std::vector<WString> failsFor;  // printer names the tool fails to install
     double runSeconds = 2;
 };
 
@@ -132,6 +138,7 @@ struct MachineConfig {
     bool scmOpenFails = false;
     std::vector<PrinterConfig> printers;
     bool enumPrintersFails = false;
+    bool addPrinterFails = false;
     PrintUiConfig printui;
     std::vector<RegistryKeyConfig> registry;
     UserConfig user;

@@ -67,6 +67,9 @@ PreviewSummary SummariseRun(const std::vector<nlohmann::json>& journal, const st
         } else if (name == "printerAdded") {
             summary.printers.push_back("added " + Text(event, "name") + " on " + Text(event, "port") + " (" +
                                        Text(event, "driver") + ")" + Failed(event));
+        } else if (name == "printerRestored") {
+            summary.printers.push_back("restored " + Text(event, "name") + " on " + Text(event, "port") + " (" +
+                                       Text(event, "driver") + ")" + Failed(event));
         } else if (name == "serviceControl") {
             const std::string error = Number(event, "error");
             summary.services.push_back((Text(event, "action") == "stop" ? "stopped " : "started ") +

@@ -13,6 +13,7 @@ namespace {
 
 constexpr std::uint32_t kFirstPid = 1000;
 constexpr std::uint32_t kPrintUiFailed = 1;
+constexpr std::uint32_t kStillActive = 259;
 
 struct ResolvedProgram {
     WindowsPath path;  // stored spelling
@@ -117,6 +118,11 @@ std::uint32_t InstallPrinter(MachineCore& core, const PrintUiCall& call) {
     const bool complete = call.installFromInf && call.name && call.inf && call.port && call.driver;
     bool ok = complete && !core.state.printui.fails;
     if (ok) {
+        const std::vector<WString>& failsFor = core.state.printui.failsFor;
+        ok = std::none_of(failsFor.begin(), failsFor.end(),
+                          [&](const WString& name) { return NamesEqual(name, *call.name); });
+    }
+    if (ok) {
         std::optional<WindowsPath> inf = core.Resolve(*call.inf);
         ok = inf && core.drives.KindOf(*inf) == EntryKind::File;
     }
@@ -126,7 +132,11 @@ std::uint32_t InstallPrinter(MachineCore& core, const PrintUiCall& call) {
                           [&](const PrinterConfig& printer) { return NamesEqual(printer.name, *call.name); });
     }
     if (ok) {
-        core.state.printers.push_back(PrinterConfig{*call.name, *call.port, *call.driver, false, false});
+        PrinterConfig printer;
+        printer.name = *call.name;
+        printer.port = *call.port;
+        printer.driver = *call.driver;
+        core.state.printers.push_back(printer);
         EnsureRegistryKey(core.state, PrinterRegistryKey(*call.name) + L"\\PrinterDriverData");
     }
     if (call.installFromInf) {
@@ -151,13 +161,21 @@ public:
         if (ended_) return 0;
         ended_ = true;
         core_.AdvanceSeconds(run_.runSeconds);
-        std::uint32_t exitCode = run_.exitCode;
-        if (run_.printui) exitCode = InstallPrinter(core_, *run_.printui);
+        exitCode_ = run_.exitCode;
+        if (run_.printui) exitCode_ = InstallPrinter(core_, *run_.printui);
+        const std::uint32_t exitCode = exitCode_;
         auto& processes = core_.state.processes;
         processes.erase(std::remove_if(processes.begin(), processes.end(),
                                        [this](const ProcessConfig& process) { return process.pid == pid_; }),
                         processes.end());
         core_.Journal("processEnd", {{"commandLine", Narrow(commandLine_)}, {"exitCode", exitCode}});
+        return 0;
+    }
+
+    // A process still running has the exit code STILL_ACTIVE (259).
+    ErrorCode ExitCode(std::uint32_t& code) override {
+        std::lock_guard guard(core_.mutex);
+        code = ended_ ? exitCode_ : kStillActive;
         return 0;
     }
 
@@ -167,6 +185,7 @@ private:
     ProgramRun run_;
     std::uint32_t pid_;
     bool ended_ = false;
+    std::uint32_t exitCode_ = 0;
 };
 
 }  // namespace

@@ -78,6 +78,14 @@ public:
         return result;
     }
 
+    RegistryRead ReadWholeValue(const WString& name) override {
+        std::lock_guard guard(core_.mutex);
+        RegistryKeyConfig* key = FindKey(core_.state, subKey_);
+        RegistryValueConfig* value = key ? FindValue(*key, name) : nullptr;
+        if (!value) return RegistryRead{kErrorFileNotFound, {}};
+        return RegistryRead{0, ToRegistryValue(*value)};
+    }
+
     ErrorCode SetString(const WString& name, const WString& text) override {
         RegistryValueConfig value{name, kRegSz, text, 0};
         return Set(value, Narrow(text));
@@ -246,10 +254,7 @@ std::optional<std::vector<PrinterRecord>> SimSpooler::EnumLocalPrinters() {
         core_.SetLastError(kErrorAccessDenied);
         return std::nullopt;
     }
-    std::vector<PrinterRecord> records;
-    for (const PrinterConfig& printer : core_.state.printers) {
-        records.push_back({printer.name, printer.port, printer.driver});
-    }
+    std::vector<PrinterRecord> records(core_.state.printers.begin(), core_.state.printers.end());
     core_.SetLastError(0);
     return records;
 }
@@ -261,6 +266,31 @@ PrinterOpen SimSpooler::Open(const WString& printerName) {
     core_.SetLastError(error);
     if (error) return PrinterOpen{nullptr, error};
     return PrinterOpen{std::make_unique<SimPrinter>(core_, printerName), 0};
+}
+
+// AddPrinterW: the printer and its (empty) driver data appear, as the
+// spooler makes them; a name already taken is refused.
+ErrorCode SimSpooler::AddPrinter(const PrinterRecord& record) {
+    std::lock_guard guard(core_.mutex);
+    ErrorCode error = 0;
+    if (core_.state.addPrinterFails) {
+        error = kErrorAccessDenied;
+    } else if (record.name.empty()) {
+        error = kErrorInvalidPrinterName;
+    } else if (FindPrinter(core_.state, record.name)) {
+        error = kErrorPrinterAlreadyExists;
+    } else {
+        PrinterConfig printer;
+        static_cast<PrinterRecord&>(printer) = record;
+        core_.state.printers.push_back(printer);
+        EnsureRegistryKey(core_.state, PrinterRegistryKey(record.name) + L"\\PrinterDriverData");
+    }
+    core_.SetLastError(error);
+    core_.Journal("printerRestored", {{"name", Narrow(record.name)},
+                                      {"port", Narrow(record.port)},
+                                      {"driver", Narrow(record.driver)},
+                                      {"ok", error == 0}});
+    return error;
 }
 
 ServiceManagerOpen SimServices::OpenManager() {

@@ -20,6 +20,7 @@ inline constexpr ErrorCode kErrorServiceDoesNotExist = 1060;
 inline constexpr ErrorCode kErrorServiceNotActive = 1062;
 inline constexpr ErrorCode kErrorKeyDeleted = 1018;
 inline constexpr ErrorCode kErrorInvalidPrinterName = 1801;
+inline constexpr ErrorCode kErrorPrinterAlreadyExists = 1802;
 
 class SimEnvironment : public IProcessEnvironment {
 public:
@@ -122,6 +123,7 @@ public:
     explicit SimSpooler(MachineCore& core) : core_(core) {}
     std::optional<std::vector<PrinterRecord>> EnumLocalPrinters() override;
     PrinterOpen Open(const WString& printerName) override;
+    ErrorCode AddPrinter(const PrinterRecord& printer) override;
 
 private:
     MachineCore& core_;

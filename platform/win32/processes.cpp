@@ -31,6 +31,13 @@ public:
         return 0;
     }
 
+    ErrorCode ExitCode(std::uint32_t& code) override {
+        DWORD exitCode = 0;
+        if (!::GetExitCodeProcess(process_.Get(), &exitCode)) return ::GetLastError();
+        code = exitCode;
+        return 0;
+    }
+
 private:
     ScopedHandle process_;
     ScopedHandle thread_;

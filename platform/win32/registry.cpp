@@ -21,6 +21,24 @@ public:
         return RegistryValue{type, std::move(data)};
     }
 
+    RegistryRead ReadWholeValue(const WString& name) override {
+        // Sized first, then read; a value that grows between the two calls
+        // (ERROR_MORE_DATA) is sized again.
+        for (;;) {
+            DWORD type = 0;
+            DWORD size = 0;
+            LSTATUS status = ::RegQueryValueExW(key_.Get(), name.c_str(), nullptr, &type, nullptr, &size);
+            if (status != ERROR_SUCCESS) return RegistryRead{static_cast<ErrorCode>(status), {}};
+            std::vector<std::uint8_t> data(size + 1);  // never an empty buffer, which would only size again
+            size = static_cast<DWORD>(data.size());
+            status = ::RegQueryValueExW(key_.Get(), name.c_str(), nullptr, &type, data.data(), &size);
+            if (status == ERROR_MORE_DATA) continue;
+            if (status != ERROR_SUCCESS) return RegistryRead{static_cast<ErrorCode>(status), {}};
+            data.resize(size);
+            return RegistryRead{0, RegistryValue{type, std::move(data)}};
+        }
+    }
+
     ErrorCode SetString(const WString& name, const WString& text) override {
         // The stored size counts the terminating NUL.
         return SetValue(name, REG_SZ, text.c_str(), (text.size() + 1) * sizeof(wchar_t));

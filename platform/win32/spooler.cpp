@@ -13,8 +13,9 @@ struct SpoolerFunctions {
     decltype(&::OpenPrinterW) openPrinter = nullptr;
     decltype(&::DeletePrinter) deletePrinter = nullptr;
     decltype(&::ClosePrinter) closePrinter = nullptr;
+    decltype(&::AddPrinterW) addPrinter = nullptr;
 
-    bool IsComplete() const { return enumPrinters && openPrinter && deletePrinter && closePrinter; }
+    bool IsComplete() const { return enumPrinters && openPrinter && deletePrinter && closePrinter && addPrinter; }
 };
 
 namespace {
@@ -37,6 +38,30 @@ private:
 
 WString TextOrEmpty(const wchar_t* text) { return text != nullptr ? WString(text) : WString(); }
 
+PrinterRecord RecordOf(const PRINTER_INFO_2W& info) {
+    PrinterRecord record;
+    record.name = TextOrEmpty(info.pPrinterName);
+    record.port = TextOrEmpty(info.pPortName);
+    record.driver = TextOrEmpty(info.pDriverName);
+    record.printProcessor = TextOrEmpty(info.pPrintProcessor);
+    record.dataType = TextOrEmpty(info.pDatatype);
+    record.shareName = TextOrEmpty(info.pShareName);
+    record.location = TextOrEmpty(info.pLocation);
+    record.comment = TextOrEmpty(info.pComment);
+    record.separatorFile = TextOrEmpty(info.pSepFile);
+    record.parameters = TextOrEmpty(info.pParameters);
+    record.attributes = info.Attributes;
+    record.priority = info.Priority;
+    record.defaultPriority = info.DefaultPriority;
+    record.startTime = info.StartTime;
+    record.untilTime = info.UntilTime;
+    return record;
+}
+
+// The spooler takes the strings as non-const; an empty one is passed as
+// none, as the enumeration reports an unset field.
+wchar_t* TextOrNull(WString& text) { return text.empty() ? nullptr : text.data(); }
+
 }  // namespace
 
 Win32Spooler::Win32Spooler() = default;
@@ -56,6 +81,7 @@ const SpoolerFunctions* Win32Spooler::Functions() {
     functions->openPrinter = ProcAddress<decltype(&::OpenPrinterW)>(module_.Get(), "OpenPrinterW");
     functions->deletePrinter = ProcAddress<decltype(&::DeletePrinter)>(module_.Get(), "DeletePrinter");
     functions->closePrinter = ProcAddress<decltype(&::ClosePrinter)>(module_.Get(), "ClosePrinter");
+    functions->addPrinter = ProcAddress<decltype(&::AddPrinterW)>(module_.Get(), "AddPrinterW");
     if (!functions->IsComplete()) return nullptr;  // GetProcAddress has set ERROR_PROC_NOT_FOUND
     functions_ = std::move(functions);
     return functions_.get();
@@ -79,11 +105,7 @@ std::optional<std::vector<PrinterRecord>> Win32Spooler::EnumLocalPrinters() {
         return std::nullopt;
     }
     std::vector<PrinterRecord> printers;
-    for (DWORD i = 0; i < returned; ++i) {
-        const PRINTER_INFO_2W& record = records[i];
-        printers.push_back(PrinterRecord{TextOrEmpty(record.pPrinterName), TextOrEmpty(record.pPortName),
-                                         TextOrEmpty(record.pDriverName)});
-    }
+    for (DWORD i = 0; i < returned; ++i) printers.push_back(RecordOf(records[i]));
     return printers;
 }
 
@@ -96,6 +118,33 @@ PrinterOpen Win32Spooler::Open(const WString& printerName) {
     HANDLE printer = nullptr;
     if (!spooler->openPrinter(name.data(), &printer, &defaults)) return PrinterOpen{nullptr, ::GetLastError()};
     return PrinterOpen{std::make_unique<Win32Printer>(printer, *spooler), 0};
+}
+
+ErrorCode Win32Spooler::AddPrinter(const PrinterRecord& printer) {
+    const SpoolerFunctions* spooler = Functions();
+    if (spooler == nullptr) return ::GetLastError();
+
+    PrinterRecord text = printer;  // writable copies of the strings
+    PRINTER_INFO_2W info{};
+    info.pPrinterName = TextOrNull(text.name);
+    info.pShareName = TextOrNull(text.shareName);
+    info.pPortName = TextOrNull(text.port);
+    info.pDriverName = TextOrNull(text.driver);
+    info.pComment = TextOrNull(text.comment);
+    info.pLocation = TextOrNull(text.location);
+    info.pSepFile = TextOrNull(text.separatorFile);
+    info.pPrintProcessor = TextOrNull(text.printProcessor);
+    info.pDatatype = TextOrNull(text.dataType);
+    info.pParameters = TextOrNull(text.parameters);
+    info.Attributes = printer.attributes;
+    info.Priority = printer.priority;
+    info.DefaultPriority = printer.defaultPriority;
+    info.StartTime = printer.startTime;
+    info.UntilTime = printer.untilTime;
+    HANDLE added = spooler->addPrinter(nullptr, 2, reinterpret_cast<BYTE*>(&info));
+    if (added == nullptr) return ::GetLastError();
+    spooler->closePrinter(added);
+    return 0;
 }
 
 }  // namespace zq::win32

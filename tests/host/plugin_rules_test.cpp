@@ -27,7 +27,7 @@ TEST(PluginRules, TrayApplicationPathIsPlainConcatenation) {
 }
 
 TEST(PluginRules, PrintUiCommandLineQuotesEachArgument) {
-    PrinterRecord printer{L"Office 5400", L"IP_10.0.0.5", L"ZQ Merle 5400 Series"};
+    PrinterRecord printer{.name = L"Office 5400", .port = L"IP_10.0.0.5", .driver = L"ZQ Merle 5400 Series"};
     EXPECT_EQ(PrintUiCommandLine(printer, L"c:\\pkg\\x.inf"),
               L"rundll32 printui.dll,PrintUIEntry /if /b \"Office 5400\" /f \"c:\\pkg\\x.inf\" /r \"IP_10.0.0.5\" /m "
               L"\"ZQ Merle 5400 Series\"");
@@ -46,6 +46,35 @@ TEST(PluginRules, DriverNamesComparedWholeWithoutCase) {
 
 TEST(PluginRules, PrinterDriverDataKey) {
     EXPECT_EQ(PrinterDriverDataKey(L"P1"), L"SYSTEM\\CurrentControlSet\\Control\\Print\\Printers\\P1\\PrinterDriverData");
+}
+
+TEST(PluginRules, OnlyTheQuotesAroundTheInfPathAreRemoved) {
+    struct Case {
+        const wchar_t *infPath, *file;
+    } cases[] = {
+        {L"\"c:\\my package\\drv.inf\"", L"c:\\my package\\drv.inf"},
+        {L"c:\\pkg\\drv.inf", L"c:\\pkg\\drv.inf"},
+        {L"\"c:\\pkg\\drv.inf", L"\"c:\\pkg\\drv.inf"},
+        {L"\"c:\\a\" \"b.inf\"", L"c:\\a\" \"b.inf"},
+        {L"\"", L"\""},
+        {L"\"\"", L""},
+    };
+    for (const auto& c : cases) EXPECT_EQ(UnquotedInfPath(c.infPath), c.file) << Utf16ToUtf8(c.infPath);
+}
+
+TEST(PluginRules, ADoubleQuoteAnywhereMakesAPrinterUnsafe) {
+    const PrinterRecord plain{.name = L"Office", .port = L"IP_1", .driver = L"ZQ Merle 5400 Series"};
+    EXPECT_FALSE(HoldsDoubleQuote(plain, L"c:\\pkg\\drv.inf"));
+    for (WString PrinterRecord::*field : {&PrinterRecord::name, &PrinterRecord::port, &PrinterRecord::driver}) {
+        PrinterRecord quoted = plain;
+        quoted.*field += L"\" /b \"x";
+        EXPECT_TRUE(HoldsDoubleQuote(quoted, L"c:\\pkg\\drv.inf"));
+    }
+    EXPECT_TRUE(HoldsDoubleQuote(plain, L"c:\\pkg\"\\drv.inf"));
+    // Fields that do not reach the command line do not count.
+    PrinterRecord commented = plain;
+    commented.comment = L"the \"big\" one";
+    EXPECT_FALSE(HoldsDoubleQuote(commented, L"c:\\pkg\\drv.inf"));
 }
 
 }  // namespace

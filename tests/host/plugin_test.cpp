@@ -251,37 +251,179 @@ TEST(PrinterRecreation, WhichPrintersAreRecreated) {
     EXPECT_EQ(state["printers"].size(), 5u);
 }
 
-TEST(PrinterRecreation, OpenOrDeleteFailuresStillHandTheprinterToTheSetUpTool) {
+// What the pass did with each printer it took up.
+std::vector<std::pair<std::string, std::string>> Outcomes(LauncherProcess& process) {
+    std::vector<std::pair<std::string, std::string>> outcomes;
+    for (const PrinterResult& result : process.PrinterResults)
+        outcomes.emplace_back(Utf16ToUtf8(result.name), std::string(PrinterOutcomeName(result.outcome)));
+    return outcomes;
+}
+
+const json* FindPrinter(const json& state, const std::string& name) {
+    for (const json& printer : state["printers"])
+        if (printer["name"] == name) return &printer;
+    return nullptr;
+}
+
+TEST(PrinterRecreation, APrinterThatCannotBeOpenedOrDeletedIsKept) {
     for (const char* failure : {"openFails", "deleteFails"}) {
         SCOPED_TRACE(failure);
         PluginBench bench;
         json printer = Printer("Office", "IP_10.0.0.5");
         printer[failure] = true;
         bench.AddPrinter(printer, "id-1");
+        bench.AddPrinter(Printer("Second", "IP_10.0.0.6"), "id-2");
         bench.Run();
         std::vector<std::string> log = bench.Log();
-        const std::string expected = std::string(failure) == "openFails" ? "OpenPrinter Failed : Access is denied. "
-                                                                         : "!! DeletePrinter Failed : Access is denied. ";
-        EXPECT_TRUE(Contains(log, expected));
-        EXPECT_FALSE(Contains(log, "!! Printer deleted   : Office"));
-        // The set-up tool finds the printer still there and adds nothing.
-        ASSERT_EQ(bench.machine.Events("printerAdded").size(), 1u);
-        EXPECT_TRUE(Contains(log, "Updating new printer with DeviceInstanceID : id-1"));
+        const std::string failed = std::string(failure) == "openFails" ? "OpenPrinter Failed : Access is denied. "
+                                                                       : "!! DeletePrinter Failed : Access is denied. ";
+        // Right after the failure's own line.
+        std::vector<std::string> from = test::LinesFrom(log, failed);
+        ASSERT_GE(from.size(), 2u);
+        EXPECT_EQ(from[1], "## Printer kept : Office");
+        // The set-up tool never sees it, nothing is written for it, and the
+        // next printer is still taken up.
+        std::vector<std::string> added;
+        for (const json& e : bench.machine.Events("printerAdded")) added.push_back(e["name"]);
+        EXPECT_EQ(added, std::vector<std::string>{"Second"});
+        for (const json& write : bench.machine.Events("registryWrite"))
+            EXPECT_EQ(write["key"].get<std::string>().find("\\Office\\"), std::string::npos);
+        EXPECT_EQ(Outcomes(bench.process()),
+                  (std::vector<std::pair<std::string, std::string>>{{"Office", "kept"}, {"Second", "re-created"}}));
+        EXPECT_EQ(bench.State()["registry"][kDriverData + "Office\\PrinterDriverData"]["SoftwareCUEContextID"], "id-1");
     }
 }
 
-TEST(PrinterRecreation, SetUpToolFailing) {
+TEST(PrinterRecreation, APrinterTheSetUpToolDidNotRecreateIsRestored) {
     PluginBench bench;
-    bench.machine.config()["printui"] = {{"fails", true}, {"runSeconds", 2}};
-    bench.AddPrinter(Printer("Office", "IP_10.0.0.5"), "id-1");
+    bench.machine.config()["printui"] = {{"failsFor", {"Office"}}, {"runSeconds", 2}};
+    json office = Printer("Office", "IP_10.0.0.5", "ZQ Merle 5400 Series");
+    office.update({{"shareName", "office"}, {"location", "2nd floor"}, {"comment", "by the door"},
+                   {"printProcessor", "WinPrint"}, {"dataType", "RAW"}, {"separatorFile", "C:\\sep.sep"},
+                   {"parameters", "p=1"}, {"attributes", 8}, {"priority", 5}, {"defaultPriority", 3},
+                   {"startTime", 60}, {"untilTime", 1200}});
+    bench.AddPrinter(office, "id-office");
+    bench.AddPrinter(Printer("Hall", "IP_10.0.0.6"), "id-hall");
     bench.Run();
     std::vector<std::string> log = bench.Log();
-    // The tool's own failure is not seen: the wait succeeded.
-    EXPECT_EQ(LinesStartingWith(log, "!! Printer Added  : ").size(), 1u);
-    EXPECT_NE(LinesStartingWith(log, "!! Printer Added  : ")[0].find("returns with 0"), std::string::npos);
-    // No new printer: its key cannot be opened, nothing is written.
+
+    // The tool's exit code is logged, not the wait's result.
+    std::vector<std::string> added = LinesStartingWith(log, "!! Printer Added  : ");
+    ASSERT_EQ(added.size(), 2u);
+    EXPECT_NE(added[0].find("/b \"Office\""), std::string::npos);
+    EXPECT_NE(added[0].find("returns with 1"), std::string::npos);
+    EXPECT_NE(added[1].find("returns with 0"), std::string::npos);
+    std::vector<std::string> from = test::LinesFrom(log, added[0]);
+    ASSERT_GE(from.size(), 3u);
+    EXPECT_EQ(from[1], "## Printer not re-created : Office");
+    EXPECT_EQ(from[2], "!! Printer restored : Office");
+    EXPECT_FALSE(Contains(log, "Updating new printer with DeviceInstanceID : id-office"));
+    EXPECT_TRUE(Contains(log, "Updating new printer with DeviceInstanceID : id-hall"));
+
+    // Back with its old driver, port, record and identifier, without the
+    // re-created marker.
+    json state = bench.State();
+    const json* restored = FindPrinter(state, "Office");
+    ASSERT_NE(restored, nullptr);
+    json expected = office;
+    expected["openFails"] = false;
+    expected["deleteFails"] = false;
+    EXPECT_EQ(*restored, expected);
+    const json& data = state["registry"][kDriverData + "Office\\PrinterDriverData"];
+    EXPECT_EQ(data["SoftwareCUEContextID"], "id-office");
+    EXPECT_FALSE(data.contains("AiODDPnPWorked"));
+    EXPECT_EQ(state["registry"][kDriverData + "Hall\\PrinterDriverData"]["AiODDPnPWorked"], 1);
+    EXPECT_EQ(Outcomes(bench.process()),
+              (std::vector<std::pair<std::string, std::string>>{{"Office", "restored"}, {"Hall", "re-created"}}));
+    ASSERT_EQ(bench.machine.Events("printerRestored").size(), 1u);
+}
+
+TEST(PrinterRecreation, ARestoreThatFailsIsSaid) {
+    PluginBench bench;
+    bench.machine.config()["printui"] = {{"fails", true}, {"runSeconds", 2}};
+    bench.machine.config()["addPrinterFails"] = true;
+    bench.AddPrinter(Printer("Office", "IP_10.0.0.5"), "id-1");
+    bench.Run();
+    std::vector<std::string> from = test::LinesFrom(bench.Log(), "## Printer not re-created : Office");
+    ASSERT_GE(from.size(), 2u);
+    EXPECT_EQ(from[1], "## Printer restore failed : Office");
+    EXPECT_FALSE(Contains(bench.Log(), "!! Printer restored : Office"));
     EXPECT_TRUE(bench.machine.Events("registryWrite").empty());
-    EXPECT_FALSE(Contains(log, "Updating new printer with DeviceInstanceID : id-1"));
+    EXPECT_EQ(Outcomes(bench.process()),
+              (std::vector<std::pair<std::string, std::string>>{{"Office", "restore failed"}}));
+}
+
+TEST(PrinterRecreation, ADoubleQuoteLeavesThePrinterAlone) {
+    struct Case {
+        const char* why;
+        json printer;
+    } cases[] = {
+        {"in the name", Printer("Office\" /b \"Hijacked", "IP_10.0.0.5")},
+        {"in the port", Printer("Office", "IP_10.0.0.5\" /f \"C:\\evil.inf")},
+        {"in the driver", Printer("Office", "IP_10.0.0.5", "ZQ Merle 5400 Series\"")},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.why);
+        PluginBench bench(SettingsFile::Basic()
+                              .Set("UpdateDrivers", "1", "ZQ Merle 5400 Series")
+                              .Set("UpdateDrivers", "2", "ZQ Merle 5400 Series\""));
+        bench.AddPrinter(c.printer, "id-1");
+        bench.Run();
+        std::vector<std::string> log = bench.Log();
+        const std::string name = c.printer["name"];
+        std::vector<std::string> from = test::LinesFrom(log, name + " is a Network Printer");
+        ASSERT_GE(from.size(), 2u);
+        EXPECT_EQ(from[1], "## Printer skipped (double quote) : " + name);
+        // It still counts as found.
+        EXPECT_FALSE(Contains(log, "No matching printer found"));
+        for (const char* event : {"printerDeleted", "printerAdded", "registryWrite"})
+            EXPECT_TRUE(bench.machine.Events(event).empty()) << event;
+        EXPECT_EQ(bench.State()["printers"].size(), 1u);
+        EXPECT_EQ(Outcomes(bench.process()), (std::vector<std::pair<std::string, std::string>>{{name, "skipped"}}));
+    }
+}
+
+TEST(PrinterRecreation, AQuoteInsideTheInfPathTouchesNoPrinter) {
+    PluginBench bench;
+    bench.AddPrinter(Printer("Office", "IP_10.0.0.5"), "id-1");
+    bench.Run("lanpatch.exe \"c:\\package\\dri\"ver\\zqmerle.inf\"");
+    EXPECT_TRUE(bench.machine.Events("printerDeleted").empty());
+    EXPECT_TRUE(bench.machine.Events("printerAdded").empty());
+    EXPECT_EQ(bench.State()["printers"].size(), 1u);
+}
+
+TEST(PrinterRecreation, TheIdentifierIsCarriedOverWholeOrNotAtAll) {
+    const std::string longId(300, 'x');
+    struct Case {
+        const char* why;
+        json value;  // SoftwareCUEContextID of the old printer; null: none
+        std::vector<std::string> lines;
+        json written;  // on the new printer; null: not written
+    } cases[] = {
+        {"300 characters", longId, {"DeviceInstanceID : " + longId, "Updating new printer with DeviceInstanceID : " + longId},
+         longId},
+        {"not a string", 7, {"## DeviceInstanceID not readable : Office"}, nullptr},
+        {"no such value", nullptr, {"DeviceInstanceID : ", "Updating new printer with DeviceInstanceID : "}, ""},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.why);
+        PluginBench bench;
+        bench.AddPrinter(Printer("Office", "IP_10.0.0.5"), "unused");
+        json& oldData = bench.machine.config()["registry"][kDriverData + "Office\\PrinterDriverData"];
+        if (c.value.is_null()) oldData.erase("SoftwareCUEContextID");
+        else oldData["SoftwareCUEContextID"] = c.value;
+        bench.Run();
+        std::vector<std::string> log = bench.Log();
+        std::vector<std::string> idLines = LinesStartingWith(log, "DeviceInstanceID");
+        for (const auto& line : LinesStartingWith(log, "## DeviceInstanceID")) idLines.push_back(line);
+        for (const auto& line : LinesStartingWith(log, "Updating new printer")) idLines.push_back(line);
+        EXPECT_EQ(idLines, c.lines);
+        json state = bench.State();
+        const json& data = state["registry"][kDriverData + "Office\\PrinterDriverData"];
+        if (c.written.is_null()) EXPECT_FALSE(data.contains("SoftwareCUEContextID"));
+        else EXPECT_EQ(data["SoftwareCUEContextID"], c.written);
+        EXPECT_EQ(data["AiODDPnPWorked"], 1);
+    }
 }
 
 TEST(PrinterRecreation, EnumerationFailing) {
@@ -304,7 +446,7 @@ TEST(PrinterRecreation, NoPrinterIsDeletedWhenTheInfFileIsMissing) {
     } cases[] = {
         {"no such file", "lanpatch.exe c:\\package\\driver\\missing.inf", "c:\\package\\driver\\missing.inf"},
         {"a folder is not a file", "c:\\package\\driver\\lanpatch.exe", "c:\\package\\driver\\"},
-        {"quoted missing file", "lanpatch.exe \"c:\\package\\x y.inf\"", "\"c:\\package\\x y.inf\""},
+        {"quoted missing file", "lanpatch.exe \"c:\\package\\x y.inf\"", "c:\\package\\x y.inf"},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.why);
@@ -322,11 +464,20 @@ TEST(PrinterRecreation, NoPrinterIsDeletedWhenTheInfFileIsMissing) {
     }
 }
 
-TEST(PrinterRecreation, QuotedExistingInfIsUsed) {
+TEST(PrinterRecreation, AQuotedInfPathReachesTheSetUpToolQuotedOnce) {
+    // As "%sourcepath%" gives it, in a package folder with a blank.
     PluginBench bench;
+    bench.machine.WriteFile("C:\\My Package\\drv.inf", "[Version]");
     bench.AddPrinter(Printer("Office", "IP_10.0.0.5"), "id-1");
-    bench.Run("lanpatch.exe \"" + std::string(kInf) + "\"");
-    EXPECT_EQ(bench.machine.Events("printerDeleted").size(), 1u);
+    bench.Run("lanpatch.exe \"c:\\my package\\drv.inf\"");
+    auto added = bench.machine.Events("printerAdded");
+    ASSERT_EQ(added.size(), 1u);
+    EXPECT_EQ(added[0]["inf"], "c:\\my package\\drv.inf");
+    EXPECT_EQ(added[0]["ok"], true);
+    EXPECT_TRUE(Contains(bench.Log(), "!! Printer Added  : rundll32 printui.dll,PrintUIEntry /if /b \"Office\" /f "
+                                      "\"c:\\my package\\drv.inf\" /r \"IP_10.0.0.5\" /m \"ZQ Merle 5400 Series\" "
+                                      "returns with 0"));
+    EXPECT_EQ(Outcomes(bench.process()), (std::vector<std::pair<std::string, std::string>>{{"Office", "re-created"}}));
 }
 
 TEST(PrinterRecreation, NoPrintersOrNoMatch) {

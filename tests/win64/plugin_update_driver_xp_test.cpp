@@ -245,7 +245,7 @@ TEST_F(PluginOnWindows52, NoPrinterMatchesInAFreshPrefix) {
     ExpectTrayAndServiceRestarted();
 }
 
-TEST_F(PluginOnWindows52, MatchingPrinterIsDeletedAndHandedToPrintUi) {
+TEST_F(PluginOnWindows52, MatchingPrinterIsHandedToPrintUiAndNeverLost) {
     const WString& printer = kPrinterName;
     const WString deviceId = L"USBPRINT\\ZQMERLE5400\\7&2F1C3A&0&USB001";
     ASSERT_TRUE(AddTestPrinter(printer, kDriverName));
@@ -278,13 +278,39 @@ TEST_F(PluginOnWindows52, MatchingPrinterIsDeletedAndHandedToPrintUi) {
     const std::string added = "!! Printer Added  : rundll32 printui.dll,PrintUIEntry /if /b \"ZQ Test Printer\" /f \"" +
                               Narrow(inf) + "\" /r \"FILE:\" /m \"ZQ Merle 5400 Series\" returns with ";
     EXPECT_EQ(tail[printerWork.size()].substr(0, added.size()), added) << tail[printerWork.size()];
-    // The identifier is written again only when printui made the printer anew.
+    // Whatever Wine's printui did, the printer is there again: re-created
+    // with the identifier and the marker, or put back from its record with
+    // its identifier alone.
     std::vector<std::string> rest(tail.begin() + printerWork.size() + 1, tail.end());
-    if (!rest.empty() && rest.front().rfind("Updating new printer with DeviceInstanceID : ", 0) == 0) {
+    ASSERT_FALSE(rest.empty());
+    const bool recreated = rest.front().rfind("Updating new printer with DeviceInstanceID : ", 0) == 0;
+    if (recreated) {
         EXPECT_EQ(rest.front(), "Updating new printer with DeviceInstanceID : " + Narrow(deviceId));
         rest.erase(rest.begin());
+    } else {
+        const std::vector<std::string> restored = {"## Printer not re-created : ZQ Test Printer",
+                                                   "!! Printer restored : ZQ Test Printer"};
+        ASSERT_GE(rest.size(), restored.size());
+        EXPECT_EQ(std::vector<std::string>(rest.begin(), rest.begin() + 2), restored);
+        rest.erase(rest.begin(), rest.begin() + 2);
     }
     EXPECT_EQ(rest, ExpectedEnd());
+    EXPECT_EQ(LocalPrinterNames(), std::vector<WString>{printer});
+    HKEY key = nullptr;
+    ASSERT_EQ(::RegOpenKeyExW(HKEY_LOCAL_MACHINE, PrinterDriverDataKey(printer).c_str(), 0, KEY_READ | KEY_WOW64_64KEY,
+                              &key),
+              ERROR_SUCCESS);
+    win32::ScopedRegistryKey owner(key);
+    wchar_t id[300] = {};
+    DWORD bytes = sizeof id - sizeof(wchar_t);
+    ASSERT_EQ(::RegQueryValueExW(key, L"SoftwareCUEContextID", nullptr, nullptr, reinterpret_cast<BYTE*>(id), &bytes),
+              ERROR_SUCCESS);
+    EXPECT_EQ(WString(id), deviceId);
+    DWORD marker = 0;
+    bytes = sizeof marker;
+    const bool hasMarker = ::RegQueryValueExW(key, L"AiODDPnPWorked", nullptr, nullptr,
+                                              reinterpret_cast<BYTE*>(&marker), &bytes) == ERROR_SUCCESS;
+    EXPECT_EQ(hasMarker, recreated);
     ExpectTrayAndServiceRestarted();
 }
 
