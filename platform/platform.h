@@ -239,6 +239,9 @@ class IPrinter {
 public:
     virtual ~IPrinter() = default;  // ClosePrinter
     virtual ErrorCode Delete() = 0;  // DeletePrinter; 0 on success
+    // SetPrinterDataW(REG_SZ): a text value of the printer's driver data
+    // (its PrinterDriverData key, made when missing); 0 on success.
+    virtual ErrorCode SetDataText(const WString& name, const WString& text) = 0;
 };
 
 struct PrinterOpen {
@@ -256,7 +259,7 @@ public:
     // AddPrinterW(level 2) with the record's fields, no device mode and no
     // security descriptor; the printer handle is closed at once. 0 on
     // success, else the system error code.
-    virtual ErrorCode AddPrinter(const PrinterRecord& printer) = 0;
+    virtual ErrorCode Add(const PrinterRecord& printer) = 0;
 };
 
 // ---------------------------------------------------------------------------

@@ -132,14 +132,15 @@ bool IsRecreated(LauncherProcess& process, const CUpdateDriverPlugin& context, c
 PrinterOutcome RestorePrinter(LauncherProcess& process, const PrinterRecord& printer,
                               const std::optional<WString>& deviceInstanceId) {
     CLogFile& log = process.g_logFile;
-    if (process.platform.spooler.AddPrinter(printer) != 0) {
+    if (process.platform.spooler.Add(printer) != 0) {
         log.LogMessage(LOG_MEDIUM, L"## Printer restore failed : %s", printer.name);
         return PrinterOutcome::RestoreFailed;
     }
+    // Through the spooler, which makes the printer's driver-data key when
+    // the new printer has none yet.
     if (deviceInstanceId && !deviceInstanceId->empty()) {
-        auto key = process.platform.registry.OpenLocalMachineKey(PrinterDriverDataKey(printer.name),
-                                                                 RegistryAccess::Write, RegistryView::Force64);
-        if (key) key->SetString(L"SoftwareCUEContextID", *deviceInstanceId);
+        PrinterOpen restored = process.platform.spooler.Open(printer.name);
+        if (restored.printer) restored.printer->SetDataText(L"SoftwareCUEContextID", *deviceInstanceId);
     }
     log.LogMessage(LOG_MEDIUM, L"!! Printer restored : %s", printer.name);
     return PrinterOutcome::Restored;
@@ -172,7 +173,7 @@ PrinterOutcome RecreatePrinter(LauncherProcess& process, const CUpdateDriverPlug
         // The printer is deleted: whatever went wrong, put it back before
         // the pass ends.
         try {
-            if (!IsRecreated(process, context, printer.name)) process.platform.spooler.AddPrinter(printer);
+            if (!IsRecreated(process, context, printer.name)) process.platform.spooler.Add(printer);
         } catch (...) {
         }
         throw;

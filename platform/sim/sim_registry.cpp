@@ -159,6 +159,23 @@ public:
         return error;
     }
 
+    ErrorCode SetDataText(const WString& name, const WString& text) override {
+        std::lock_guard guard(core_.mutex);
+        PrinterConfig* printer = FindPrinter(core_.state, name_);
+        if (!printer) return kErrorInvalidPrinterName;
+        const WString subKey = PrinterRegistryKey(printer->name) + L"\\PrinterDriverData";
+        RegistryKeyConfig& key = EnsureRegistryKey(core_.state, subKey);
+        RegistryValueConfig* value = FindValue(key, name);
+        if (!value) value = &key.values.emplace_back(RegistryValueConfig{name, kRegSz, {}, 0});
+        value->type = kRegSz;
+        value->text = text;
+        core_.Journal("registryWrite", {{"key", Narrow(L"HKLM\\" + subKey)},
+                                        {"value", Narrow(name)},
+                                        {"type", "REG_SZ"},
+                                        {"data", Narrow(text)}});
+        return 0;
+    }
+
 private:
     MachineCore& core_;
     WString name_;
@@ -270,7 +287,7 @@ PrinterOpen SimSpooler::Open(const WString& printerName) {
 
 // AddPrinterW: the printer and its (empty) driver data appear, as the
 // spooler makes them; a name already taken is refused.
-ErrorCode SimSpooler::AddPrinter(const PrinterRecord& record) {
+ErrorCode SimSpooler::Add(const PrinterRecord& record) {
     std::lock_guard guard(core_.mutex);
     ErrorCode error = 0;
     if (core_.state.addPrinterFails) {

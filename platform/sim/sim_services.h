@@ -123,7 +123,7 @@ public:
     explicit SimSpooler(MachineCore& core) : core_(core) {}
     std::optional<std::vector<PrinterRecord>> EnumLocalPrinters() override;
     PrinterOpen Open(const WString& printerName) override;
-    ErrorCode AddPrinter(const PrinterRecord& printer) override;
+    ErrorCode Add(const PrinterRecord& printer) override;
 
 private:
     MachineCore& core_;

@@ -14,8 +14,11 @@ struct SpoolerFunctions {
     decltype(&::DeletePrinter) deletePrinter = nullptr;
     decltype(&::ClosePrinter) closePrinter = nullptr;
     decltype(&::AddPrinterW) addPrinter = nullptr;
+    decltype(&::SetPrinterDataW) setPrinterData = nullptr;
 
-    bool IsComplete() const { return enumPrinters && openPrinter && deletePrinter && closePrinter && addPrinter; }
+    bool IsComplete() const {
+        return enumPrinters && openPrinter && deletePrinter && closePrinter && addPrinter && setPrinterData;
+    }
 };
 
 namespace {
@@ -30,6 +33,13 @@ public:
     Win32Printer& operator=(const Win32Printer&) = delete;
 
     ErrorCode Delete() override { return functions_.deletePrinter(printer_) ? 0 : ::GetLastError(); }
+
+    ErrorCode SetDataText(const WString& name, const WString& text) override {
+        WString valueName = name;  // taken as non-const
+        const DWORD bytes = static_cast<DWORD>((text.size() + 1) * sizeof(wchar_t));
+        return functions_.setPrinterData(printer_, valueName.data(), REG_SZ,
+                                         reinterpret_cast<BYTE*>(const_cast<wchar_t*>(text.c_str())), bytes);
+    }
 
 private:
     HANDLE printer_;
@@ -82,6 +92,7 @@ const SpoolerFunctions* Win32Spooler::Functions() {
     functions->deletePrinter = ProcAddress<decltype(&::DeletePrinter)>(module_.Get(), "DeletePrinter");
     functions->closePrinter = ProcAddress<decltype(&::ClosePrinter)>(module_.Get(), "ClosePrinter");
     functions->addPrinter = ProcAddress<decltype(&::AddPrinterW)>(module_.Get(), "AddPrinterW");
+    functions->setPrinterData = ProcAddress<decltype(&::SetPrinterDataW)>(module_.Get(), "SetPrinterDataW");
     if (!functions->IsComplete()) return nullptr;  // GetProcAddress has set ERROR_PROC_NOT_FOUND
     functions_ = std::move(functions);
     return functions_.get();
@@ -120,7 +131,7 @@ PrinterOpen Win32Spooler::Open(const WString& printerName) {
     return PrinterOpen{std::make_unique<Win32Printer>(printer, *spooler), 0};
 }
 
-ErrorCode Win32Spooler::AddPrinter(const PrinterRecord& printer) {
+ErrorCode Win32Spooler::Add(const PrinterRecord& printer) {
     const SpoolerFunctions* spooler = Functions();
     if (spooler == nullptr) return ::GetLastError();
 

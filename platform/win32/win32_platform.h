@@ -93,7 +93,7 @@ public:
 
     std::optional<std::vector<PrinterRecord>> EnumLocalPrinters() override;
     PrinterOpen Open(const WString& printerName) override;
-    ErrorCode AddPrinter(const PrinterRecord& printer) override;
+    ErrorCode Add(const PrinterRecord& printer) override;
 
 private:
     // Loads winspool.drv on first use; null (with the last error set) when
