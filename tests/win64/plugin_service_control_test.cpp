@@ -81,6 +81,29 @@ TEST(PluginServiceControl, StopThenStartRunsTheServiceAgain) {
     EXPECT_EQ(launcher.LogMessages(), std::vector<std::string>{"** zqdevsvc Service stopped successfully"});
 }
 
+TEST(PluginServiceControl, AStartWhileTheServiceStopsWaitsForTheStop) {
+    InstalledDevService service(2000);
+    ASSERT_TRUE(service.IsInstalled());
+    ASSERT_TRUE(service.StartAndWaitUntilRunning());
+    LauncherUnderTest launcher(L"plugin-service-slow");
+
+    EXPECT_EQ(ChangeServiceState(launcher.process(), L"zqdevsvc", kServiceStop), 0u);
+    EXPECT_EQ(service.CurrentState(), static_cast<DWORD>(SERVICE_STOP_PENDING));
+    // What the wait avoids: the control manager refuses a start now.
+    ServiceManagerOpen manager = launcher.process().platform.services.OpenManager();
+    ASSERT_NE(manager.manager, nullptr);
+    ServiceOpen opened = manager.manager->OpenService(L"zqdevsvc");
+    ASSERT_NE(opened.service, nullptr);
+    EXPECT_EQ(opened.service->CurrentState(), std::optional<std::uint32_t>(kServiceStopPending));
+    EXPECT_EQ(opened.service->Start(), kErrorServiceAlreadyRunning);
+
+    EXPECT_TRUE(WaitWhileServiceStopping(launcher.process(), L"zqdevsvc"));
+    EXPECT_EQ(opened.service->CurrentState(), std::optional<std::uint32_t>(kServiceStopped));
+    EXPECT_EQ(ChangeServiceState(launcher.process(), L"zqdevsvc", kServiceStart), 0u);
+    EXPECT_EQ(service.WaitForState(SERVICE_RUNNING), static_cast<DWORD>(SERVICE_RUNNING));
+    EXPECT_EQ(launcher.LogMessages(), std::vector<std::string>{"** zqdevsvc Service stopped successfully"});
+}
+
 TEST(PluginServiceControl, MissingServiceLogsTheSystemText) {
     LauncherUnderTest launcher(L"plugin-service-missing");
     EXPECT_EQ(ChangeServiceState(launcher.process(), L"zqdevsvc", kServiceStop), kErrorServiceDoesNotExist);
