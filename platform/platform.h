@@ -256,7 +256,6 @@ public:
 // A service's current state as QueryServiceStatus reports it
 // (SERVICE_STOPPED ... SERVICE_PAUSED).
 inline constexpr std::uint32_t kServiceStopped = 1;
-inline constexpr std::uint32_t kServiceStartPending = 2;
 inline constexpr std::uint32_t kServiceStopPending = 3;
 inline constexpr std::uint32_t kServiceRunning = 4;
 

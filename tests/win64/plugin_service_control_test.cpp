@@ -90,15 +90,15 @@ TEST(PluginServiceControl, AStartWhileTheServiceStopsWaitsForTheStop) {
     EXPECT_EQ(ChangeServiceState(launcher.process(), L"zqdevsvc", kServiceStop), 0u);
     EXPECT_EQ(service.CurrentState(), static_cast<DWORD>(SERVICE_STOP_PENDING));
     // What the wait avoids: the control manager refuses a start now.
-    ServiceManagerOpen manager = launcher.process().platform.services.OpenManager();
-    ASSERT_NE(manager.manager, nullptr);
-    ServiceOpen opened = manager.manager->OpenService(L"zqdevsvc");
-    ASSERT_NE(opened.service, nullptr);
-    EXPECT_EQ(opened.service->CurrentState(), std::optional<std::uint32_t>(kServiceStopPending));
-    EXPECT_EQ(opened.service->Start(), kErrorServiceAlreadyRunning);
+    win32::ScopedServiceHandle manager(::OpenSCManagerW(nullptr, nullptr, SC_MANAGER_CONNECT));
+    ASSERT_TRUE(manager);
+    win32::ScopedServiceHandle raw(::OpenServiceW(manager.Get(), L"zqdevsvc", SERVICE_START));
+    ASSERT_TRUE(raw);
+    EXPECT_FALSE(::StartServiceW(raw.Get(), 0, nullptr));
+    EXPECT_EQ(::GetLastError(), kErrorServiceAlreadyRunning);
 
     EXPECT_TRUE(WaitWhileServiceStopping(launcher.process(), L"zqdevsvc"));
-    EXPECT_EQ(opened.service->CurrentState(), std::optional<std::uint32_t>(kServiceStopped));
+    EXPECT_EQ(service.CurrentState(), static_cast<DWORD>(SERVICE_STOPPED));
     EXPECT_EQ(ChangeServiceState(launcher.process(), L"zqdevsvc", kServiceStart), 0u);
     EXPECT_EQ(service.WaitForState(SERVICE_RUNNING), static_cast<DWORD>(SERVICE_RUNNING));
     EXPECT_EQ(launcher.LogMessages(), std::vector<std::string>{"** zqdevsvc Service stopped successfully"});
