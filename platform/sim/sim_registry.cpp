@@ -177,7 +177,8 @@ public:
         std::lock_guard guard(core_.mutex);
         ServiceConfig* service = FindService(core_.state, name_);
         if (!service) {
-            // Deleted while open: the handle answers as Windows' does then.
+            // No service is ever removed, so an open one is always found;
+            // should it not be, the query fails as on a stale handle.
             core_.SetLastError(kErrorInvalidHandle);
             return std::nullopt;
         }
