@@ -234,7 +234,9 @@ public:
         return inner_.Start(commandLine, applicationPath);
     }
     std::optional<std::vector<zq::ProcessEntry>> Snapshot() override { return inner_.Snapshot(); }
-    bool Terminate(std::uint32_t pid) override { return inner_.Terminate(pid); }
+    std::unique_ptr<zq::IOpenedProcess> OpenForTerminate(std::uint32_t pid) override {
+        return inner_.OpenForTerminate(pid);
+    }
     std::optional<Clock::time_point> FirstStart() const { return firstStart_; }
 
 private:

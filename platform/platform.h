@@ -166,6 +166,15 @@ struct ProcessEntry {
     std::uint32_t pid = 0;
 };
 
+// A process opened for termination only. While the handle is held, the
+// process's id cannot pass to another process, even if it ends.
+class IOpenedProcess {
+public:
+    virtual ~IOpenedProcess() = default;  // CloseHandle
+    // TerminateProcess(exit code 0); false when it fails.
+    [[nodiscard]] virtual bool Terminate() = 0;
+};
+
 class IProcesses {
 public:
     virtual ~IProcesses() = default;
@@ -178,8 +187,9 @@ public:
     // CreateToolhelp32Snapshot / Process32FirstW / Process32NextW;
     // nullopt when no snapshot can be taken.
     virtual std::optional<std::vector<ProcessEntry>> Snapshot() = 0;
-    // OpenProcess(PROCESS_ALL_ACCESS) and TerminateProcess(exit code 0).
-    virtual bool Terminate(std::uint32_t pid) = 0;
+    // OpenProcess(PROCESS_TERMINATE, handle not inheritable): null when the
+    // process cannot be opened (gone, or access denied).
+    virtual std::unique_ptr<IOpenedProcess> OpenForTerminate(std::uint32_t pid) = 0;
 };
 
 // ---------------------------------------------------------------------------
@@ -265,11 +275,19 @@ public:
 // ---------------------------------------------------------------------------
 // Service control manager
 
+// A service's current state as QueryServiceStatus reports it
+// (SERVICE_STOPPED ... SERVICE_PAUSED).
+inline constexpr std::uint32_t kServiceStopped = 1;
+inline constexpr std::uint32_t kServiceStopPending = 3;
+inline constexpr std::uint32_t kServiceRunning = 4;
+
 class IService {
 public:
     virtual ~IService() = default;  // CloseServiceHandle
     virtual ErrorCode Stop() = 0;   // ControlService(SERVICE_CONTROL_STOP)
     virtual ErrorCode Start() = 0;  // StartServiceW without arguments
+    // QueryServiceStatus: the current state; nullopt when the query fails.
+    virtual std::optional<std::uint32_t> CurrentState() = 0;
 };
 
 struct ServiceOpen {

@@ -25,8 +25,32 @@ WString InfPathOfCommandLine(const WString& commandLine) {
     return TrimEndThenStart(ReplaceAll(commandLine, kPluginMarker, L""));
 }
 
-WString TrayApplicationPath(const WString& installFolder) {
-    return installFolder + L"Pictavo\\Bin\\" + kTrayApplication;
+namespace {
+
+bool IsAsciiLetter(wchar_t c) { return (c >= L'A' && c <= L'Z') || (c >= L'a' && c <= L'z'); }
+
+// "\\server\share", with more after it or not: both names present.
+bool IsUncPath(const WString& path) {
+    if (path.size() < 2 || path[0] != L'\\' || path[1] != L'\\') return false;
+    const std::size_t shareAt = path.find(L'\\', 2);
+    if (shareAt == WString::npos || shareAt == 2) return false;
+    return shareAt + 1 < path.size() && path[shareAt + 1] != L'\\';
+}
+
+}  // namespace
+
+bool IsAbsoluteFolder(const WString& folder) {
+    const bool drive = folder.size() >= 3 && IsAsciiLetter(folder[0]) && folder[1] == L':' && folder[2] == L'\\';
+    return drive || IsUncPath(folder);
+}
+
+std::optional<WString> TrayApplicationPath(const WString& installFolder) {
+    // The launcher runs elevated: a relative folder would be looked up from
+    // the current folder, which need not be the imaging software's.
+    if (!IsAbsoluteFolder(installFolder)) return std::nullopt;
+    WString folder = installFolder;
+    if (folder.back() != L'\\') folder += L'\\';
+    return folder + L"Pictavo\\Bin\\" + kTrayApplication;
 }
 
 int RunUpdateDriver(LauncherProcess& process, CUpdateDriverPlugin& context, const WString& commandLine) {
@@ -41,10 +65,16 @@ int RunUpdateDriver(LauncherProcess& process, CUpdateDriverPlugin& context, cons
     GetInstallFolder(process, context);
     KillProcess(process, kTrayApplication);
     ChangeServiceState(process, kDeviceService, kServiceStop);
+    // The service may use the printers until it has stopped. A service that
+    // does not stop in time is logged, and the printers are done all the same.
+    WaitUntilServiceStopped(process, kDeviceService);
     ReadUpdateDrivers(process, context);
     RecreatePrinters(process, context, infPath);
     // Started again in every case, whatever the steps before gave.
     StartTrayApp(process, context);
+    // A start while the old instance is still stopping fails (1056), and the
+    // service would stay stopped.
+    WaitWhileServiceStopping(process, kDeviceService);
     ChangeServiceState(process, kDeviceService, kServiceStart);
     log.LogMessage(LOG_MEDIUM, L"<< End of UpdateDriver Plug-in");
     return 1;
@@ -66,12 +96,16 @@ int GetInstallFolder(LauncherProcess& process, CUpdateDriverPlugin& context) {
 }
 
 int StartTrayApp(LauncherProcess& process, CUpdateDriverPlugin& context) {
-    const WString path = TrayApplicationPath(context.installFolder);
+    const std::optional<WString> path = TrayApplicationPath(context.installFolder);
+    if (!path) {
+        process.g_logFile.LogMessage(LOG_MEDIUM, L"## Tray application not started : %s", context.installFolder);
+        return 0;
+    }
     process.g_logFile.LogMessage(LOG_MEDIUM, L"** Starting Trayapp");
     // The launcher runs elevated: the tray application is started by its
     // path alone, so an install folder with blanks cannot make an unquoted
     // search run C:\Program.exe.
-    return RunProcess(process, path, 0, path);
+    return RunProcess(process, *path, 0, *path);
 }
 
 int ReadUpdateDrivers(LauncherProcess& process, CUpdateDriverPlugin& context) {

@@ -6,6 +6,7 @@
 // service again.
 #pragma once
 
+#include <optional>
 #include <vector>
 
 #include "app/application.h"
@@ -29,9 +30,13 @@ struct CUpdateDriverPlugin {
 // The INF path of a (lower-cased) plug-in command line: every "lanpatch.exe"
 // removed, white space trimmed at the end and then the start.
 WString InfPathOfCommandLine(const WString& commandLine);
-// The tray application: install folder + "Pictavo\Bin\zqnotify.exe", as
-// plain concatenation.
-WString TrayApplicationPath(const WString& installFolder);
+// Whether a folder is absolute: a drive letter, a colon and a backslash
+// ("C:\..."), or a UNC path ("\\server\share...").
+bool IsAbsoluteFolder(const WString& folder);
+// The tray application: install folder + "Pictavo\Bin\zqnotify.exe", with a
+// backslash added after a folder that lacks one; nullopt when the folder is
+// missing (empty) or not absolute, and the tray application is not started.
+std::optional<WString> TrayApplicationPath(const WString& installFolder);
 
 // 1 when the fix ran (Windows of major version 5), 0 when refused.
 int RunUpdateDriver(LauncherProcess& process, CUpdateDriverPlugin& context, const WString& commandLine);

@@ -199,6 +199,7 @@ std::vector<ProcessConfig> ReadProcesses(const json& value, const std::string& f
         reader.Read("name", process.name);
         reader.ReadInteger("pid", process.pid, 0, 0xFFFFFFFFLL);
         reader.Read("terminateFails", process.terminateFails);
+        reader.Read("pidReusedBy", process.pidReusedBy);
         reader.RejectUnknownKeys();
         processes.push_back(process);
     }
@@ -212,12 +213,18 @@ std::vector<ServiceConfig> ReadServices(const json& value, const std::string& fi
         ObjectReader reader(item.value(), "services." + item.key(), fileName);
         std::string state = "stopped";
         reader.Read("state", state);
-        if (state != "running" && state != "stopped") {
+        if (state != "running" && state != "stopped" && state != "stopping") {
             throw MachineError(fileName + ": \"services." + item.key() +
-                               ".state\" must be \"running\" or \"stopped\", not \"" + state + "\"");
+                               ".state\" must be \"running\", \"stopped\" or \"stopping\", not \"" + state +
+                               "\"");
         }
+        ServiceConfig service;
+        service.name = Utf8ToUtf16(item.key());
+        service.running = state == "running";
+        reader.ReadSeconds("stopSeconds", service.stopSeconds);
+        if (state == "stopping") service.stopEndsAtMs = std::llround(service.stopSeconds * 1000);
         reader.RejectUnknownKeys();
-        services.push_back({Utf8ToUtf16(item.key()), state == "running"});
+        services.push_back(service);
     }
     return services;
 }
@@ -499,14 +506,21 @@ nlohmann::ordered_json MachineConfigToJson(const MachineConfig& config) {
     out["programs"] = programs;
     ojson processes = ojson::array();
     for (const ProcessConfig& process : config.processes) {
-        processes.push_back(
-            {{"name", Narrow(process.name)}, {"pid", process.pid}, {"terminateFails", process.terminateFails}});
+        ojson entry = {{"name", Narrow(process.name)}, {"pid", process.pid}, {"terminateFails", process.terminateFails}};
+        if (!process.pidReusedBy.empty()) entry["pidReusedBy"] = Narrow(process.pidReusedBy);
+        processes.push_back(entry);
     }
     out["processes"] = processes;
     out["snapshotFails"] = config.snapshotFails;
     ojson services = ojson::object();
     for (const ServiceConfig& service : config.services) {
-        services[Narrow(service.name)] = {{"state", service.running ? "running" : "stopped"}};
+        // The stop time of a service still stopping is the time it has left,
+        // counted from the clock the state was taken at (see SimMachine::State).
+        const bool stopping = service.stopEndsAtMs.has_value();
+        ojson entry = {{"state", stopping ? "stopping" : service.running ? "running" : "stopped"}};
+        const double stopSeconds = stopping ? static_cast<double>(*service.stopEndsAtMs) / 1000 : service.stopSeconds;
+        if (stopSeconds != 0) entry["stopSeconds"] = SecondsToJson(stopSeconds);
+        services[Narrow(service.name)] = entry;
     }
     out["services"] = services;
     out["scmOpenFails"] = config.scmOpenFails;

@@ -16,9 +16,10 @@
 //     "otherInstanceRunning": false, "mutexCreationFails": false,
 //     "lockedFiles": ["C:\\Windows\\inf\\oem2.inf"],
 //     "programs": {"C:\\Package\\setup\\zqprep.exe": {"runSeconds": 45, "exitCode": 0}},
-//     "processes": [{"name": "zqnotify.exe", "pid": 100, "terminateFails": false}],
+//     "processes": [{"name": "zqnotify.exe", "pid": 100, "terminateFails": false,
+//                    "pidReusedBy": "notepad.exe"}],
 //     "snapshotFails": false,
-//     "services": {"zqdevsvc": {"state": "running"}}, "scmOpenFails": false,
+//     "services": {"zqdevsvc": {"state": "running", "stopSeconds": 2}}, "scmOpenFails": false,
 //     "printers": [{"name": "Merle", "port": "IP_10.0.0.5", "driver": "ZQ Merle 5400 Series",
 //                   "openFails": false, "deleteFails": false,
 //                   "printProcessor": "WinPrint", "dataType": "RAW", "shareName": "", "location": "",
@@ -33,6 +34,21 @@
 //     "user": {"messageBox": "ok", "finishCheckBox": false, "finishAction": "finish",
 //              "copyDialogEscapeAfterSeconds": null}
 //   }
+//
+// A process's "pidReusedBy" (absent by default) names a process that takes
+// its id between a snapshot and what follows it: right after the first
+// snapshot that lists the process, it ends and a process of that name holds
+// the same id (an id passing to another process, as Windows may do once a
+// process has ended). Written back only while it has not happened.
+//
+// A service's "stopSeconds" (default 0) is how long it takes to stop: after
+// an accepted stop request it reports stop-pending (3) for that much virtual
+// time, then stopped (1). Meanwhile a start fails with 1056 and another stop
+// with 1061, as on Windows. "state": "stopping" is a service whose stop is
+// under way when the run starts; it ends "stopSeconds" after the start. A
+// service still stopping when the state is written comes back as
+// "stopping" with the time it has left as "stopSeconds". "stopSeconds" is
+// written only when it is not 0.
 //
 // A key of the wrong type, an unknown key or an unknown registry value type
 // is an error that names the file and the key.
@@ -74,11 +90,16 @@ struct ProcessConfig {
     WString name;
     std::uint32_t pid = 0;
     bool terminateFails = false;
+    WString pidReusedBy;  // empty: the id stays this process's
 };
 
 struct ServiceConfig {
     WString name;
     bool running = false;
+    double stopSeconds = 0;  // how long a stop takes
+    // While a stop is under way: the virtual time, in milliseconds since the
+    // start, at which the service reports stopped.
+    std::optional<std::int64_t> stopEndsAtMs;
 };
 
 // A printer is its level-2 record and how the spooler treats it.

@@ -99,6 +99,14 @@ nlohmann::ordered_json SimMachine::State() const {
     std::lock_guard guard(parts_->core.mutex);
     MachineConfig state = parts_->core.state;
     state.localTime = parts_->core.Now();  // the clock as it stands
+    // A stop under way is written with the time it has left from now on,
+    // which is when a machine loaded from this state starts its clock.
+    const std::int64_t now = parts_->core.ElapsedMs();
+    for (ServiceConfig& service : state.services) {
+        if (!service.stopEndsAtMs) continue;
+        if (*service.stopEndsAtMs <= now) service.stopEndsAtMs.reset();
+        else *service.stopEndsAtMs -= now;
+    }
     return MachineConfigToJson(state);
 }
 

@@ -218,7 +218,7 @@ ProcessStart SimProcesses::Start(const WString& commandLine, const WString& appl
     }
     const std::uint32_t pid = NewPid(core_.state, lastPid_);
     // Running now; it leaves the list when it has been waited for to its end.
-    core_.state.processes.push_back(ProcessConfig{program->path.components.back(), pid, false});
+    core_.state.processes.push_back(ProcessConfig{program->path.components.back(), pid, false, {}});
     core_.SetLastError(0);
     return ProcessStart{std::make_unique<SimRunningProcess>(core_, commandLine, RunOf(core_, *program, commandLine), pid),
                         0};
@@ -231,26 +231,62 @@ std::optional<std::vector<ProcessEntry>> SimProcesses::Snapshot() {
         return std::nullopt;
     }
     std::vector<ProcessEntry> entries;
-    for (const ProcessConfig& process : core_.state.processes) entries.push_back({process.name, process.pid});
+    for (ProcessConfig& process : core_.state.processes) {
+        entries.push_back({process.name, process.pid});
+        // Listed, it ends at once and another process takes its id: the
+        // snapshot is out of date before its caller reads it.
+        if (!process.pidReusedBy.empty()) {
+            process = ProcessConfig{process.pidReusedBy, process.pid, false, {}};
+        }
+    }
     return entries;
 }
 
-bool SimProcesses::Terminate(std::uint32_t pid) {
-    std::lock_guard guard(core_.mutex);
-    auto& processes = core_.state.processes;
-    auto found = std::find_if(processes.begin(), processes.end(),
-                              [pid](const ProcessConfig& process) { return process.pid == pid; });
-    if (found == processes.end()) {
-        core_.SetLastError(kErrorInvalidParameter);
-        core_.Journal("processTerminated", {{"name", nullptr}, {"pid", pid}, {"ok", false}});
-        return false;
+namespace {
+
+// A process opened for termination: the handle holds the process whose id
+// it was opened by (the simulated machine passes an id on only through
+// "pidReusedBy", at a snapshot, never while a handle holds it).
+class SimOpenedProcess : public IOpenedProcess {
+public:
+    SimOpenedProcess(MachineCore& core, std::uint32_t pid) : core_(core), pid_(pid) {}
+
+    bool Terminate() override {
+        std::lock_guard guard(core_.mutex);
+        auto& processes = core_.state.processes;
+        auto found = std::find_if(processes.begin(), processes.end(),
+                                  [this](const ProcessConfig& process) { return process.pid == pid_; });
+        if (found == processes.end()) {
+            // Ended already: Windows lets a process be terminated only once
+            // (ERROR_ACCESS_DENIED).
+            core_.SetLastError(kErrorAccessDenied);
+            core_.Journal("processTerminated", {{"name", nullptr}, {"pid", pid_}, {"ok", false}});
+            return false;
+        }
+        const WString name = found->name;
+        const bool ok = !found->terminateFails;
+        if (ok) processes.erase(found);
+        core_.SetLastError(ok ? 0 : kErrorAccessDenied);
+        core_.Journal("processTerminated", {{"name", Narrow(name)}, {"pid", pid_}, {"ok", ok}});
+        return ok;
     }
-    const WString name = found->name;
-    const bool ok = !found->terminateFails;
-    if (ok) processes.erase(found);
-    core_.SetLastError(ok ? 0 : kErrorAccessDenied);
-    core_.Journal("processTerminated", {{"name", Narrow(name)}, {"pid", pid}, {"ok", ok}});
-    return ok;
+
+private:
+    MachineCore& core_;
+    std::uint32_t pid_;
+};
+
+}  // namespace
+
+std::unique_ptr<IOpenedProcess> SimProcesses::OpenForTerminate(std::uint32_t pid) {
+    std::lock_guard guard(core_.mutex);
+    const auto& processes = core_.state.processes;
+    const bool running = std::any_of(processes.begin(), processes.end(),
+                                     [pid](const ProcessConfig& process) { return process.pid == pid; });
+    // OpenProcess on an id that no process holds: ERROR_INVALID_PARAMETER.
+    core_.SetLastError(running ? 0 : kErrorInvalidParameter);
+    if (!running) return nullptr;
+    return std::make_unique<SimOpenedProcess>(core_, pid);
 }
 
 }  // namespace zq::sim

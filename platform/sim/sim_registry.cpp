@@ -3,6 +3,7 @@
 // key SYSTEM\CurrentControlSet\Control\Print\Printers\NAME, which goes with
 // the printer. There is one registry view (no 32/64-bit redirection).
 #include <algorithm>
+#include <cmath>
 
 #include "base/text.h"
 #include "platform/sim/sim_services.h"
@@ -188,8 +189,8 @@ ServiceConfig* FindService(MachineConfig& state, const WString& name) {
     return nullptr;
 }
 
-// A stop or start is taken at once: the service is stopped (or running)
-// when the call returns.
+// A stop ends at once, or after the service's stopSeconds of virtual time,
+// during which it reports stop-pending; a start is taken at once.
 class SimService : public IService {
 public:
     SimService(MachineCore& core, WString name) : core_(core), name_(std::move(name)) {}
@@ -197,17 +198,43 @@ public:
     ErrorCode Stop() override { return Control("stop", false); }
     ErrorCode Start() override { return Control("start", true); }
 
+    std::optional<std::uint32_t> CurrentState() override {
+        std::lock_guard guard(core_.mutex);
+        ServiceConfig* service = FindService(core_.state, name_);
+        if (!service) {
+            // No service is ever removed, so an open one is always found;
+            // should it not be, the query fails as on a stale handle.
+            core_.SetLastError(kErrorInvalidHandle);
+            return std::nullopt;
+        }
+        SettleStop(*service);
+        core_.SetLastError(0);
+        if (service->stopEndsAtMs) return kServiceStopPending;
+        return service->running ? kServiceRunning : kServiceStopped;
+    }
+
 private:
+    // A stop whose time has passed has ended.
+    void SettleStop(ServiceConfig& service) {
+        if (service.stopEndsAtMs && core_.ElapsedMs() >= *service.stopEndsAtMs) service.stopEndsAtMs.reset();
+    }
+
     ErrorCode Control(const char* action, bool run) {
         std::lock_guard guard(core_.mutex);
         ServiceConfig* service = FindService(core_.state, name_);
         ErrorCode error = 0;
+        if (service) SettleStop(*service);
         if (!service) {
             error = kErrorServiceDoesNotExist;
+        } else if (service->stopEndsAtMs) {
+            // Still stopping: the old instance has not gone yet.
+            error = run ? kErrorServiceAlreadyRunning : kErrorServiceCannotAcceptControl;
         } else if (service->running == run) {
             error = run ? kErrorServiceAlreadyRunning : kErrorServiceNotActive;
         } else {
             service->running = run;
+            if (!run && service->stopSeconds > 0)
+                service->stopEndsAtMs = core_.ElapsedMs() + std::llround(service->stopSeconds * 1000);
         }
         core_.SetLastError(error);
         core_.Journal("serviceControl", {{"service", Narrow(name_)}, {"action", action}, {"error", error}});

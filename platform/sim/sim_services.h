@@ -16,6 +16,7 @@ inline constexpr ErrorCode kErrorPathNotFound = 3;
 inline constexpr ErrorCode kErrorSharingViolation = 32;
 inline constexpr ErrorCode kErrorInvalidName = 123;
 inline constexpr ErrorCode kErrorServiceAlreadyRunning = 1056;
+inline constexpr ErrorCode kErrorServiceCannotAcceptControl = 1061;
 inline constexpr ErrorCode kErrorServiceDoesNotExist = 1060;
 inline constexpr ErrorCode kErrorServiceNotActive = 1062;
 inline constexpr ErrorCode kErrorKeyDeleted = 1018;
@@ -101,7 +102,7 @@ public:
     explicit SimProcesses(MachineCore& core) : core_(core) {}
     ProcessStart Start(const WString& commandLine, const WString& applicationPath) override;
     std::optional<std::vector<ProcessEntry>> Snapshot() override;
-    bool Terminate(std::uint32_t pid) override;
+    std::unique_ptr<IOpenedProcess> OpenForTerminate(std::uint32_t pid) override;
 
 private:
     MachineCore& core_;

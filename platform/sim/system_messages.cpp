@@ -26,6 +26,7 @@ constexpr MessageRow kMessages[] = {
     {267, L"The directory name is invalid."},
     {1056, L"An instance of the service is already running."},
     {1060, L"The specified service does not exist as an installed service."},
+    {1061, L"The service cannot accept control messages at this time."},
     {1062, L"The service has not been started."},
     {1150, L"The specified program requires a newer version of Windows."},
     {1722, L"The RPC server is unavailable."},

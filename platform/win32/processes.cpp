@@ -14,10 +14,6 @@ static_assert(sizeof(STARTUPINFOW) == 68);
 static_assert(sizeof(PROCESSENTRY32W) == 556);
 #endif
 
-// PROCESS_ALL_ACCESS as Windows XP defines it. Newer headers widen it to
-// 0x1FFFFF, which XP refuses with ERROR_ACCESS_DENIED.
-constexpr DWORD kProcessAllAccessXp = 0x1F0FFF;
-
 // CreateProcessW may write into the command line, so it gets a copy of its
 // own, never shorter than MAX_PATH characters.
 constexpr std::size_t kMinimumCommandLineChars = 260;
@@ -41,6 +37,16 @@ public:
 private:
     ScopedHandle process_;
     ScopedHandle thread_;
+};
+
+class Win32OpenedProcess final : public IOpenedProcess {
+public:
+    explicit Win32OpenedProcess(HANDLE process) : process_(process) {}
+
+    bool Terminate() override { return ::TerminateProcess(process_.Get(), 0) != FALSE; }
+
+private:
+    ScopedHandle process_;
 };
 
 }  // namespace
@@ -72,9 +78,12 @@ std::optional<std::vector<ProcessEntry>> Win32Processes::Snapshot() {
     return processes;
 }
 
-bool Win32Processes::Terminate(std::uint32_t pid) {
-    ScopedHandle process(::OpenProcess(kProcessAllAccessXp, TRUE, pid));
-    return process && ::TerminateProcess(process.Get(), 0) != FALSE;
+std::unique_ptr<IOpenedProcess> Win32Processes::OpenForTerminate(std::uint32_t pid) {
+    // The launcher runs elevated: it asks for nothing beyond the one right it
+    // uses, and no program it starts later inherits the handle.
+    HANDLE process = ::OpenProcess(PROCESS_TERMINATE, FALSE, pid);
+    if (process == nullptr) return nullptr;
+    return std::make_unique<Win32OpenedProcess>(process);
 }
 
 }  // namespace zq::win32

@@ -19,6 +19,14 @@ public:
 
     ErrorCode Start() override { return ResultOf(::StartServiceW(service_.Get(), 0, nullptr)); }
 
+    // QueryServiceStatus rather than its Ex form: Windows 2000 and XP have it,
+    // and the state is all the launcher needs.
+    std::optional<std::uint32_t> CurrentState() override {
+        SERVICE_STATUS status{};
+        if (!::QueryServiceStatus(service_.Get(), &status)) return std::nullopt;
+        return status.dwCurrentState;
+    }
+
 private:
     ScopedServiceHandle service_;
 };

@@ -72,7 +72,7 @@ class Win32Processes final : public IProcesses {
 public:
     ProcessStart Start(const WString& commandLine, const WString& applicationPath = {}) override;
     std::optional<std::vector<ProcessEntry>> Snapshot() override;
-    bool Terminate(std::uint32_t pid) override;
+    std::unique_ptr<IOpenedProcess> OpenForTerminate(std::uint32_t pid) override;
 };
 
 class Win32Registry final : public IRegistry {

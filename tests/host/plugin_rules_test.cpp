@@ -1,4 +1,4 @@
-// The plug-in's pure decisions: INF path, tray path, the set-up tool's
+// The plug-in's pure decisions: INF path, tray path (absolute folders only), the set-up tool's
 // command line, which drivers qualify.
 #include <gtest/gtest.h>
 
@@ -20,10 +20,36 @@ TEST(PluginRules, InfPathOfTheCommandLine) {
     for (const auto& c : cases) EXPECT_EQ(InfPathOfCommandLine(c.commandLine), c.infPath) << Utf16ToUtf8(c.commandLine);
 }
 
-TEST(PluginRules, TrayApplicationPathIsPlainConcatenation) {
-    EXPECT_EQ(TrayApplicationPath(L"D:\\Tools\\"), L"D:\\Tools\\Pictavo\\Bin\\zqnotify.exe");
-    EXPECT_EQ(TrayApplicationPath(L"D:\\Tools"), L"D:\\ToolsPictavo\\Bin\\zqnotify.exe");
-    EXPECT_EQ(TrayApplicationPath(L""), L"Pictavo\\Bin\\zqnotify.exe");
+TEST(PluginRules, TrayApplicationOnlyBelowAnAbsoluteFolder) {
+    struct Case {
+        const wchar_t* folder;
+        const wchar_t* path;  // nullptr: not started
+    } cases[] = {
+        {L"D:\\Tools\\", L"D:\\Tools\\Pictavo\\Bin\\zqnotify.exe"},
+        {L"D:\\Tools", L"D:\\Tools\\Pictavo\\Bin\\zqnotify.exe"},
+        {L"d:\\", L"d:\\Pictavo\\Bin\\zqnotify.exe"},
+        {L"\\\\srv\\share", L"\\\\srv\\share\\Pictavo\\Bin\\zqnotify.exe"},
+        {L"\\\\srv\\share\\Zelt\\", L"\\\\srv\\share\\Zelt\\Pictavo\\Bin\\zqnotify.exe"},
+        {L"", nullptr},
+        {L"Tools\\", nullptr},
+        {L".\\Tools", nullptr},
+        {L"\\Tools\\", nullptr},
+        {L"D:", nullptr},
+        {L"D:Tools\\", nullptr},
+        {L"D:/Tools/", nullptr},
+        {L"1:\\Tools", nullptr},
+        {L"\\\\", nullptr},
+        {L"\\\\srv", nullptr},
+        {L"\\\\srv\\", nullptr},
+        {L"\\\\srv\\\\share", nullptr},
+        {L"\\\\\\share", nullptr},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(Utf16ToUtf8(c.folder));
+        const std::optional<WString> path = TrayApplicationPath(c.folder);
+        if (c.path == nullptr) EXPECT_FALSE(path.has_value()) << Utf16ToUtf8(path.value_or(L""));
+        else EXPECT_EQ(path.value_or(L"(none)"), c.path);
+    }
 }
 
 TEST(PluginRules, PrintUiCommandLineQuotesEachArgument) {

@@ -4,63 +4,20 @@
 
 #include "plugin/process_control.h"
 #include "plugin/update_driver_plugin.h"
-#include "tests/support/scenario.h"
+#include "tests/support/plugin_bench.h"
 
 namespace zq {
 namespace {
 
 using nlohmann::json;
 using test::Contains;
+using test::kDriverData;
+using test::kInf;
 using test::LinesStartingWith;
+using test::PluginBench;
+using test::Printer;
 using test::SettingsFile;
 using test::TestMachine;
-
-const char kInf[] = "C:\\Package\\driver\\zqmerle.inf";
-const std::string kDriverData = "HKLM\\SYSTEM\\CurrentControlSet\\Control\\Print\\Printers\\";
-
-json Printer(const std::string& name, const std::string& port, const std::string& driver = "ZQ Merle 5400 Series") {
-    return {{"name", name}, {"port", port}, {"driver", driver}};
-}
-
-// A 32-bit Windows 5.1 machine with the imaging software installed in
-// C:\Program Files\Zelt\, its tray application running, its service
-// running, the package's INF file, and a settings file naming the driver.
-class PluginBench {
-public:
-    explicit PluginBench(SettingsFile settings = SettingsFile::Basic().Set("UpdateDrivers", "1", "ZQ Merle 5400 Series")) {
-        machine.MakeFolder("C:\\Temp");
-        machine.WriteFile(test::kSettingsPath, settings.Text());
-        machine.WriteFile(kInf, "[Version]");
-        machine.WriteFile("C:\\Program Files\\Zelt\\Pictavo\\Bin\\zqnotify.exe", "tray");
-        machine.config()["registry"]["HKLM\\SOFTWARE\\Zelt\\Pictavo"] = {{"InstallFolder", "C:\\Program Files\\Zelt\\"}};
-        machine.config()["processes"] = json::array({{{"name", "explorer.exe"}, {"pid", 100}},
-                                                     {{"name", "zqnotify.exe"}, {"pid", 200}}});
-        machine.config()["services"] = {{"zqdevsvc", {{"state", "running"}}}};
-        machine.config()["printers"] = json::array();
-    }
-
-    void AddPrinter(const json& printer, const std::string& deviceId) {
-        machine.config()["printers"].push_back(printer);
-        machine.config()["registry"][kDriverData + printer["name"].get<std::string>() + "\\PrinterDriverData"] = {
-            {"SoftwareCUEContextID", deviceId}};
-    }
-
-    int Run(const std::string& commandLine = std::string("lanpatch.exe ") + kInf) {
-        process_ = std::make_unique<LauncherProcess>(machine.Load().platform());
-        process_->g_logFile.SetLevel(LOG_LOW);
-        CUpdateDriverPlugin context(Utf8ToUtf16(test::kSettingsPath));
-        return RunUpdateDriver(*process_, context, Utf8ToUtf16(commandLine));
-    }
-    LauncherProcess& process() { return *process_; }
-
-    std::vector<std::string> Log() const { return machine.LogMessages(); }
-    json State() { return json(machine.Machine().State()); }
-
-    TestMachine machine;
-
-private:
-    std::unique_ptr<LauncherProcess> process_;
-};
 
 TEST(Plugin, RefusedOnAnotherMajorVersionTouchingNothing) {
     PluginBench bench;
@@ -112,36 +69,6 @@ TEST(Plugin, TrayApplicationWithBlanksInItsFolderIsNeverSearchedFor) {
     auto starts = bench.machine.Events("processStart");
     ASSERT_FALSE(starts.empty());
     EXPECT_EQ(starts.back()["program"], "C:\\Program Files\\Zelt\\Pictavo\\Bin\\zqnotify.exe");
-}
-
-TEST(Plugin, InstallFolder) {
-    struct Case {
-        const char* why;
-        json key;  // null: the key is missing
-        std::vector<std::string> lines;
-        std::string trayCommand;
-    } cases[] = {
-        {"with its trailing backslash", {{"InstallFolder", "D:\\Tools\\"}}, {"** InstallFolder : D:\\Tools\\"},
-         "D:\\Tools\\Pictavo\\Bin\\zqnotify.exe"},
-        {"without it", {{"InstallFolder", "D:\\Tools"}}, {"** InstallFolder : D:\\Tools"},
-         "D:\\ToolsPictavo\\Bin\\zqnotify.exe"},
-        {"value missing", json::object(), {"## I didn't get install folder", "** InstallFolder : "},
-         "Pictavo\\Bin\\zqnotify.exe"},
-        {"key missing", nullptr, {"## I didn't get install folder"}, "Pictavo\\Bin\\zqnotify.exe"},
-    };
-    for (const auto& c : cases) {
-        SCOPED_TRACE(c.why);
-        PluginBench bench;
-        if (c.key.is_null()) bench.machine.config()["registry"].erase("HKLM\\SOFTWARE\\Zelt\\Pictavo");
-        else bench.machine.config()["registry"]["HKLM\\SOFTWARE\\Zelt\\Pictavo"] = c.key;
-        bench.Run();
-        std::vector<std::string> log = bench.Log();
-        std::vector<std::string> folderLines = LinesStartingWith(log, "## I didn't");
-        for (const auto& line : LinesStartingWith(log, "** InstallFolder")) folderLines.push_back(line);
-        EXPECT_EQ(folderLines, c.lines);
-        // None of these paths holds the tray application.
-        EXPECT_TRUE(Contains(log, "** Process : " + c.trayCommand + " return with 0"));
-    }
 }
 
 TEST(Plugin, KillsOnlyTheFirstTrayApplicationWhateverItsCase) {

@@ -156,9 +156,15 @@ TEST(SimProcesses, SnapshotAndTerminate) {
     machine.config()["processes"] = {{{"name", "ZQNotify.exe"}, {"pid", 100}},
                                      {{"name", "zqnotify.exe"}, {"pid", 104}, {"terminateFails", true}}};
     Platform& platform = machine.Load().platform();
-    EXPECT_FALSE(platform.processes.Terminate(104));
-    EXPECT_TRUE(platform.processes.Terminate(100));
-    EXPECT_FALSE(platform.processes.Terminate(100));
+    std::unique_ptr<IOpenedProcess> refusing = platform.processes.OpenForTerminate(104);
+    ASSERT_NE(refusing, nullptr);
+    EXPECT_FALSE(refusing->Terminate());
+    std::unique_ptr<IOpenedProcess> first = platform.processes.OpenForTerminate(100);
+    ASSERT_NE(first, nullptr);
+    EXPECT_TRUE(first->Terminate());
+    EXPECT_FALSE(first->Terminate()) << "a process ends once";
+    EXPECT_EQ(platform.processes.OpenForTerminate(100), nullptr) << "no process holds the id any more";
+    EXPECT_EQ(platform.environment.LastError(), 87u);
     std::vector<ProcessEntry> running = *platform.processes.Snapshot();
     ASSERT_EQ(running.size(), 1u);
     EXPECT_EQ(running[0].pid, 104u);
@@ -169,10 +175,31 @@ TEST(SimProcesses, SnapshotAndTerminate) {
     EXPECT_EQ(events[1]["name"], "ZQNotify.exe");
     EXPECT_EQ(events[1]["pid"], 100);
     EXPECT_EQ(events[1]["ok"], true);
+    EXPECT_EQ(events[2]["ok"], false);
 
     test::TestMachine failing;
     failing.config()["snapshotFails"] = true;
     EXPECT_FALSE(failing.Load().platform().processes.Snapshot().has_value());
+}
+
+TEST(SimProcesses, AnIdPassesToAnotherProcessRightAfterTheFirstSnapshot) {
+    test::TestMachine machine;
+    machine.config()["processes"] = {{{"name", "explorer.exe"}, {"pid", 96}},
+                                     {{"name", "zqnotify.exe"}, {"pid", 100}, {"pidReusedBy", "notepad.exe"}}};
+    sim::SimMachine& sim = machine.Load();
+    EXPECT_EQ(sim.State()["processes"][1]["pidReusedBy"], "notepad.exe") << "written back until it has happened";
+    auto names = [&sim] {
+        std::vector<std::pair<std::uint32_t, WString>> listed;
+        const std::vector<ProcessEntry> snapshot = sim.platform().processes.Snapshot().value();
+        for (const ProcessEntry& entry : snapshot) listed.emplace_back(entry.pid, entry.exeName);
+        return listed;
+    };
+    using Listed = std::vector<std::pair<std::uint32_t, WString>>;
+    EXPECT_EQ(names(), (Listed{{96, L"explorer.exe"}, {100, L"zqnotify.exe"}}));
+    EXPECT_EQ(names(), (Listed{{96, L"explorer.exe"}, {100, L"notepad.exe"}}));
+    EXPECT_EQ(names(), (Listed{{96, L"explorer.exe"}, {100, L"notepad.exe"}})) << "once only";
+    const nlohmann::json state = sim.State()["processes"][1];
+    EXPECT_EQ(state, (nlohmann::json{{"name", "notepad.exe"}, {"pid", 100}, {"terminateFails", false}}));
 }
 
 TEST(SimPrintUi, ParsesTheInstallCall) {

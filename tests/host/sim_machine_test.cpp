@@ -157,6 +157,31 @@ TEST(SimServices, MissingServiceAndClosedManager) {
     EXPECT_EQ(manager.error, 5u);
 }
 
+TEST(SimServices, AStopTakesTheServicesStopSeconds) {
+    test::TestMachine machine;
+    machine.config()["services"] = {{"zqdevsvc", {{"state", "running"}, {"stopSeconds", 2}}}};
+    sim::SimMachine& sim = machine.Load();
+    std::unique_ptr<IService> service = sim.platform().services.OpenManager().manager->OpenService(L"zqdevsvc").service;
+    ASSERT_NE(service, nullptr);
+    EXPECT_EQ(service->CurrentState(), kServiceRunning);
+    EXPECT_EQ(service->Stop(), 0u);
+    EXPECT_EQ(service->CurrentState(), kServiceStopPending);
+    EXPECT_EQ(service->Start(), 1056u) << "the old instance is still there";
+    EXPECT_EQ(service->Stop(), 1061u);
+    sim.AdvanceClock(1500);
+    EXPECT_EQ(service->CurrentState(), kServiceStopPending);
+    // Written with the time it has left; read back, it goes on stopping.
+    EXPECT_EQ(sim.State()["services"]["zqdevsvc"], (nlohmann::ordered_json{{"state", "stopping"}, {"stopSeconds", 0.5}}));
+    sim.AdvanceClock(500);
+    EXPECT_EQ(service->CurrentState(), kServiceStopped);
+    EXPECT_EQ(sim.State()["services"]["zqdevsvc"], (nlohmann::ordered_json{{"state", "stopped"}, {"stopSeconds", 2}}));
+    EXPECT_EQ(service->Start(), 0u);
+    EXPECT_EQ(service->CurrentState(), kServiceRunning);
+    std::vector<std::string> errors;
+    for (const nlohmann::json& event : machine.Events("serviceControl")) errors.push_back(event["error"].dump());
+    EXPECT_EQ(errors, (std::vector<std::string>{"0", "1056", "1061", "0"}));
+}
+
 TEST(SimRegistry, QueryValueWithBufferSemantics) {
     test::TestMachine machine;
     machine.config()["registry"] = {

@@ -81,6 +81,29 @@ TEST(PluginServiceControl, StopThenStartRunsTheServiceAgain) {
     EXPECT_EQ(launcher.LogMessages(), std::vector<std::string>{"** zqdevsvc Service stopped successfully"});
 }
 
+TEST(PluginServiceControl, AStartWhileTheServiceStopsWaitsForTheStop) {
+    InstalledDevService service(2000);
+    ASSERT_TRUE(service.IsInstalled());
+    ASSERT_TRUE(service.StartAndWaitUntilRunning());
+    LauncherUnderTest launcher(L"plugin-service-slow");
+
+    EXPECT_EQ(ChangeServiceState(launcher.process(), L"zqdevsvc", kServiceStop), 0u);
+    EXPECT_EQ(service.CurrentState(), static_cast<DWORD>(SERVICE_STOP_PENDING));
+    // What the wait avoids: the control manager refuses a start now.
+    win32::ScopedServiceHandle manager(::OpenSCManagerW(nullptr, nullptr, SC_MANAGER_CONNECT));
+    ASSERT_TRUE(manager);
+    win32::ScopedServiceHandle raw(::OpenServiceW(manager.Get(), L"zqdevsvc", SERVICE_START));
+    ASSERT_TRUE(raw);
+    EXPECT_FALSE(::StartServiceW(raw.Get(), 0, nullptr));
+    EXPECT_EQ(::GetLastError(), kErrorServiceAlreadyRunning);
+
+    EXPECT_TRUE(WaitWhileServiceStopping(launcher.process(), L"zqdevsvc"));
+    EXPECT_EQ(service.CurrentState(), static_cast<DWORD>(SERVICE_STOPPED));
+    EXPECT_EQ(ChangeServiceState(launcher.process(), L"zqdevsvc", kServiceStart), 0u);
+    EXPECT_EQ(service.WaitForState(SERVICE_RUNNING), static_cast<DWORD>(SERVICE_RUNNING));
+    EXPECT_EQ(launcher.LogMessages(), std::vector<std::string>{"** zqdevsvc Service stopped successfully"});
+}
+
 TEST(PluginServiceControl, MissingServiceLogsTheSystemText) {
     LauncherUnderTest launcher(L"plugin-service-missing");
     EXPECT_EQ(ChangeServiceState(launcher.process(), L"zqdevsvc", kServiceStop), kErrorServiceDoesNotExist);

@@ -29,7 +29,7 @@ bool SameName(const WString& a, const WString& b) {
 
 // --- The device service ------------------------------------------------------
 
-InstalledDevService::InstalledDevService() {
+InstalledDevService::InstalledDevService(DWORD stopDelayMs) {
     manager_.Reset(::OpenSCManagerW(nullptr, nullptr, SC_MANAGER_ALL_ACCESS));
     if (!manager_) {
         ADD_FAILURE() << "OpenSCManagerW failed, error " << ::GetLastError();
@@ -38,7 +38,8 @@ InstalledDevService::InstalledDevService() {
     service_.Reset(::OpenServiceW(manager_.Get(), kDevServiceName.c_str(), SERVICE_ALL_ACCESS));
     if (service_) StopAndDelete();  // left by an earlier run that did not finish
 
-    const WString binary = L"\"" + kDevServiceProgram + L"\"";
+    WString binary = L"\"" + kDevServiceProgram + L"\"";
+    if (stopDelayMs > 0) binary += L" " + std::to_wstring(stopDelayMs);
     for (int poll = 0; poll < kPolls; ++poll) {
         service_.Reset(::CreateServiceW(manager_.Get(), kDevServiceName.c_str(), kDevServiceName.c_str(),
                                         SERVICE_ALL_ACCESS, SERVICE_WIN32_OWN_PROCESS, SERVICE_DEMAND_START,
@@ -232,8 +233,21 @@ LauncherUnderTest::ScopedTemp::ScopedTemp(const WString& folder) {
 
 LauncherUnderTest::ScopedTemp::~ScopedTemp() { ::_wputenv((L"TEMP=" + oldValue_).c_str()); }
 
-LauncherUnderTest::LauncherUnderTest(const WString& folderName)
-    : folder_(FreshTestFolder(folderName)), temp_(folder_), process_(platform_.Get()) {
+namespace {
+
+Platform WithProcesses(Platform platform, IProcesses* processes) {
+    if (processes == nullptr) return platform;
+    return Platform{platform.environment, platform.version, platform.files, platform.profile, *processes,
+                    platform.registry,    platform.spooler, platform.services, platform.threads, platform.ui};
+}
+
+}  // namespace
+
+LauncherUnderTest::LauncherUnderTest(const WString& folderName, IProcesses* processes)
+    : folder_(FreshTestFolder(folderName)),
+      temp_(folder_),
+      platform_(WithProcesses(machine_.Get(), processes)),
+      process_(platform_) {
     process_.g_logFile.SetLevel(LOG_LOW);
 }
 

@@ -27,10 +27,11 @@ inline const WString kTrayExeName = L"zqnotify.exe";
 
 // The service "zqdevsvc", installed (stopped) by the constructor, after
 // removing one that an earlier run may have left; stopped and deleted by the
-// destructor.
+// destructor. With a stop delay, the service reports stop-pending for that
+// long after a stop request before it reports stopped.
 class InstalledDevService {
 public:
-    InstalledDevService();
+    explicit InstalledDevService(DWORD stopDelayMs = 0);
     ~InstalledDevService();
     InstalledDevService(const InstalledDevService&) = delete;
     InstalledDevService& operator=(const InstalledDevService&) = delete;
@@ -116,7 +117,8 @@ WString WriteSettingsFile(const WString& name, const std::vector<WString>& updat
 // process objects are made.
 class LauncherUnderTest {
 public:
-    explicit LauncherUnderTest(const WString& folderName);
+    // `processes`, when given, stands in for the machine's process list.
+    explicit LauncherUnderTest(const WString& folderName, IProcesses* processes = nullptr);
     ~LauncherUnderTest();
     LauncherUnderTest(const LauncherUnderTest&) = delete;
     LauncherUnderTest& operator=(const LauncherUnderTest&) = delete;
@@ -143,7 +145,8 @@ private:
 
     WString folder_;
     ScopedTemp temp_;
-    win32::Win32Platform platform_;
+    win32::Win32Platform machine_;
+    Platform platform_;
     LauncherProcess process_;
 };
 

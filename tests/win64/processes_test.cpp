@@ -86,16 +86,18 @@ TEST(Win32Processes, TerminateEndsTheProcessWithStatusZero) {
     ScopedHandle observer(::OpenProcess(SYNCHRONIZE | PROCESS_QUERY_INFORMATION, FALSE, pid));
     ASSERT_TRUE(observer);
 
-    EXPECT_TRUE(processes.Terminate(pid));
+    std::unique_ptr<IOpenedProcess> opened = processes.OpenForTerminate(pid);
+    ASSERT_NE(opened, nullptr);
+    EXPECT_TRUE(opened->Terminate());
     EXPECT_EQ(start.process->WaitForEnd(), 0u);
     DWORD exitCode = 99;
     ASSERT_TRUE(::GetExitCodeProcess(observer.Get(), &exitCode));
     EXPECT_EQ(exitCode, 0u);
 }
 
-TEST(Win32Processes, TerminateOfNoProcessFails) {
+TEST(Win32Processes, NoProcessCannotBeOpened) {
     Win32Processes processes;
-    EXPECT_FALSE(processes.Terminate(0xFFFFFFF0u));
+    EXPECT_EQ(processes.OpenForTerminate(0xFFFFFFF0u), nullptr);
 }
 
 }  // namespace

@@ -71,5 +71,14 @@ TEST_F(Win32InstalledService, StoppingAStoppedServiceIsRefused) {
     EXPECT_EQ(open.service->Stop(), kErrorServiceNotActive);
 }
 
+TEST_F(Win32InstalledService, ANeverStartedServiceReportsStopped) {
+    Win32Services services;
+    ServiceManagerOpen manager = services.OpenManager();
+    ASSERT_NE(manager.manager, nullptr);
+    ServiceOpen open = manager.manager->OpenService(kName);
+    ASSERT_NE(open.service, nullptr) << "error " << open.error;
+    EXPECT_EQ(open.service->CurrentState(), std::optional<std::uint32_t>(kServiceStopped));
+}
+
 }  // namespace
 }  // namespace zq::win32
