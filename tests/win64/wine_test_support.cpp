@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include "platform/win32/scoped_handle.h"
+#include "platform/win32/win32_platform.h"
 
 namespace zq::test {
 
@@ -35,6 +36,19 @@ WString FreshTestFolder(const WString& name) {
     ::CreateDirectoryW(root.c_str(), nullptr);
     RemoveTree(folder);
     EXPECT_TRUE(::CreateDirectoryW(folder.c_str(), nullptr)) << "cannot create " << Narrow(folder);
+    return folder;
+}
+
+// A folder path of `length` characters below `parent`, made of names of at
+// most 100 characters, created with every folder above it (in the
+// extended-length form, so that it may be longer than MAX_PATH).
+WString MakeLongFolder(const WString& parent, std::size_t length) {
+    WString folder = parent;
+    while (folder.size() < length) {
+        const std::size_t room = length - folder.size() - 1;
+        folder += L"\\" + WString(room > 100 ? 100 : room, L'd');
+        EXPECT_TRUE(::CreateDirectoryW(win32::ExtendedLengthPath(folder).c_str(), nullptr)) << folder.size();
+    }
     return folder;
 }
 

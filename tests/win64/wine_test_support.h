@@ -16,6 +16,9 @@ namespace zq::test {
 // The folder C:\zqtest\<name>, created empty (anything an earlier run left
 // there is removed first).
 WString FreshTestFolder(const WString& name);
+// A folder path of `length` characters below `parent`, made with every
+// folder above it; it may be longer than MAX_PATH.
+WString MakeLongFolder(const WString& parent, std::size_t length);
 
 // The file's bytes; fails the current test when it cannot be read.
 std::string ReadFileBytes(const WString& path);
