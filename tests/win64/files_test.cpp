@@ -13,6 +13,7 @@ namespace {
 
 using test::FreshTestFolder;
 using test::MakeLongFolder;
+using test::Narrow;
 using test::ReadFileBytes;
 using test::WriteFileBytes;
 

@@ -40,8 +40,10 @@ private:
 // Wine's own export that names the host file behind a Windows path.
 std::string HostPathOf(const WString& path) {
     using UnixFileName = char*(CDECL*)(const wchar_t*);
-    auto unixFileName =
-        reinterpret_cast<UnixFileName>(::GetProcAddress(::GetModuleHandleW(L"kernel32"), "wine_get_unix_file_name"));
+    // Through void(*)(), the one cast between function pointer types that
+    // GCC takes as deliberate.
+    auto unixFileName = reinterpret_cast<UnixFileName>(reinterpret_cast<void (*)()>(
+        ::GetProcAddress(::GetModuleHandleW(L"kernel32"), "wine_get_unix_file_name")));
     if (!unixFileName) {
         ADD_FAILURE() << "not running under Wine";
         return {};
@@ -89,8 +91,11 @@ TEST(LogFileUnderWine, ALinkAtTheNameIsNeverWrittenThrough) {
         for (PlantedWhen when : {PlantedWhen::BeforeTheChoice, PlantedWhen::BeforeTheFirstLine}) {
             SCOPED_TRACE(testing::Message() << "planted " << static_cast<int>(planted) << " when "
                                             << static_cast<int>(when));
-            const WString temp = FreshTestFolder(L"log-link-temp");
-            const WString outside = FreshTestFolder(L"log-link-outside");
+            // Folders of each case's own: a link to nothing cannot be
+            // deleted through Windows' view of it.
+            const WString tag = std::to_wstring(static_cast<int>(planted)) + std::to_wstring(static_cast<int>(when));
+            const WString temp = FreshTestFolder(L"log-link-temp" + tag);
+            const WString outside = FreshTestFolder(L"log-link-outside" + tag);
             WriteFileBytes(outside + L"\\system.ini", "[keep]\r\n");
             const WString target =
                 planted == Planted::LinkToAFileOutside ? outside + L"\\system.ini" : outside + L"\\created.dll";

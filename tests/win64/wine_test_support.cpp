@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+
 #include "platform/win32/scoped_handle.h"
 #include "platform/win32/win32_platform.h"
 
@@ -44,11 +46,16 @@ WString FreshTestFolder(const WString& name) {
 // extended-length form, so that it may be longer than MAX_PATH).
 WString MakeLongFolder(const WString& parent, std::size_t length) {
     WString folder = parent;
-    while (folder.size() < length) {
-        const std::size_t room = length - folder.size() - 1;
-        folder += L"\\" + WString(room > 100 ? 100 : room, L'd');
-        EXPECT_TRUE(::CreateDirectoryW(win32::ExtendedLengthPath(folder).c_str(), nullptr)) << folder.size();
+    ::CreateDirectoryW(win32::ExtendedLengthPath(folder).c_str(), nullptr);
+    while (folder.size() + 1 < length) {
+        // Each name adds a backslash and its characters; the last one takes
+        // what is left, so no single character is left over.
+        const std::size_t left = length - folder.size() - 1;
+        folder += L"\\" + WString(left <= 100 ? left : std::min<std::size_t>(100, left - 2), L'd');
+        EXPECT_TRUE(::CreateDirectoryW(win32::ExtendedLengthPath(folder).c_str(), nullptr))
+            << folder.size() << " error " << ::GetLastError();
     }
+    EXPECT_EQ(folder.size(), length);
     return folder;
 }
 
