@@ -20,7 +20,8 @@ namespace {
 // A host file descriptor, closed when it goes.
 class HostFile {
 public:
-    HostFile(const char* path, int flags) : fd_(::open(path, flags | O_CLOEXEC, 0666)) {}
+    HostFile(const char* path, int flags)
+        : fd_(::open(path, flags | O_CLOEXEC, 0666)), openError_(fd_ < 0 ? errno : 0) {}
     HostFile(const std::filesystem::path& path, int flags) : HostFile(path.c_str(), flags) {}
     ~HostFile() {
         if (fd_ >= 0) ::close(fd_);
@@ -29,6 +30,7 @@ public:
     HostFile& operator=(const HostFile&) = delete;
 
     bool IsOpen() const { return fd_ >= 0; }
+    int OpenError() const { return openError_; }  // errno of a failed open
     // Open, and a file rather than a folder; its size is then known.
     bool IsOpenFile() {
         struct stat status;
@@ -83,6 +85,7 @@ private:
     }
 
     int fd_;
+    int openError_;
     std::size_t size_ = 0;
 };
 
@@ -207,7 +210,10 @@ NewFileCreation SimFiles::CreateNewFile(const WString& path) {
     // The name in its stored spelling when anything has it, in any case.
     const std::filesystem::path host = core_.drives.HostPath(*resolved);
     auto file = std::make_unique<HostFile>(host, O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW);
-    if (!file->IsOpen()) return refused(errno == EEXIST || errno == ELOOP ? kErrorFileExists : kErrorAccessDenied);
+    if (!file->IsOpen()) {
+        const int error = file->OpenError();
+        return refused(error == EEXIST || error == ELOOP ? kErrorFileExists : kErrorAccessDenied);
+    }
     core_.SetLastError(0);
     return NewFileCreation{std::make_unique<SimNewFile>(core_, std::move(file)), 0};
 }

@@ -126,8 +126,8 @@ TEST(FuzzRegression, CreationThroughOtherSpellingsIsRefused) {
     test::TestMachine machine;
     machine.WriteFile("C:\\Temp\\Run.log", "old");
     Platform& platform = machine.Load().platform();
-    for (const wchar_t* spelling :
-         {L"C:\\Temp\\Run.log", L"c:\\TEMP\\run.LOG", L"C:\\Temp\\\\Run.log", L"C:/temp/RUN.log ", L"C:\\Temp\\.\\Run.log."}) {
+    for (const wchar_t* spelling : {L"C:\\Temp\\Run.log", L"c:\\TEMP\\run.LOG", L"C:\\Temp\\\\Run.log",
+                                    L"C:/temp/RUN.log ", L"C:\\Temp\\.\\Run.log."}) {
         SCOPED_TRACE(Utf16ToUtf8(spelling));
         EXPECT_TRUE(platform.files.Exists(spelling));
         EXPECT_EQ(platform.files.CreateNewFile(spelling).error, kErrorFileExists);

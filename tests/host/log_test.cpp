@@ -142,8 +142,10 @@ TEST(LogFileCreation, AllThousandNamesTakenLogsNothing) {
     CLogFile next(machine.Load().platform());
     EXPECT_EQ(next.Path(), L"C:\\Temp\\");
     EXPECT_EQ(next.LogMessage(LOG_HIGH, L"lost"), 0);
-    for (const char* name : {"C:\\Temp\\zqmerlesetup000.log", "C:\\Temp\\zqmerlesetup998.log", "C:\\Temp\\zqmerlesetup999.log"})
+    for (int i : {0, 998, 999}) {
+        const std::string name = Utf16ToUtf8(LogFileCandidate(L"C:\\Temp\\", i));
         EXPECT_EQ(machine.ReadFile(name), "old") << name;
+    }
 }
 
 // The file comes into being with the first line: a run that writes none

@@ -3,7 +3,6 @@
 // earlier run's log.
 #include <gtest/gtest.h>
 
-#include <cstdlib>
 #include <string>
 #include <vector>
 
@@ -19,23 +18,6 @@ using test::MakeLongFolder;
 using test::Narrow;
 using test::ReadFileBytes;
 using test::WriteFileBytes;
-
-// TEMP as the C runtime holds it, which is where the launcher reads it;
-// restored when the object goes.
-class ScopedTemp {
-public:
-    explicit ScopedTemp(const WString& value) {
-        if (const wchar_t* old = ::_wgetenv(L"TEMP")) old_ = old;
-        Set(value);
-    }
-    ~ScopedTemp() { Set(old_); }
-    ScopedTemp(const ScopedTemp&) = delete;
-    ScopedTemp& operator=(const ScopedTemp&) = delete;
-
-private:
-    static void Set(const WString& value) { ::_wputenv((L"TEMP=" + value).c_str()); }
-    WString old_;
-};
 
 // Wine's own export that names the host file behind a Windows path.
 std::string HostPathOf(const WString& path) {
@@ -100,7 +82,7 @@ TEST(LogFileUnderWine, ALinkAtTheNameIsNeverWrittenThrough) {
             const WString target =
                 planted == Planted::LinkToAFileOutside ? outside + L"\\system.ini" : outside + L"\\created.dll";
             const WString name = temp + L"\\zqmerlesetup000.log";
-            ScopedTemp scopedTemp(temp);
+            test::ScopedRuntimeVariable scopedTemp(L"TEMP", temp);
             Win32Platform machine;
             if (when == PlantedWhen::BeforeTheChoice) PlantHostLink(name, target);
             CLogFile log(machine.Get());
@@ -145,7 +127,7 @@ TEST(LogFileUnderWine, AnEarlierLogStaysAsItWasWhateverTheTemp) {
         const WString mine = row.folder + L"zqmerlesetup001.log";
         WriteFileBytes(ExtendedLengthPath(earlier), "[03/07/2009 09:05:02]earlier run\r\n");
         ::DeleteFileW(ExtendedLengthPath(mine).c_str());
-        ScopedTemp scopedTemp(row.temp);
+        test::ScopedRuntimeVariable scopedTemp(L"TEMP", row.temp);
         Win32Platform machine;
         {
             CLogFile log(machine.Get());

@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <cstdlib>
 
 #include "platform/win32/scoped_handle.h"
 #include "platform/win32/win32_platform.h"
@@ -137,5 +138,12 @@ ScopedEnvironmentVariable::ScopedEnvironmentVariable(const WString& name, const 
 ScopedEnvironmentVariable::~ScopedEnvironmentVariable() {
     ::SetEnvironmentVariableW(name_.c_str(), hadValue_ ? oldValue_.c_str() : nullptr);
 }
+
+ScopedRuntimeVariable::ScopedRuntimeVariable(const WString& name, const WString& value) : name_(name) {
+    if (const wchar_t* old = ::_wgetenv(name.c_str())) oldValue_ = old;
+    ::_wputenv((name + L"=" + value).c_str());
+}
+
+ScopedRuntimeVariable::~ScopedRuntimeVariable() { ::_wputenv((name_ + L"=" + oldValue_).c_str()); }
 
 }  // namespace zq::test

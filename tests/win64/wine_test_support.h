@@ -48,6 +48,21 @@ private:
     bool hadValue_ = false;
 };
 
+// The same in the C runtime's copy of the environment (_wputenv, which
+// changes the process environment too): the copy that the launcher reads
+// TEMP from.
+class ScopedRuntimeVariable {
+public:
+    ScopedRuntimeVariable(const WString& name, const WString& value);
+    ~ScopedRuntimeVariable();
+    ScopedRuntimeVariable(const ScopedRuntimeVariable&) = delete;
+    ScopedRuntimeVariable& operator=(const ScopedRuntimeVariable&) = delete;
+
+private:
+    WString name_;
+    WString oldValue_;  // an unset variable comes back as an empty one
+};
+
 inline const WString kExePath = ZQ_EXE_WINDOWS;             // the 64-bit zqmerlesetup.exe
 inline const WString kTestChildPath = ZQ_TEST_CHILD_WINDOWS;  // zq_test_child.exe
 inline const WString kSourceDir = ZQ_SOURCE_DIR_WINDOWS;      // the project's sources
