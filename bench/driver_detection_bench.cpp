@@ -11,7 +11,8 @@
 //   floor         each file opened, read whole with one read() into one
 //                 reused buffer, closed; nothing else
 //   ripgrep       rg -j1 -l -F --encoding utf-16le KEYWORD DIR
-//   log line      one CLogFile::LogMessage to a file of the simulated machine
+//   log line      one CLogFile::LogMessage through the file that the logger
+//                 created (with the first line) and holds open
 //   start-up      RunProgram from its start to the first program start, the
 //                 driver found in the file that the listing names last
 //

@@ -29,6 +29,7 @@ using ErrorCode = std::uint32_t;  // a Windows system error code; 0 is success
 inline constexpr ErrorCode kErrorFileNotFound = 2;
 inline constexpr ErrorCode kErrorAccessDenied = 5;
 inline constexpr ErrorCode kErrorInvalidHandle = 6;
+inline constexpr ErrorCode kErrorFileExists = 80;
 inline constexpr ErrorCode kErrorAlreadyExists = 183;
 
 struct LocalTime {
@@ -101,17 +102,39 @@ public:
 // ---------------------------------------------------------------------------
 // Files
 
+// A file that this run created and holds open for writing. Others may read
+// it meanwhile, but not write to it, rename it or delete it. Closed when it
+// goes.
+class INewFile {
+public:
+    virtual ~INewFile() = default;  // CloseHandle
+    // WriteFile of all the bytes at the end of what was written before;
+    // false when not all of them were written.
+    [[nodiscard]] virtual bool Write(const std::string& bytes) = 0;
+};
+
+struct NewFileCreation {
+    std::unique_ptr<INewFile> file;  // null when nothing was created
+    ErrorCode error = 0;             // kErrorFileExists when the name is taken
+};
+
 class IFiles {
 public:
     virtual ~IFiles() = default;
-    // Whether a file or folder of that name exists (the shell's
-    // SHGetFileInfoW probe counts both alike).
+    // Whether anything of that name exists: a file, a folder, or a link
+    // even when what it names is missing. Every spelling and every length
+    // of a path is seen (GetFileAttributesW on the full path in its
+    // extended-length \\?\ form); only "file not found" and "path not
+    // found" count as missing.
     virtual bool Exists(const WString& path) = 0;
     // Whether the path names an existing file (a folder is not a file).
     virtual bool IsExistingFile(const WString& path) = 0;
-    // Open for appending (created when missing, shared for reading and
-    // writing), write the bytes, close. False when the open fails.
-    virtual bool AppendBytes(const WString& path, const std::string& bytes) = 0;
+    // CreateFileW(GENERIC_WRITE, FILE_SHARE_READ, CREATE_NEW,
+    // FILE_FLAG_OPEN_REPARSE_POINT) on the full path in its \\?\ form: a
+    // file that did not exist before, or none. A name that is taken by
+    // anything, a link or a junction included, is refused with
+    // kErrorFileExists, so nothing that a name points to is ever opened.
+    [[nodiscard]] virtual NewFileCreation CreateNewFile(const WString& path) = 0;
     // FindFirstFileW / FindNextFileW / FindClose over a wildcard pattern:
     // the names of the matching entries in the platform's order (empty when
     // there is none).

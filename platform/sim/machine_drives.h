@@ -1,7 +1,10 @@
 // The drives of a simulated machine: Windows path X:\a\b is the host file
 // MACHINE_DIR/drives/X/a/b. Each name is matched without regard to case
 // against what exists, as on Windows; a name that does not exist yet keeps
-// the spelling it was written with.
+// the spelling it was written with. A host symbolic link in drives/ stands
+// for a Windows link or junction: the file service counts it as an existing
+// name even when what it names is missing, and never creates a file
+// through it.
 #pragma once
 
 #include <filesystem>

@@ -20,7 +20,8 @@ namespace {
 // A host file descriptor, closed when it goes.
 class HostFile {
 public:
-    HostFile(const char* path, int flags) : fd_(::open(path, flags | O_CLOEXEC, 0666)) {}
+    HostFile(const char* path, int flags)
+        : fd_(::open(path, flags | O_CLOEXEC, 0666)), openError_(fd_ < 0 ? errno : 0) {}
     HostFile(const std::filesystem::path& path, int flags) : HostFile(path.c_str(), flags) {}
     ~HostFile() {
         if (fd_ >= 0) ::close(fd_);
@@ -29,6 +30,7 @@ public:
     HostFile& operator=(const HostFile&) = delete;
 
     bool IsOpen() const { return fd_ >= 0; }
+    int OpenError() const { return openError_; }  // errno of a failed open
     // Open, and a file rather than a folder; its size is then known.
     bool IsOpenFile() {
         struct stat status;
@@ -83,6 +85,7 @@ private:
     }
 
     int fd_;
+    int openError_;
     std::size_t size_ = 0;
 };
 
@@ -93,10 +96,31 @@ std::optional<std::string> ReadHostFile(const std::filesystem::path& path) {
     return content;
 }
 
-// Appends, or replaces the content (truncate); the file is made when missing.
-bool WriteHostFile(const std::filesystem::path& path, const std::string& bytes, bool append) {
-    HostFile file(path, O_WRONLY | O_CREAT | (append ? O_APPEND : O_TRUNC));
+// Replaces the content; the file is made when missing.
+bool WriteHostFile(const std::filesystem::path& path, const std::string& bytes) {
+    HostFile file(path, O_WRONLY | O_CREAT | O_TRUNC);
     return file.IsOpen() && file.WriteAll(bytes);
+}
+
+// A file that CreateNewFile made, held open on the host. Its writes take the
+// machine's lock, as every file access of the machine does.
+class SimNewFile : public INewFile {
+public:
+    SimNewFile(MachineCore& core, std::unique_ptr<HostFile> file) : core_(core), file_(std::move(file)) {}
+    bool Write(const std::string& bytes) override {
+        std::lock_guard guard(core_.mutex);
+        return file_->WriteAll(bytes);
+    }
+
+private:
+    MachineCore& core_;
+    std::unique_ptr<HostFile> file_;
+};
+
+// Whether a host link stands at the path, whether or not what it names exists.
+bool IsHostLink(const std::filesystem::path& path) {
+    struct stat status;
+    return ::lstat(path.c_str(), &status) == 0 && S_ISLNK(status.st_mode);
 }
 
 // The error of an open of an existing file: 2 or 3 when something is missing.
@@ -156,10 +180,13 @@ void AppendUtf8(std::string& host, std::wstring_view name) {
 
 }  // namespace
 
+// A host link in drives/ stands for a Windows link or junction: it exists
+// as a name, even when what it names is missing.
 bool SimFiles::Exists(const WString& path) {
     std::lock_guard guard(core_.mutex);
     std::optional<WindowsPath> resolved = core_.Resolve(path);
-    return resolved && core_.drives.KindOf(*resolved) != EntryKind::Missing;
+    if (!resolved) return false;
+    return core_.drives.KindOf(*resolved) != EntryKind::Missing || IsHostLink(core_.drives.HostPath(*resolved));
 }
 
 bool SimFiles::IsExistingFile(const WString& path) {
@@ -168,31 +195,27 @@ bool SimFiles::IsExistingFile(const WString& path) {
     return resolved && core_.drives.KindOf(*resolved) == EntryKind::File;
 }
 
-bool SimFiles::AppendBytes(const WString& path, const std::string& bytes) {
+// CREATE_NEW with FILE_FLAG_OPEN_REPARSE_POINT: on the host, O_EXCL refuses
+// any existing name and O_NOFOLLOW a link at the name, whether or not what
+// it names exists (O_EXCL alone already fails on a link; both say so).
+NewFileCreation SimFiles::CreateNewFile(const WString& path) {
     std::lock_guard guard(core_.mutex);
+    auto refused = [this](ErrorCode error) {
+        core_.SetLastError(error);
+        return NewFileCreation{nullptr, error};
+    };
     std::optional<WindowsPath> resolved = core_.Resolve(path);
-    if (!resolved || resolved->IsRoot()) {
-        core_.SetLastError(kErrorPathNotFound);
-        return false;
-    }
-    if (core_.drives.KindOf(resolved->Parent()) != EntryKind::Folder) {
-        core_.SetLastError(kErrorPathNotFound);
-        return false;
-    }
-    if (core_.drives.KindOf(*resolved) == EntryKind::Folder) {
-        core_.SetLastError(kErrorAccessDenied);
-        return false;
-    }
-    if (core_.IsLocked(*resolved)) {
-        core_.SetLastError(kErrorSharingViolation);
-        return false;
-    }
-    if (!WriteHostFile(core_.drives.HostPath(*resolved), bytes, true)) {
-        core_.SetLastError(kErrorAccessDenied);
-        return false;
+    if (!resolved || resolved->IsRoot()) return refused(kErrorPathNotFound);
+    if (core_.drives.KindOf(resolved->Parent()) != EntryKind::Folder) return refused(kErrorPathNotFound);
+    // The name in its stored spelling when anything has it, in any case.
+    const std::filesystem::path host = core_.drives.HostPath(*resolved);
+    auto file = std::make_unique<HostFile>(host, O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW);
+    if (!file->IsOpen()) {
+        const int error = file->OpenError();
+        return refused(error == EEXIST || error == ELOOP ? kErrorFileExists : kErrorAccessDenied);
     }
     core_.SetLastError(0);
-    return true;
+    return NewFileCreation{std::make_unique<SimNewFile>(core_, std::move(file)), 0};
 }
 
 std::vector<WString> SimFiles::ListMatching(const WString& pattern) {
@@ -344,7 +367,7 @@ bool SimFiles::Copy(const WString& from, const WString& to) {
         return false;
     }
     std::optional<std::string> bytes = ReadHostFile(core_.drives.HostPath(*source));
-    if (!bytes || !WriteHostFile(core_.drives.HostPath(*target), *bytes, false)) {
+    if (!bytes || !WriteHostFile(core_.drives.HostPath(*target), *bytes)) {
         core_.SetLastError(kErrorAccessDenied);
         return false;
     }

@@ -61,7 +61,7 @@ public:
     explicit SimFiles(MachineCore& core) : core_(core) {}
     bool Exists(const WString& path) override;
     bool IsExistingFile(const WString& path) override;
-    bool AppendBytes(const WString& path, const std::string& bytes) override;
+    NewFileCreation CreateNewFile(const WString& path) override;
     std::vector<WString> ListMatching(const WString& pattern) override;
     bool ReadWholeFileUnshared(const WString& path, std::vector<std::uint8_t>& buffer,
                                          std::size_t& size) override;

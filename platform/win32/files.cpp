@@ -1,14 +1,52 @@
 #include "platform/win32/win32_platform.h"
 
-#include <shellapi.h>
-
 namespace zq::win32 {
 
+namespace {
+
+// A file that CreateNewFile made; the handle is closed when it goes.
+class Win32NewFile final : public INewFile {
+public:
+    explicit Win32NewFile(ScopedFileHandle file) : file_(std::move(file)) {}
+    bool Write(const std::string& bytes) override {
+        DWORD written = 0;
+        return ::WriteFile(file_.Get(), bytes.data(), static_cast<DWORD>(bytes.size()), &written, nullptr) !=
+                   FALSE &&
+               written == bytes.size();
+    }
+
+private:
+    ScopedFileHandle file_;
+};
+
+bool StartsWith(const WString& text, const wchar_t* start) { return text.rfind(start, 0) == 0; }
+
+}  // namespace
+
+WString ExtendedLengthPath(const WString& path) {
+    if (StartsWith(path, L"\\\\?\\") || StartsWith(path, L"\\\\.\\")) return path;
+    // Sized first: the full path may be far longer than MAX_PATH.
+    DWORD needed = ::GetFullPathNameW(path.c_str(), 0, nullptr, nullptr);
+    if (needed == 0) return path;
+    WString full(needed, L'\0');
+    DWORD length = ::GetFullPathNameW(path.c_str(), needed, full.data(), nullptr);
+    if (length == 0 || length >= needed) return path;
+    full.resize(length);
+    if (StartsWith(full, L"\\\\")) return L"\\\\?\\UNC\\" + full.substr(2);
+    return L"\\\\?\\" + full;
+}
+
 bool Win32Files::Exists(const WString& path) {
-    // The shell answers for files and folders alike, which is what the log
-    // file's name search needs: a folder of that name is taken too.
-    SHFILEINFOW info{};
-    return ::SHGetFileInfoW(path.c_str(), 0, &info, sizeof info, SHGFI_TYPENAME) != 0;
+    // GetFileAttributesW answers for files and folders alike, and on Windows
+    // for a link itself rather than for what it names (Wine follows a host
+    // link, so a link to nothing reads as missing there; CreateNewFile
+    // refuses it all the same). Any failure other than "not found" (a file
+    // held by the system, no right to read its attributes) still means that
+    // something is there. The shell's SHGetFileInfoW is no such test: it
+    // fails on a doubled backslash and from MAX_PATH characters on.
+    if (::GetFileAttributesW(ExtendedLengthPath(path).c_str()) != INVALID_FILE_ATTRIBUTES) return true;
+    const DWORD error = ::GetLastError();
+    return error != ERROR_FILE_NOT_FOUND && error != ERROR_PATH_NOT_FOUND;
 }
 
 bool Win32Files::IsExistingFile(const WString& path) {
@@ -16,16 +54,17 @@ bool Win32Files::IsExistingFile(const WString& path) {
     return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY) == 0;
 }
 
-bool Win32Files::AppendBytes(const WString& path, const std::string& bytes) {
-    // Append-only access makes every write land at the current end of the
-    // file, even when another process appends meanwhile; the sharing lets
-    // others read and write the log while it is open.
-    ScopedFileHandle file(::CreateFileW(path.c_str(), FILE_APPEND_DATA, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
-                                        OPEN_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr));
-    if (!file) return false;
-    DWORD written = 0;
-    return ::WriteFile(file.Get(), bytes.data(), static_cast<DWORD>(bytes.size()), &written, nullptr) != FALSE &&
-           written == bytes.size();
+NewFileCreation Win32Files::CreateNewFile(const WString& path) {
+    // CREATE_NEW fails on any existing name. FILE_FLAG_OPEN_REPARSE_POINT
+    // keeps a symbolic link or junction at the name from being followed:
+    // without it, CREATE_NEW through a link whose target is missing creates
+    // the target, wherever the link points. Shared for reading only: the log
+    // may be read while the run goes on, but no one else writes to it,
+    // renames it or deletes it.
+    ScopedFileHandle file(::CreateFileW(ExtendedLengthPath(path).c_str(), GENERIC_WRITE, FILE_SHARE_READ, nullptr,
+                                        CREATE_NEW, FILE_ATTRIBUTE_NORMAL | FILE_FLAG_OPEN_REPARSE_POINT, nullptr));
+    if (!file) return NewFileCreation{nullptr, ::GetLastError()};
+    return NewFileCreation{std::make_unique<Win32NewFile>(std::move(file)), 0};
 }
 
 std::vector<WString> Win32Files::ListMatching(const WString& pattern) {

@@ -23,6 +23,16 @@ namespace zq::win32 {
 // the blanks and tabs after it.
 WString ArgumentTextOf(const wchar_t* commandLine);
 
+// The full path (GetFullPathNameW) in its extended-length form: "\\?\C:\..."
+// or "\\?\UNC\server\share\...". Windows then takes the path as it is, of
+// any length: without the prefix, a path of MAX_PATH characters or more
+// fails on Windows before 10's long-path opt-in, XP included. The prefix
+// also turns off Win32's normalisation, so it is applied to the full path,
+// whose doubled separators, "." and ".." GetFullPathNameW has resolved
+// already. A path already in a "\\?\" or "\\.\" form, or one that
+// GetFullPathNameW refuses, comes back unchanged.
+WString ExtendedLengthPath(const WString& path);
+
 class Win32ProcessEnvironment final : public IProcessEnvironment {
 public:
     WString ModulePath() override;
@@ -56,7 +66,7 @@ class Win32Files final : public IFiles {
 public:
     bool Exists(const WString& path) override;
     bool IsExistingFile(const WString& path) override;
-    bool AppendBytes(const WString& path, const std::string& bytes) override;
+    NewFileCreation CreateNewFile(const WString& path) override;
     std::vector<WString> ListMatching(const WString& pattern) override;
     bool ReadWholeFileUnshared(const WString& path, std::vector<std::uint8_t>& buffer, std::size_t& size) override;
     bool CopyFileReplacing(const WString& from, const WString& to) override;

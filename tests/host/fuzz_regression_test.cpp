@@ -120,14 +120,19 @@ TEST(FuzzRegression, UnsharedReadsOfOtherSpellings) {
     EXPECT_EQ(platform.environment.LastError(), sim::kErrorPathNotFound);
 }
 
-// Log lines appended through other spellings of the path reach one file.
-TEST(FuzzRegression, AppendsThroughOtherSpellingsReachOneFile) {
+// A file reached through another spelling of its path is the same file, so
+// the creation of a new one refuses every spelling of it.
+TEST(FuzzRegression, CreationThroughOtherSpellingsIsRefused) {
     test::TestMachine machine;
-    machine.WriteFile("C:\\Temp\\Run.log", "");
+    machine.WriteFile("C:\\Temp\\Run.log", "old");
     Platform& platform = machine.Load().platform();
-    EXPECT_TRUE(platform.files.AppendBytes(L"C:\\Temp\\Run.log", "a\r\n"));
-    EXPECT_TRUE(platform.files.AppendBytes(L"c:\\TEMP\\run.LOG", "b\r\n"));
-    EXPECT_EQ(machine.ReadFile("C:\\Temp\\Run.log"), "a\r\nb\r\n");
+    for (const wchar_t* spelling : {L"C:\\Temp\\Run.log", L"c:\\TEMP\\run.LOG", L"C:\\Temp\\\\Run.log",
+                                    L"C:/temp/RUN.log ", L"C:\\Temp\\.\\Run.log."}) {
+        SCOPED_TRACE(Utf16ToUtf8(spelling));
+        EXPECT_TRUE(platform.files.Exists(spelling));
+        EXPECT_EQ(platform.files.CreateNewFile(spelling).error, kErrorFileExists);
+    }
+    EXPECT_EQ(machine.ReadFile("C:\\Temp\\Run.log"), "old");
 }
 
 // Every line feed in a message is written as CR LF, and the message ends at

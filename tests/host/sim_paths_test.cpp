@@ -5,6 +5,7 @@
 #include <filesystem>
 
 #include "base/text.h"
+#include "platform/sim/sim_services.h"
 #include "platform/sim/windows_path.h"
 #include "tests/support/test_machine.h"
 
@@ -61,23 +62,40 @@ TEST(SimPaths, NewFilesKeepTheirSpellingInsideExistingFolders) {
     test::TestMachine machine;
     machine.MakeFolder("C:\\Temp");
     Platform& platform = machine.Load().platform();
-    ASSERT_TRUE(platform.files.AppendBytes(L"c:\\TEMP\\New.Log", "one\r\n"));
-    ASSERT_TRUE(platform.files.AppendBytes(L"C:\\temp\\new.log", "two\r\n"));
+    NewFileCreation created = platform.files.CreateNewFile(L"c:\\TEMP\\New.Log");
+    ASSERT_TRUE(created.file);
+    ASSERT_TRUE(created.file->Write("one\r\n"));
+    ASSERT_TRUE(created.file->Write("two\r\n"));
     const std::filesystem::path file = machine.Dir() / "drives" / "C" / "Temp" / "New.Log";
     EXPECT_TRUE(std::filesystem::is_regular_file(file));
     EXPECT_EQ(machine.ReadFile("C:\\Temp\\New.Log"), "one\r\ntwo\r\n");
 }
 
-TEST(SimPaths, AppendFailsForFoldersMissingFoldersAndLockedFiles) {
+TEST(SimPaths, CreateNewRefusesTakenNamesAndMissingFolders) {
     test::TestMachine machine;
     machine.MakeFolder("C:\\Temp\\AFolder");
-    machine.WriteFile("C:\\Temp\\held.log", "");
+    machine.WriteFile("C:\\Temp\\held.log", "old");
     machine.config()["lockedFiles"] = {"c:\\temp\\HELD.LOG"};
     Platform& platform = machine.Load().platform();
-    EXPECT_FALSE(platform.files.AppendBytes(L"C:\\Temp\\AFolder", "x"));
-    EXPECT_FALSE(platform.files.AppendBytes(L"C:\\Missing\\x.log", "x"));
-    EXPECT_FALSE(platform.files.AppendBytes(L"C:\\Temp\\held.log", "x"));
-    EXPECT_EQ(machine.ReadFile("C:\\Temp\\held.log"), "");
+    struct Row {
+        const wchar_t* path;
+        ErrorCode error;
+    } rows[] = {
+        {L"C:\\Temp\\AFolder", kErrorFileExists},
+        {L"C:\\Temp\\held.log", kErrorFileExists},
+        {L"C:\\Temp\\HELD.log", kErrorFileExists},
+        {L"C:\\Missing\\x.log", sim::kErrorPathNotFound},
+        {L"C:\\Temp\\held.log\\x.log", sim::kErrorPathNotFound},
+        {L"C:\\", sim::kErrorPathNotFound},
+    };
+    for (const Row& row : rows) {
+        SCOPED_TRACE(Utf16ToUtf8(row.path));
+        NewFileCreation created = platform.files.CreateNewFile(row.path);
+        EXPECT_FALSE(created.file);
+        EXPECT_EQ(created.error, row.error);
+        EXPECT_EQ(platform.environment.LastError(), row.error);
+    }
+    EXPECT_EQ(machine.ReadFile("C:\\Temp\\held.log"), "old");
 }
 
 TEST(SimPaths, UnsharedReadsFailForLockedMissingAndFolders) {

@@ -88,6 +88,13 @@ bool TestMachine::FileExists(const std::string& windowsPath) const {
     return sim::MachineDrives(dir_).KindOf(AbsolutePath(windowsPath)) != sim::EntryKind::Missing;
 }
 
+void TestMachine::PlantHostLink(const std::string& windowsPath, const fs::path& target) {
+    const sim::WindowsPath path = AbsolutePath(windowsPath);
+    sim::MachineDrives drives(dir_);
+    drives.MakeFolders(path.Parent());
+    fs::create_symlink(target, drives.HostPath(path));
+}
+
 std::string TestMachine::ReadFile(const std::string& windowsPath) const { return ReadHostFile(HostPath(windowsPath)); }
 
 void TestMachine::WriteAutorunInf(const std::string& text) { WriteFile("C:\\Package\\autorun.inf", WithCrLf(text)); }
@@ -122,7 +129,7 @@ std::string TestMachine::Log(int index) const {
         }
     }
     // An unset TEMP gives "\zqmerlesetup000.log": the root of the current drive.
-    const WString logPath = LogFileCandidate(temp + L"\\", index);
+    const WString logPath = LogFileCandidate(LogFolderOf(temp), index);
     if (!machines_.empty()) return ReadHostFile(machines_.back()->HostPathOf(logPath));
     std::optional<sim::WindowsPath> path = sim::ResolveWindowsPath(logPath, sim::WindowsPath{L'C', {}});
     return path ? ReadHostFile(sim::MachineDrives(dir_).HostPath(*path)) : std::string();

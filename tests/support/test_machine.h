@@ -38,6 +38,9 @@ public:
     void WriteUtf16LeFile(const std::string& windowsPath, const std::wstring& text, bool bom = false);
     void MakeFolder(const std::string& windowsPath);
     bool FileExists(const std::string& windowsPath) const;  // a file or a folder
+    // A host symbolic link at the Windows path, naming `target` (which need
+    // not exist): what another program plants as a link or junction.
+    void PlantHostLink(const std::string& windowsPath, const std::filesystem::path& target);
     std::string ReadFile(const std::string& windowsPath) const;
 
     // The package's settings file, C:\Package\autorun.inf, from its text

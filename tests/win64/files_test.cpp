@@ -12,6 +12,8 @@ namespace zq::win32 {
 namespace {
 
 using test::FreshTestFolder;
+using test::MakeLongFolder;
+using test::Narrow;
 using test::ReadFileBytes;
 using test::WriteFileBytes;
 
@@ -26,6 +28,101 @@ TEST(Win32Files, ExistsCountsFilesAndFoldersAlike) {
     EXPECT_FALSE(files.Exists(folder + L"\\missing\\file.log"));
 }
 
+// The shell's probe missed both of these: a doubled backslash, and a name
+// of MAX_PATH characters or more.
+TEST(Win32Files, ExistsSeesEverySpellingAndLength) {
+    Win32Files files;
+    const WString folder = FreshTestFolder(L"files-exists-spellings");
+    WriteFileBytes(folder + L"\\Run.log", "x");
+    for (const WString& spelling : {folder + L"\\\\Run.log", folder + L"/run.LOG", folder + L"\\.\\Run.log",
+                                    folder + L"\\sub\\..\\Run.log", folder + L"\\Run.log.", folder + L"\\Run.log "}) {
+        EXPECT_TRUE(files.Exists(spelling)) << Narrow(spelling);
+    }
+    for (std::size_t length : {240u, 250u, 300u}) {
+        const WString longFolder = MakeLongFolder(folder + L"\\long" + std::to_wstring(length), length);
+        const WString name = longFolder + L"\\zqmerlesetup000.log";
+        WriteFileBytes(ExtendedLengthPath(name), "x");
+        EXPECT_TRUE(files.Exists(name)) << name.size();
+        EXPECT_TRUE(files.Exists(longFolder + L"\\\\zqmerlesetup000.log")) << name.size();
+        EXPECT_TRUE(files.Exists(longFolder)) << longFolder.size();
+        EXPECT_FALSE(files.Exists(longFolder + L"\\zqmerlesetup001.log")) << name.size();
+    }
+}
+
+TEST(Win32Files, ExtendedLengthPathOfFullPaths) {
+    const WString folder = FreshTestFolder(L"files-extended");
+    struct Row {
+        WString path, extended;
+    } rows[] = {
+        {L"C:\\a\\\\b.log", L"\\\\?\\C:\\a\\b.log"},
+        {L"C:/a/./b/../c.log", L"\\\\?\\C:\\a\\c.log"},
+        {L"C:\\a\\b.log. ", L"\\\\?\\C:\\a\\b.log"},
+        {L"\\\\server\\share\\x.log", L"\\\\?\\UNC\\server\\share\\x.log"},
+        {L"\\\\?\\C:\\a\\\\b.log", L"\\\\?\\C:\\a\\\\b.log"},
+        {L"\\\\.\\pipe\\x", L"\\\\.\\pipe\\x"},
+    };
+    for (const Row& row : rows) EXPECT_EQ(ExtendedLengthPath(row.path), row.extended) << Narrow(row.path);
+    ASSERT_TRUE(::SetCurrentDirectoryW(folder.c_str()));
+    EXPECT_EQ(ExtendedLengthPath(L"x.log"), L"\\\\?\\" + folder + L"\\x.log");
+    EXPECT_EQ(ExtendedLengthPath(L"\\x.log"), L"\\\\?\\C:\\x.log");
+}
+
+TEST(Win32Files, CreateNewFileMakesAFileAndWritesThroughIt) {
+    Win32Files files;
+    const WString folder = FreshTestFolder(L"files-create");
+    const WString path = folder + L"\\\\zq.log";
+    NewFileCreation created = files.CreateNewFile(path);
+    ASSERT_TRUE(created.file) << created.error;
+    ASSERT_TRUE(created.file->Write("first\r\n"));
+    ASSERT_TRUE(created.file->Write(std::string("se\0cond\r\n", 9)));
+    created.file.reset();
+    EXPECT_EQ(ReadFileBytes(folder + L"\\zq.log"), std::string("first\r\nse\0cond\r\n", 16));
+
+    const WString longFolder = MakeLongFolder(folder + L"\\long", 300);
+    NewFileCreation deep = files.CreateNewFile(longFolder + L"\\zqmerlesetup000.log");
+    ASSERT_TRUE(deep.file) << deep.error;
+    ASSERT_TRUE(deep.file->Write("deep\r\n"));
+    deep.file.reset();
+    EXPECT_EQ(ReadFileBytes(ExtendedLengthPath(longFolder + L"\\zqmerlesetup000.log")), "deep\r\n");
+}
+
+TEST(Win32Files, CreateNewFileRefusesEveryExistingName) {
+    Win32Files files;
+    const WString folder = FreshTestFolder(L"files-create-taken");
+    WriteFileBytes(folder + L"\\Run.log", "old");
+    ASSERT_TRUE(::CreateDirectoryW((folder + L"\\folder.log").c_str(), nullptr));
+    for (const WString& taken : {folder + L"\\Run.log", folder + L"\\\\RUN.LOG", folder + L"/run.log.",
+                                 folder + L"\\folder.log"}) {
+        NewFileCreation created = files.CreateNewFile(taken);
+        EXPECT_FALSE(created.file) << Narrow(taken);
+        EXPECT_EQ(created.error, static_cast<ErrorCode>(ERROR_FILE_EXISTS)) << Narrow(taken);
+    }
+    EXPECT_EQ(ReadFileBytes(folder + L"\\Run.log"), "old");
+    NewFileCreation missing = files.CreateNewFile(folder + L"\\missing\\zq.log");
+    EXPECT_FALSE(missing.file);
+    EXPECT_EQ(missing.error, static_cast<ErrorCode>(ERROR_PATH_NOT_FOUND));
+}
+
+// While the run holds its log, others may read it, but not write to it,
+// rename it or delete it.
+TEST(Win32Files, CreatedFileIsSharedForReadingOnly) {
+    Win32Files files;
+    const WString folder = FreshTestFolder(L"files-create-shared");
+    const WString path = folder + L"\\zq.log";
+    NewFileCreation created = files.CreateNewFile(path);
+    ASSERT_TRUE(created.file);
+    ASSERT_TRUE(created.file->Write("mine\r\n"));
+    EXPECT_EQ(ReadFileBytes(path), "mine\r\n");
+    ScopedFileHandle writer(::CreateFileW(path.c_str(), GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
+                                          OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
+    EXPECT_FALSE(writer);
+    EXPECT_EQ(::GetLastError(), static_cast<DWORD>(ERROR_SHARING_VIOLATION));
+    EXPECT_FALSE(::DeleteFileW(path.c_str()));
+    EXPECT_FALSE(::MoveFileW(path.c_str(), (folder + L"\\moved.log").c_str()));
+    created.file.reset();
+    EXPECT_EQ(ReadFileBytes(path), "mine\r\n");
+}
+
 TEST(Win32Files, IsExistingFileRefusesFolders) {
     Win32Files files;
     const WString folder = FreshTestFolder(L"files-isfile");
@@ -33,45 +130,6 @@ TEST(Win32Files, IsExistingFileRefusesFolders) {
     EXPECT_TRUE(files.IsExistingFile(folder + L"\\file.txt"));
     EXPECT_FALSE(files.IsExistingFile(folder));
     EXPECT_FALSE(files.IsExistingFile(folder + L"\\missing.txt"));
-}
-
-TEST(Win32Files, AppendBytesCreatesThenAppends) {
-    Win32Files files;
-    const WString path = FreshTestFolder(L"files-append") + L"\\zq.log";
-    ASSERT_TRUE(files.AppendBytes(path, "first\r\n"));
-    ASSERT_TRUE(files.AppendBytes(path, std::string("se\0cond\r\n", 9)));
-    EXPECT_EQ(ReadFileBytes(path), std::string("first\r\nse\0cond\r\n", 16));
-}
-
-TEST(Win32Files, AppendBytesWhileAnotherHolderReadsAndWrites) {
-    Win32Files files;
-    const WString path = FreshTestFolder(L"files-append-shared") + L"\\zq.log";
-    WriteFileBytes(path, "0123");
-    ScopedFileHandle other(::CreateFileW(path.c_str(), GENERIC_READ | GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE,
-                                         nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
-    ASSERT_TRUE(other);
-    EXPECT_TRUE(files.AppendBytes(path, "45"));
-    other.Reset();
-    EXPECT_EQ(ReadFileBytes(path), "012345");
-}
-
-TEST(Win32Files, AppendBytesFailsWhereNoFileCanBe) {
-    Win32Files files;
-    const WString folder = FreshTestFolder(L"files-append-fail");
-    EXPECT_FALSE(files.AppendBytes(folder + L"\\missing\\zq.log", "x"));
-    EXPECT_FALSE(files.AppendBytes(folder, "x")) << "a folder";
-}
-
-TEST(Win32Files, AppendBytesFailsOnAnUnsharedFile) {
-    Win32Files files;
-    const WString path = FreshTestFolder(L"files-append-locked") + L"\\zq.log";
-    WriteFileBytes(path, "kept");
-    ScopedFileHandle locker(
-        ::CreateFileW(path.c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
-    ASSERT_TRUE(locker);
-    EXPECT_FALSE(files.AppendBytes(path, "lost"));
-    locker.Reset();
-    EXPECT_EQ(ReadFileBytes(path), "kept");
 }
 
 std::vector<WString> SortedLower(std::vector<WString> names) {

@@ -2,7 +2,11 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <cstdlib>
+
 #include "platform/win32/scoped_handle.h"
+#include "platform/win32/win32_platform.h"
 
 namespace zq::test {
 
@@ -35,6 +39,24 @@ WString FreshTestFolder(const WString& name) {
     ::CreateDirectoryW(root.c_str(), nullptr);
     RemoveTree(folder);
     EXPECT_TRUE(::CreateDirectoryW(folder.c_str(), nullptr)) << "cannot create " << Narrow(folder);
+    return folder;
+}
+
+// A folder path of `length` characters below `parent`, made of names of at
+// most 100 characters, created with every folder above it (in the
+// extended-length form, so that it may be longer than MAX_PATH).
+WString MakeLongFolder(const WString& parent, std::size_t length) {
+    WString folder = parent;
+    ::CreateDirectoryW(win32::ExtendedLengthPath(folder).c_str(), nullptr);
+    while (folder.size() + 1 < length) {
+        // Each name adds a backslash and its characters; the last one takes
+        // what is left, so no single character is left over.
+        const std::size_t left = length - folder.size() - 1;
+        folder += L"\\" + WString(left <= 100 ? left : std::min<std::size_t>(100, left - 2), L'd');
+        EXPECT_TRUE(::CreateDirectoryW(win32::ExtendedLengthPath(folder).c_str(), nullptr))
+            << folder.size() << " error " << ::GetLastError();
+    }
+    EXPECT_EQ(folder.size(), length);
     return folder;
 }
 
@@ -116,5 +138,12 @@ ScopedEnvironmentVariable::ScopedEnvironmentVariable(const WString& name, const 
 ScopedEnvironmentVariable::~ScopedEnvironmentVariable() {
     ::SetEnvironmentVariableW(name_.c_str(), hadValue_ ? oldValue_.c_str() : nullptr);
 }
+
+ScopedRuntimeVariable::ScopedRuntimeVariable(const WString& name, const WString& value) : name_(name) {
+    if (const wchar_t* old = ::_wgetenv(name.c_str())) oldValue_ = old;
+    ::_wputenv((name + L"=" + value).c_str());
+}
+
+ScopedRuntimeVariable::~ScopedRuntimeVariable() { ::_wputenv((name_ + L"=" + oldValue_).c_str()); }
 
 }  // namespace zq::test

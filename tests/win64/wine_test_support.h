@@ -16,6 +16,9 @@ namespace zq::test {
 // The folder C:\zqtest\<name>, created empty (anything an earlier run left
 // there is removed first).
 WString FreshTestFolder(const WString& name);
+// A folder path of `length` characters below `parent`, made with every
+// folder above it; it may be longer than MAX_PATH.
+WString MakeLongFolder(const WString& parent, std::size_t length);
 
 // The file's bytes; fails the current test when it cannot be read.
 std::string ReadFileBytes(const WString& path);
@@ -43,6 +46,21 @@ private:
     WString name_;
     WString oldValue_;
     bool hadValue_ = false;
+};
+
+// The same in the C runtime's copy of the environment (_wputenv, which
+// changes the process environment too): the copy that the launcher reads
+// TEMP from.
+class ScopedRuntimeVariable {
+public:
+    ScopedRuntimeVariable(const WString& name, const WString& value);
+    ~ScopedRuntimeVariable();
+    ScopedRuntimeVariable(const ScopedRuntimeVariable&) = delete;
+    ScopedRuntimeVariable& operator=(const ScopedRuntimeVariable&) = delete;
+
+private:
+    WString name_;
+    WString oldValue_;  // an unset variable comes back as an empty one
 };
 
 inline const WString kExePath = ZQ_EXE_WINDOWS;             // the 64-bit zqmerlesetup.exe
