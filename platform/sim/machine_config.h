@@ -10,6 +10,10 @@
 //     "windowsDirectory": "C:\\Windows",
 //     "environment": {"TEMP": "C:\\Temp"},      (a missing TEMP is unset)
 //     "userLanguage": 1033,
+//     "ansiCodePage": 1252,                     (CP_ACP: how files without a byte-order
+//                                                mark decode; 1250, 1251, 1252, 1253,
+//                                                1254, 1257 or 932; a Russian Windows
+//                                                has 1251, a Japanese one 932)
 //     "localTime": "2009-03-07T09:05:02",
 //     "os": {"major": 5, "minor": 1, "servicePackMajor": 3, "servicePackMinor": 0,
 //            "bits": 32, "isWow64ProcessAvailable": true, "isWow64ProcessFails": false},
@@ -126,6 +130,7 @@ struct MachineConfig {
     WString windowsDirectory = L"C:\\Windows";
     std::vector<EnvironmentVariable> environment{{L"TEMP", L"C:\\Temp"}};
     std::uint16_t userLanguage = 1033;
+    unsigned ansiCodePage = 1252;  // the system's ANSI code page (CP_ACP)
     LocalTime localTime{2009, 3, 7, 9, 5, 2};
     OsConfig os;
     bool otherInstanceRunning = false;
