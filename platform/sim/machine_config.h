@@ -38,8 +38,21 @@
 //              "copyDialogEscapeAfterSeconds": null}
 //   }
 //
+// Registry keys are named where they really are. On a machine whose
+// "os.bits" is 64 the launcher is a 32-bit program under WOW64: its opens of
+// HKLM\SOFTWARE\X reach HKLM\SOFTWARE\Wow6432Node\X (where 32-bit
+// programs, such as the imaging software and its 32-bit uninstaller,
+// register), opens with the 64-bit flag (the printers' PrinterDriverData)
+// see SOFTWARE\X itself, and HKLM\SYSTEM is the same in both views. Its
+// paths into the system folder (windowsDirectory\system32) reach
+// windowsDirectory\SysWOW64, except system32\catroot, catroot2,
+// drivers\etc, logfiles, spool and (6.1 and later) driverstore; the
+// built-in rundll32.exe is in both folders. A 32-bit machine has one view
+// and no SysWOW64. lockedFiles and programs name files where they are.
+//
 // A key of the wrong type, an unknown key or an unknown registry value type
-// is an error that names the file and the key.
+// is an error that names the file and the key; so is an "ansiCodePage" that
+// is not one of the supported code pages.
 #pragma once
 
 #include <cstdint>
