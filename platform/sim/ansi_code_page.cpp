@@ -122,7 +122,8 @@ CodePage& CodePageFor(unsigned codePage) {
 }  // namespace
 
 bool IsSupportedAnsiCodePage(unsigned codePage) {
-    return codePage == kJapanese || std::find(std::begin(kSingleByte), std::end(kSingleByte), codePage) != std::end(kSingleByte);
+    return codePage == kJapanese ||
+           std::find(std::begin(kSingleByte), std::end(kSingleByte), codePage) != std::end(kSingleByte);
 }
 
 const char* SupportedAnsiCodePages() { return "1250, 1251, 1252, 1253, 1254, 1257 and 932"; }

@@ -118,8 +118,8 @@ std::optional<WindowsPath> MachineCore::Resolve(std::wstring_view path) const {
     const std::size_t below = system.components.size();
     if (IsExemptFromRedirection(*resolved, below, state.os)) return resolved;
     WindowsPath redirected = *Wow64SystemFolder();
-    redirected.components.insert(redirected.components.end(), resolved->components.begin() + static_cast<std::ptrdiff_t>(below),
-                                 resolved->components.end());
+    const auto belowSystem = resolved->components.begin() + static_cast<std::ptrdiff_t>(below);
+    redirected.components.insert(redirected.components.end(), belowSystem, resolved->components.end());
     return redirected;
 }
 

@@ -44,7 +44,8 @@ void RegisterInBothViews(StandardMachine& machine) {
     registry[kUninstall] = {{"UninstallString", "C:\\Clean64\\zqclean.exe -datfile pkg.dat"}};
     registry[kUninstall32] = {{"UninstallString", "C:\\Clean32\\zqclean.exe -datfile pkg.dat"}};
     registry[kOfficeData] = {{"SoftwareCUEContextID", "id-office"}};
-    machine.config()["printers"] = json::array({{{"name", "Office"}, {"port", "IP_10.0.0.5"}, {"driver", "ZQ Merle 5400 Series"}}});
+    machine.config()["printers"] =
+        json::array({{{"name", "Office"}, {"port", "IP_10.0.0.5"}, {"driver", "ZQ Merle 5400 Series"}}});
     machine.config()["services"] = {{"zqdevsvc", {{"state", "running"}}}};
 }
 
