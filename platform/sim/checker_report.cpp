@@ -63,7 +63,7 @@ PackageEntryExists HostPackageFolder(const fs::path& root) {
     };
 }
 
-int RunCheck(const fs::path& settingsFile, bool asJson, std::ostream& out, std::ostream& err) {
+int RunCheck(const fs::path& settingsFile, bool asJson, std::ostream& out, std::ostream& err, unsigned codePage) {
     std::error_code error;
     std::ifstream in(settingsFile, std::ios::binary);
     if (!fs::is_regular_file(settingsFile, error) || !in) {
@@ -77,7 +77,7 @@ int RunCheck(const fs::path& settingsFile, bool asJson, std::ostream& out, std::
         return kCheckCannotRead;
     }
     const fs::path packageRoot = fs::absolute(settingsFile, error).parent_path();
-    const std::vector<Finding> findings = CheckSettingsFile(bytes.str(), HostPackageFolder(packageRoot));
+    const std::vector<Finding> findings = CheckSettingsFile(bytes.str(), HostPackageFolder(packageRoot), codePage);
     if (asJson) {
         out << FindingsAsJson(settingsFile.string(), findings).dump(2) << "\n";
     } else {

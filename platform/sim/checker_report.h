@@ -1,5 +1,7 @@
-// zqmerlesetup-sim --check SETTINGS_FILE [--format json]: the package
-// checker's findings for a person or for a build pipeline.
+// zqmerlesetup-sim --check SETTINGS_FILE [--format json] [--code-page N]:
+// the package checker's findings for a person or for a build pipeline.
+// --code-page names the ANSI code page of the Windows the package is for
+// (default 1252; ansi_code_page.h lists the others).
 //
 // Text:   autorun.inf:14: [OS_Support] os_list: Entry " 600" begins with a blank: …
 //             advice: Write the list without blanks after the commas, …
@@ -34,6 +36,7 @@ PackageEntryExists HostPackageFolder(const std::filesystem::path& root);
 
 // Reads the settings file, checks it against the package folder around it
 // and prints the findings; returns the exit status.
-int RunCheck(const std::filesystem::path& settingsFile, bool asJson, std::ostream& out, std::ostream& err);
+int RunCheck(const std::filesystem::path& settingsFile, bool asJson, std::ostream& out, std::ostream& err,
+             unsigned codePage = 1252);
 
 }  // namespace zq::sim

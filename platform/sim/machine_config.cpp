@@ -8,6 +8,7 @@
 #include <sstream>
 
 #include "base/text.h"
+#include "platform/sim/ansi_code_page.h"
 #include "platform/sim/windows_path.h"
 
 namespace zq::sim {
@@ -423,6 +424,11 @@ MachineConfig ParseMachineConfig(const json& document, const std::string& fileNa
     reader.Read("windowsDirectory", config.windowsDirectory);
     if (const json* environment = reader.Find("environment")) config.environment = ReadEnvironment(*environment, fileName);
     reader.ReadInteger("userLanguage", config.userLanguage, 0, 0xFFFF);
+    reader.ReadInteger("ansiCodePage", config.ansiCodePage, 0, 0xFFFF);
+    if (!IsSupportedAnsiCodePage(config.ansiCodePage)) {
+        throw MachineError(fileName + ": \"ansiCodePage\" must be one of " + SupportedAnsiCodePages() + ", not " +
+                           std::to_string(config.ansiCodePage));
+    }
     if (const json* time = reader.Find("localTime")) {
         if (!time->is_string()) reader.Fail("localTime", "must be a string like \"2009-03-07T09:05:02\"", *time);
         std::optional<LocalTime> parsed = ParseLocalTime(time->get<std::string>());
@@ -486,6 +492,7 @@ nlohmann::ordered_json MachineConfigToJson(const MachineConfig& config) {
     }
     out["environment"] = environment;
     out["userLanguage"] = config.userLanguage;
+    out["ansiCodePage"] = config.ansiCodePage;
     out["localTime"] = FormatLocalTime(config.localTime);
     out["os"] = {{"major", config.os.major},
                  {"minor", config.os.minor},

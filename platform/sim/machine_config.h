@@ -10,6 +10,10 @@
 //     "windowsDirectory": "C:\\Windows",
 //     "environment": {"TEMP": "C:\\Temp"},      (a missing TEMP is unset)
 //     "userLanguage": 1033,
+//     "ansiCodePage": 1252,                     (CP_ACP: how files without a byte-order
+//                                                mark decode; 1250, 1251, 1252, 1253,
+//                                                1254, 1257 or 932; a Russian Windows
+//                                                has 1251, a Japanese one 932)
 //     "localTime": "2009-03-07T09:05:02",
 //     "os": {"major": 5, "minor": 1, "servicePackMajor": 3, "servicePackMinor": 0,
 //            "bits": 32, "isWow64ProcessAvailable": true, "isWow64ProcessFails": false},
@@ -50,8 +54,21 @@
 // "stopping" with the time it has left as "stopSeconds". "stopSeconds" is
 // written only when it is not 0.
 //
+// Registry keys are named where they really are. On a machine whose
+// "os.bits" is 64 the launcher is a 32-bit program under WOW64: its opens of
+// HKLM\SOFTWARE\X reach HKLM\SOFTWARE\Wow6432Node\X (where 32-bit
+// programs, such as the imaging software and its 32-bit uninstaller,
+// register), opens with the 64-bit flag (the printers' PrinterDriverData)
+// see SOFTWARE\X itself, and HKLM\SYSTEM is the same in both views. Its
+// paths into the system folder (windowsDirectory\system32) reach
+// windowsDirectory\SysWOW64, except system32\catroot, catroot2,
+// drivers\etc, logfiles, spool and (6.1 and later) driverstore; the
+// built-in rundll32.exe is in both folders. A 32-bit machine has one view
+// and no SysWOW64. lockedFiles and programs name files where they are.
+//
 // A key of the wrong type, an unknown key or an unknown registry value type
-// is an error that names the file and the key.
+// is an error that names the file and the key; so is an "ansiCodePage" that
+// is not one of the supported code pages.
 #pragma once
 
 #include <cstdint>
@@ -147,6 +164,7 @@ struct MachineConfig {
     WString windowsDirectory = L"C:\\Windows";
     std::vector<EnvironmentVariable> environment{{L"TEMP", L"C:\\Temp"}};
     std::uint16_t userLanguage = 1033;
+    unsigned ansiCodePage = 1252;  // the system's ANSI code page (CP_ACP)
     LocalTime localTime{2009, 3, 7, 9, 5, 2};
     OsConfig os;
     bool otherInstanceRunning = false;

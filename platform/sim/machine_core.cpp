@@ -4,6 +4,7 @@
 #include <cmath>
 
 #include "base/text.h"
+#include "platform/sim/wildcard.h"
 
 namespace zq::sim {
 
@@ -16,6 +17,25 @@ WindowsPath AbsoluteOr(const WString& text, const WindowsPath& fallback) {
 }
 
 const WindowsPath kDriveC{L'C', {}};
+
+// Folders below system32 that a 32-bit process still reaches there: the
+// file-system redirector exempts them. driverstore joined them with
+// Windows 7 (6.1); before, it was redirected like the rest.
+const wchar_t* const kExemptFromRedirection[][2] = {
+    {L"catroot", nullptr}, {L"catroot2", nullptr}, {L"drivers", L"etc"}, {L"logfiles", nullptr}, {L"spool", nullptr},
+};
+
+bool IsExemptFromRedirection(const WindowsPath& path, std::size_t below, const OsConfig& os) {
+    const auto& names = path.components;
+    if (names.size() <= below) return false;
+    if (NamesEqual(names[below], L"driverstore")) return os.major > 6 || (os.major == 6 && os.minor >= 1);
+    for (const auto& exempt : kExemptFromRedirection) {
+        if (!NamesEqual(names[below], exempt[0])) continue;
+        if (!exempt[1]) return true;
+        if (names.size() > below + 1 && NamesEqual(names[below + 1], exempt[1])) return true;
+    }
+    return false;
+}
 
 }  // namespace
 
@@ -81,13 +101,35 @@ WindowsPath MachineCore::WindowsFolder() const {
 
 WindowsPath MachineCore::SystemFolder() const { return WindowsFolder().Child(L"system32"); }
 
+std::optional<WindowsPath> MachineCore::Wow64SystemFolder() const {
+    if (!Is64Bit()) return std::nullopt;
+    return WindowsFolder().Child(L"SysWOW64");
+}
+
+// WOW64 file-system redirection, for the launcher as a 32-bit process on
+// 64-bit Windows: %windir%\system32 and what lies below it is
+// %windir%\SysWOW64, except the exempt folders. Not modelled: the
+// redirection of %windir%\lastgood\system32 and %windir%\regedit.exe, and
+// the Sysnative alias (Vista and later); the launcher names none of them.
 std::optional<WindowsPath> MachineCore::Resolve(std::wstring_view path) const {
+    std::optional<WindowsPath> resolved = ResolveUnredirected(path);
+    const WindowsPath system = SystemFolder();
+    if (!resolved || !Is64Bit() || !IsSameOrBelow(*resolved, system)) return resolved;
+    const std::size_t below = system.components.size();
+    if (IsExemptFromRedirection(*resolved, below, state.os)) return resolved;
+    WindowsPath redirected = *Wow64SystemFolder();
+    const auto belowSystem = resolved->components.begin() + static_cast<std::ptrdiff_t>(below);
+    redirected.components.insert(redirected.components.end(), belowSystem, resolved->components.end());
+    return redirected;
+}
+
+std::optional<WindowsPath> MachineCore::ResolveUnredirected(std::wstring_view path) const {
     return ResolveWindowsPath(path, CurrentDirectory());
 }
 
 bool MachineCore::IsLocked(const WindowsPath& path) const {
     for (const WString& locked : state.lockedFiles) {
-        std::optional<WindowsPath> lockedPath = Resolve(locked);
+        std::optional<WindowsPath> lockedPath = ResolveUnredirected(locked);
         if (lockedPath && SamePath(*lockedPath, path)) return true;
     }
     return false;

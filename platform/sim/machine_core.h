@@ -49,7 +49,16 @@ public:
     WindowsPath ProgramFolder() const;
     WindowsPath WindowsFolder() const;
     WindowsPath SystemFolder() const;
+    // A path as the launcher's own calls reach it: resolved from the current
+    // directory and, on a 64-bit machine, through WOW64's file-system
+    // redirection (the launcher is a 32-bit process).
     std::optional<WindowsPath> Resolve(std::wstring_view path) const;
+    // A path as machine.json or a test names it: where it really is.
+    std::optional<WindowsPath> ResolveUnredirected(std::wstring_view path) const;
+    // On a 64-bit machine, the system folder of a 32-bit process (SysWOW64);
+    // nullopt on a 32-bit one.
+    std::optional<WindowsPath> Wow64SystemFolder() const;
+    bool Is64Bit() const { return state.os.bits == 64; }
     bool IsLocked(const WindowsPath& path) const;
 
 private:

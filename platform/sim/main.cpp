@@ -1,7 +1,7 @@
 // zqmerlesetup-sim: runs the launcher on a simulated Windows machine.
 //
 //   zqmerlesetup-sim [--journal FILE] [--state-out FILE] [--args TEXT] [MACHINE_DIR]
-//   zqmerlesetup-sim --check SETTINGS_FILE [--format json]
+//   zqmerlesetup-sim --check SETTINGS_FILE [--format json] [--code-page N]
 //   zqmerlesetup-sim --preview PACKAGE_DIR [MACHINES_DIR]
 //
 // Without MACHINE_DIR the example package runs on the built-in default
@@ -24,6 +24,7 @@
 #include <vector>
 
 #include "base/text.h"
+#include "platform/sim/ansi_code_page.h"
 #include "platform/sim/checker_report.h"
 #include "platform/sim/default_machine.h"
 #include "platform/sim/package_preview.h"
@@ -44,17 +45,36 @@ struct Options {
 
 const char kUsage[] =
     "usage: zqmerlesetup-sim [--journal FILE] [--state-out FILE] [--args TEXT] [MACHINE_DIR]\n"
-    "       zqmerlesetup-sim --check SETTINGS_FILE [--format json]\n"
+    "       zqmerlesetup-sim --check SETTINGS_FILE [--format json] [--code-page N]\n"
     "       zqmerlesetup-sim --preview PACKAGE_DIR [MACHINES_DIR]";
 
-// --check SETTINGS_FILE [--format json|text], in any order after --check.
+// The number of a supported ANSI code page, or nothing.
+std::optional<unsigned> ParseCodePage(const std::string& text) {
+    if (text.empty() || text.size() > 5 || text.find_first_not_of("0123456789") != std::string::npos) return std::nullopt;
+    const auto number = static_cast<unsigned>(std::stoul(text));
+    if (!zq::sim::IsSupportedAnsiCodePage(number)) return std::nullopt;
+    return number;
+}
+
+// --check SETTINGS_FILE [--format json|text] [--code-page N], in any order
+// after --check.
 int CheckCommand(const std::vector<std::string>& arguments) {
     std::optional<std::string> file;
     bool asJson = false;
+    unsigned codePage = zq::sim::kDefaultAnsiCodePage;
     for (std::size_t i = 0; i < arguments.size(); ++i) {
         if (arguments[i] == "--format" && i + 1 < arguments.size() &&
             (arguments[i + 1] == "json" || arguments[i + 1] == "text")) {
             asJson = arguments[++i] == "json";
+        } else if (arguments[i] == "--code-page") {
+            std::optional<unsigned> page = i + 1 < arguments.size() ? ParseCodePage(arguments[i + 1]) : std::nullopt;
+            if (!page) {
+                std::cerr << "zqmerlesetup-sim: --code-page needs one of " << zq::sim::SupportedAnsiCodePages() << "\n"
+                          << kUsage << "\n";
+                return kCannotStart;
+            }
+            codePage = *page;
+            ++i;
         } else if (!file && arguments[i].rfind("--", 0) != 0) {
             file = arguments[i];
         } else {
@@ -66,7 +86,7 @@ int CheckCommand(const std::vector<std::string>& arguments) {
         std::cerr << "zqmerlesetup-sim: --check needs a settings file\n" << kUsage << "\n";
         return kCannotStart;
     }
-    return zq::sim::RunCheck(*file, asJson, std::cout, std::cerr);
+    return zq::sim::RunCheck(*file, asJson, std::cout, std::cerr, codePage);
 }
 
 // --preview PACKAGE_DIR [MACHINES_DIR]

@@ -1,10 +1,12 @@
 #include "platform/sim/package_checker.h"
 
 #include <algorithm>
+#include <cstdio>
 #include <map>
 #include <optional>
 #include <set>
 
+#include "platform/sim/ansi_code_page.h"
 #include "platform/sim/command_line.h"
 #include "platform/sim/profile_listing.h"
 #include "platform/sim/profile_reader.h"
@@ -101,12 +103,13 @@ std::string JoinNumbers(const std::vector<WString>& keys) {
 
 class Checker {
 public:
-    Checker(const std::string& bytes, const PackageEntryExists& exists)
-        : bytes_(bytes), exists_(exists), listing_(ListProfile(bytes)),
+    Checker(const std::string& bytes, const PackageEntryExists& exists, unsigned codePage)
+        : bytes_(bytes), exists_(exists), codePage_(codePage), listing_(ListProfile(bytes, codePage)),
           root_(*ResolveWindowsPath(kPackageRoot, WindowsPath{})) {}
 
     std::vector<Finding> Run() {
         CheckFileLayout();
+        CheckCodePage();
         CheckLogLevel();
         CheckOsList();
         CheckServicePacks();
@@ -124,7 +127,8 @@ private:
     // ---- reading, as the launcher reads ----------------------------------
 
     std::optional<WString> Read(WStringView section, WStringView key) const {
-        WString value = ReadProfileString(bytes_, WString(section), WString(key), kReadFailed, kSettingsValueBuffer);
+        WString value =
+            ReadProfileString(bytes_, WString(section), WString(key), kReadFailed, kSettingsValueBuffer, codePage_);
         if (value == kReadFailed) return std::nullopt;
         return value;
     }
@@ -175,6 +179,37 @@ private:
     }
 
     std::string Shown(WStringView resolved) const { return U8(ReplaceAll(resolved, kPackageRoot, kShownRoot)); }
+
+    // ---- the code page ---------------------------------------------------
+
+    // Windows reads a file without a byte-order mark in the computer's ANSI
+    // code page; a byte that the page leaves undefined still reads as some
+    // character, but never as the one the author typed.
+    void CheckCodePage() {
+        const bool hasUtf16Mark = bytes_.size() >= 2 && static_cast<unsigned char>(bytes_[0]) == 0xFF &&
+                                  static_cast<unsigned char>(bytes_[1]) == 0xFE;
+        if (hasUtf16Mark) return;
+        const std::optional<std::size_t> at = DecodeAnsi(bytes_, codePage_).firstUndefinedAt;
+        if (!at) return;
+        const std::string page = std::to_string(codePage_);
+        char byte[8];
+        std::snprintf(byte, sizeof byte, "0x%02X", static_cast<unsigned char>(bytes_[*at]));
+        Add(L"", L"", LineOfByte(*at), "not-in-code-page",
+            "The file has no byte-order mark, so Windows reads it in the computer's ANSI code page, and byte " +
+                std::string(byte) + " on this line is no character of code page " + page +
+                ": the text around it will not read as written.",
+            "Save the file in code page " + page + " (or check it with --code-page and the code page it was "
+            "written in), or as UTF-16LE with its byte-order mark.");
+    }
+
+    // The 1-based line of a byte offset; CR LF, CR and LF each end a line.
+    int LineOfByte(std::size_t offset) const {
+        int line = 1;
+        for (std::size_t i = 0; i < offset; ++i) {
+            if (bytes_[i] == '\n' || (bytes_[i] == '\r' && (i + 1 >= bytes_.size() || bytes_[i + 1] != '\n'))) ++line;
+        }
+        return line;
+    }
 
     // ---- the file as a whole ---------------------------------------------
 
@@ -622,6 +657,7 @@ private:
 
     const std::string& bytes_;
     const PackageEntryExists& exists_;
+    unsigned codePage_;
     ProfileListing listing_;
     WindowsPath root_;
     std::vector<WString> entries_;  // os_list entries that begin with three digits
@@ -631,8 +667,9 @@ private:
 
 }  // namespace
 
-std::vector<Finding> CheckSettingsFile(const std::string& fileBytes, const PackageEntryExists& exists) {
-    return Checker(fileBytes, exists).Run();
+std::vector<Finding> CheckSettingsFile(const std::string& fileBytes, const PackageEntryExists& exists,
+                                       unsigned codePage) {
+    return Checker(fileBytes, exists, codePage).Run();
 }
 
 }  // namespace zq::sim

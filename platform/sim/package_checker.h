@@ -29,7 +29,10 @@ struct Finding {
 using PackageEntryExists = std::function<bool(const std::vector<WString>& components, bool folder)>;
 
 // Every finding in the settings file, in the order of its lines (file-wide
-// findings first).
-std::vector<Finding> CheckSettingsFile(const std::string& fileBytes, const PackageEntryExists& exists);
+// findings first). `codePage` is the ANSI code page of the Windows the
+// author writes for (ansi_code_page.h): a file without a byte-order mark is
+// read in it, and a byte it leaves undefined is a finding.
+std::vector<Finding> CheckSettingsFile(const std::string& fileBytes, const PackageEntryExists& exists,
+                                       unsigned codePage = 1252);
 
 }  // namespace zq::sim

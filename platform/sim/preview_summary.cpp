@@ -1,5 +1,6 @@
 #include "platform/sim/preview_summary.h"
 
+#include <algorithm>
 #include <sstream>
 
 namespace zq::sim {
@@ -76,6 +77,12 @@ PreviewSummary SummariseRun(const std::vector<nlohmann::json>& journal, const st
                                        Text(event, "service") + (error == "0" ? "" : " (error " + error + ")"));
         } else if (name == "processTerminated") {
             summary.services.push_back("ended " + Text(event, "name") + Failed(event));
+        } else if (name == "registryRead" && !Text(event, "view").empty()) {
+            const std::string line = Text(event, "key") + " (" + Text(event, "view") + " view" +
+                                     (IsTrue(event, "found") ? "" : ", not found") + ")";
+            if (std::find(summary.registry.begin(), summary.registry.end(), line) == summary.registry.end()) {
+                summary.registry.push_back(line);
+            }
         } else if (name == "copyDialogShown") {
             summary.copyDialogShown = true;
         } else if (name == "finishScreenShown") {
@@ -126,6 +133,7 @@ std::string FormatSummary(const std::string& heading, const PreviewSummary& summ
     list("programs:  ", summary.programs, "none");
     list("printers:  ", summary.printers, "none touched");
     if (!summary.services.empty()) list("services:  ", summary.services, "");
+    if (!summary.registry.empty()) list("registry:  ", summary.registry, "");
     out << "  screens:   " << (summary.copyDialogShown ? "copy dialog, " : "") << "finish screen \""
         << summary.finishHeadline.value_or("") << "\"\n";
     out << "  restart:   " << (summary.restartRequested ? "requested" : "not requested") << "\n";

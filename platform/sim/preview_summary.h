@@ -1,5 +1,6 @@
 // What one run of a package did on one machine, in a few lines: the
-// verdict, the programs started, the printers touched and the restart.
+// verdict, the programs started, the printers touched, the registry keys
+// read on a 64-bit machine (with the view each read used) and the restart.
 // Made from the run's journal and the messages of its log (the log's
 // level-1 verdict lines tell an unsupported Windows from a missing driver,
 // which the journal shows alike as one message box).
@@ -27,6 +28,11 @@ struct PreviewSummary {
     std::vector<std::string> programs;       // command lines started, in order; failures say so
     std::vector<std::string> printers;       // "deleted X", "added X on PORT (DRIVER)", failures say so
     std::vector<std::string> services;       // "stopped zqdevsvc", "started zqdevsvc", "ended zqnotify.exe"
+    // Each key read on a 64-bit machine, once, where it really is, with its
+    // view: "HKLM\SOFTWARE\Wow6432Node\Zelt\Pictavo (32-bit view)", and
+    // ", not found" inside the brackets when the key is missing. Empty on a
+    // 32-bit machine, which has one view.
+    std::vector<std::string> registry;
     bool copyDialogShown = false;
     std::optional<std::string> finishHeadline;  // text 2 on the finish screen
     bool restartRequested = false;

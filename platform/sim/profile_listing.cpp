@@ -1,35 +1,10 @@
 #include "platform/sim/profile_listing.h"
 
-#include <array>
-#include <cstdint>
+#include "platform/sim/ansi_code_page.h"
 
 namespace zq::sim {
 
 namespace {
-
-// Code page 1252 from 0x80 to 0x9F, as profile_reader.cpp decodes it (the
-// five undefined bytes become the control character of the same number).
-constexpr std::array<char16_t, 32> kCp1252From80 = {
-    0x20AC, 0x0081, 0x201A, 0x0192, 0x201E, 0x2026, 0x2020, 0x2021,  // 80-87
-    0x02C6, 0x2030, 0x0160, 0x2039, 0x0152, 0x008D, 0x017D, 0x008F,  // 88-8F
-    0x0090, 0x2018, 0x2019, 0x201C, 0x201D, 0x2022, 0x2013, 0x2014,  // 90-97
-    0x02DC, 0x2122, 0x0161, 0x203A, 0x0153, 0x009D, 0x017E, 0x0178,  // 98-9F
-};
-
-WString DecodeText(const std::string& bytes) {
-    if (bytes.size() >= 2 && static_cast<unsigned char>(bytes[0]) == 0xFF &&
-        static_cast<unsigned char>(bytes[1]) == 0xFE) {
-        return Utf16LeBytesToString(reinterpret_cast<const std::uint8_t*>(bytes.data()) + 2, bytes.size() - 2);
-    }
-    WString text;
-    text.reserve(bytes.size());
-    for (char c : bytes) {
-        const auto byte = static_cast<unsigned char>(c);
-        text.push_back(byte >= 0x80 && byte <= 0x9F ? static_cast<wchar_t>(kCp1252From80[byte - 0x80])
-                                                    : static_cast<wchar_t>(byte));
-    }
-    return text;
-}
 
 bool IsBlank(wchar_t c) { return c == L' ' || c == L'\t' || c == L'\v'; }
 
@@ -57,10 +32,10 @@ const ProfileSectionLines* ProfileListing::Find(WStringView name) const {
     return nullptr;
 }
 
-ProfileListing ListProfile(const std::string& fileBytes) {
+ProfileListing ListProfile(const std::string& fileBytes, unsigned codePage) {
     ProfileListing listing;
     listing.startsWithUtf8Mark = fileBytes.rfind("\xEF\xBB\xBF", 0) == 0;
-    const WString text = DecodeText(fileBytes);
+    const WString text = DecodeProfileFileText(fileBytes, codePage);
 
     ProfileSectionLines* current = nullptr;
     int lineNumber = 0;

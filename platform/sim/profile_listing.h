@@ -3,7 +3,8 @@
 // (which sections and keys exist, and which lines it never looks at).
 //
 // The line rules are those of profile_reader.h: a file that starts with the
-// bytes FF FE is UTF-16LE, any other is code page 1252; lines end at CR, LF
+// bytes FF FE is UTF-16LE, any other is ANSI text in the given code page
+// (decoded by ansi_code_page.h, as the reader does); lines end at CR, LF
 // or CRLF; blanks (space, tab, VT) around names and values go; a line whose
 // first character is ';' is a comment; "[name" up to the first ']' is a
 // header; a line with '=' is a key; anything else is ignored. Of two headers
@@ -37,12 +38,12 @@ struct ProfileSectionLines {
 struct ProfileListing {
     std::vector<ProfileSectionLines> sections;  // every header, in file order
     std::vector<ProfileKeyLine> keysBeforeFirstSection;
-    bool startsWithUtf8Mark = false;  // EF BB BF: three 1252 characters stuck to line 1
+    bool startsWithUtf8Mark = false;  // EF BB BF: three ANSI characters stuck to line 1
 
     // The section that reads find (the first of that name), or nullptr.
     const ProfileSectionLines* Find(WStringView name) const;
 };
 
-ProfileListing ListProfile(const std::string& fileBytes);
+ProfileListing ListProfile(const std::string& fileBytes, unsigned codePage = 1252);
 
 }  // namespace zq::sim

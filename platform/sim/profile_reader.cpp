@@ -1,6 +1,7 @@
 #include "platform/sim/profile_reader.h"
 
-#include <array>
+#include "platform/sim/ansi_code_page.h"
+
 #include <cstdint>
 #include <optional>
 #include <string_view>
@@ -8,42 +9,6 @@
 namespace zq::sim {
 
 namespace {
-
-// Code page 1252 from 0x80 to 0x9F. The five bytes that the code page leaves
-// undefined (81, 8D, 8F, 90, 9D) become the control character of the same
-// number, as MultiByteToWideChar does with Windows' own table; every other
-// byte is its own code point.
-constexpr std::array<char16_t, 32> kCp1252From80 = {
-    0x20AC, 0x0081, 0x201A, 0x0192, 0x201E, 0x2026, 0x2020, 0x2021,  // 80-87
-    0x02C6, 0x2030, 0x0160, 0x2039, 0x0152, 0x008D, 0x017D, 0x008F,  // 88-8F
-    0x0090, 0x2018, 0x2019, 0x201C, 0x201D, 0x2022, 0x2013, 0x2014,  // 90-97
-    0x02DC, 0x2122, 0x0161, 0x203A, 0x0153, 0x009D, 0x017E, 0x0178,  // 98-9F
-};
-
-WString DecodeCp1252(std::string_view bytes) {
-    WString text;
-    text.reserve(bytes.size());
-    for (char c : bytes) {
-        const auto byte = static_cast<unsigned char>(c);
-        if (byte >= 0x80 && byte <= 0x9F)
-            text.push_back(static_cast<wchar_t>(kCp1252From80[byte - 0x80]));
-        else
-            text.push_back(static_cast<wchar_t>(byte));
-    }
-    return text;
-}
-
-// Windows reads a file as Unicode only when it starts with the UTF-16LE
-// byte-order mark; every other file is ANSI text, and the machine's ANSI code
-// page is 1252. UTF-8 and UTF-16BE marks are therefore just more 1252 bytes.
-WString DecodeProfileText(const std::string& fileBytes) {
-    const bool isUtf16Le = fileBytes.size() >= 2 && static_cast<unsigned char>(fileBytes[0]) == 0xFF &&
-                           static_cast<unsigned char>(fileBytes[1]) == 0xFE;
-    if (isUtf16Le)
-        return Utf16LeBytesToString(reinterpret_cast<const std::uint8_t*>(fileBytes.data()) + 2,
-                                    fileBytes.size() - 2);
-    return DecodeCp1252(fileBytes);
-}
 
 // The blanks that the file's names and values lose at either end.
 bool IsProfileBlank(wchar_t c) { return c == L' ' || c == L'\t' || c == L'\v'; }
@@ -134,8 +99,11 @@ WString ProfileDefault(const WString& defaultValue, std::size_t bufferChars) {
 }
 
 WString ReadProfileString(const std::string& fileBytes, const WString& section, const WString& key,
-                          const WString& defaultValue, std::size_t bufferChars) {
-    const WString text = DecodeProfileText(fileBytes);
+                          const WString& defaultValue, std::size_t bufferChars, unsigned codePage) {
+    // Windows reads a file as Unicode only when it starts with the UTF-16LE
+    // byte-order mark; every other file is text in the system's ANSI code
+    // page, so UTF-8 and UTF-16BE marks are just more ANSI bytes.
+    const WString text = DecodeProfileFileText(fileBytes, codePage);
     const auto value = FindValue(text, TrimSpaces(section), TrimSpaces(key));
     if (!value) return ProfileDefault(defaultValue, bufferChars);
     return FitToBuffer(*value, bufferChars);

@@ -3,7 +3,8 @@
 //
 // The rules are Windows', where Windows and Wine part ways too:
 //
-//   <bytes FF FE: the rest is UTF-16LE; anything else is code page 1252>
+//   <bytes FF FE: the rest is UTF-16LE; anything else is ANSI text in the
+//    machine's code page (ansi_code_page.h), 1252 unless told otherwise>
 //      Key=ignored            ; keys before the first header belong to no section
 //   [Setup]                   ; names match without regard to ASCII case
 //     Spaced  =   padded value     -> "padded value" (space, tab, VT trimmed)
@@ -20,8 +21,8 @@
 //   []                             -> the section ""
 //
 // Lines end at CR, LF or CRLF alike. A UTF-8 byte-order mark is not
-// recognised: its bytes are three 1252 characters stuck to line 1, so a
-// header there is lost. A UTF-16BE file reads as 1252 text full of NULs and
+// recognised: its bytes are three ANSI characters stuck to line 1, so a
+// header there is lost. A UTF-16BE file reads as ANSI text full of NULs and
 // gives the default for every name.
 //
 // Choices where Windows' answer is not established (Wine agrees with each):
@@ -48,8 +49,9 @@ namespace zq::sim {
 // The value of `key` in `section` of an INI file whose raw bytes are
 // `fileBytes`, as GetPrivateProfileStringW gives it with a buffer of
 // bufferChars characters (the default when the section or key is missing).
+// `codePage` is the machine's ANSI code page; it must be supported.
 WString ReadProfileString(const std::string& fileBytes, const WString& section, const WString& key,
-                          const WString& defaultValue, std::size_t bufferChars);
+                          const WString& defaultValue, std::size_t bufferChars, unsigned codePage = 1252);
 
 // What the call gives when the file itself is missing: the default, trailing
 // blanks cut, truncated to bufferChars-1.

@@ -392,7 +392,7 @@ WString SimProfileStrings::GetString(const WString& section, const WString& key,
         return ProfileDefault(defaultValue, bufferChars);
     }
     core_.SetLastError(0);
-    return ReadProfileString(*bytes, section, key, defaultValue, bufferChars);
+    return ReadProfileString(*bytes, section, key, defaultValue, bufferChars, core_.state.ansiCodePage);
 }
 
 }  // namespace zq::sim

@@ -118,7 +118,7 @@ void SimMachine::WriteState(const std::filesystem::path& file) const {
 
 std::filesystem::path SimMachine::HostPathOf(const WString& windowsPath) const {
     std::lock_guard guard(parts_->core.mutex);
-    std::optional<WindowsPath> path = parts_->core.Resolve(windowsPath);
+    std::optional<WindowsPath> path = parts_->core.ResolveUnredirected(windowsPath);
     if (!path) throw MachineError(Utf16ToUtf8(windowsPath) + ": not a path on the simulated machine");
     return parts_->core.drives.HostPath(*path);
 }

@@ -27,18 +27,26 @@ struct ProgramRun {
     std::optional<PrintUiCall> printui;
 };
 
-bool IsRundll32(MachineCore& core, const WindowsPath& path) {
-    return SamePath(path, core.SystemFolder().Child(L"rundll32.exe"));
+// The system folder that the launcher, a 32-bit process, sees: SysWOW64 on a
+// 64-bit machine.
+WindowsPath LauncherSystemFolder(MachineCore& core) {
+    return core.Wow64SystemFolder().value_or(core.SystemFolder());
 }
 
-// rundll32.exe in the system folder exists whether or not drives/ holds it.
+bool IsRundll32(MachineCore& core, const WindowsPath& path) {
+    return SamePath(path, core.SystemFolder().Child(L"rundll32.exe")) ||
+           SamePath(path, LauncherSystemFolder(core).Child(L"rundll32.exe"));
+}
+
+// rundll32.exe in the system folder exists whether or not drives/ holds it
+// (on a 64-bit machine in both system32 and SysWOW64).
 bool IsExistingProgram(MachineCore& core, const WindowsPath& path) {
     return IsRundll32(core, path) || core.drives.KindOf(path) == EntryKind::File;
 }
 
 // The places a bare name is searched, in the system's order.
 std::vector<WindowsPath> SearchFolders(MachineCore& core) {
-    std::vector<WindowsPath> folders{core.ProgramFolder(), core.CurrentDirectory(), core.SystemFolder(),
+    std::vector<WindowsPath> folders{core.ProgramFolder(), core.CurrentDirectory(), LauncherSystemFolder(core),
                                      core.WindowsFolder().Child(L"System"), core.WindowsFolder()};
     for (const EnvironmentVariable& variable : core.state.environment) {
         if (!NamesEqual(variable.name, L"PATH")) continue;
@@ -95,7 +103,7 @@ ProgramRun RunOf(MachineCore& core, const ResolvedProgram& program, const WStrin
         return run;
     }
     for (const ProgramConfig& configured : core.state.programs) {
-        std::optional<WindowsPath> path = core.Resolve(configured.path);
+        std::optional<WindowsPath> path = core.ResolveUnredirected(configured.path);
         if (path && SamePath(*path, program.path)) {
             run.runSeconds = configured.runSeconds;
             run.exitCode = configured.exitCode;

@@ -1,7 +1,8 @@
 // Registry, print spooler and service control manager of the simulated
 // machine. Printers and the registry are one state: a printer's data is the
 // key SYSTEM\CurrentControlSet\Control\Print\Printers\NAME, which goes with
-// the printer. There is one registry view (no 32/64-bit redirection).
+// the printer. On a 64-bit machine the launcher, a 32-bit process, sees
+// WOW64's registry views (RegistryKeyInView).
 #include <algorithm>
 #include <cmath>
 
@@ -285,11 +286,41 @@ RegistryKeyConfig& EnsureRegistryKey(MachineConfig& state, const WString& subKey
     return state.registry.back();
 }
 
+// On 64-bit Windows the registry redirector gives a 32-bit process its own
+// view of HKLM\SOFTWARE, kept under SOFTWARE\Wow6432Node; KEY_WOW64_64KEY
+// asks for the 64-bit view instead. Everything outside SOFTWARE (SYSTEM
+// above all) is one key in both views. Not modelled: the few SOFTWARE
+// subkeys that Windows shares between the views (Classes and some of
+// Microsoft's keys from Windows 7 on; reflection before it); the launcher
+// reads none of them. A path that already names Wow6432Node is taken as it is.
+WString RegistryKeyInView(const WString& subKey, RegistryView view, bool is64BitMachine) {
+    if (!is64BitMachine || view == RegistryView::Force64) return subKey;
+    const std::wstring_view software = L"SOFTWARE";
+    const std::wstring_view wow = L"Wow6432Node";
+    std::wstring_view path = subKey;
+    while (!path.empty() && path.front() == L'\\') path.remove_prefix(1);
+    const std::size_t end = path.find(L'\\');
+    if (!NamesEqual(path.substr(0, end), software)) return subKey;
+    if (end == std::wstring_view::npos) return WString(path) + L"\\Wow6432Node";
+    std::wstring_view rest = path.substr(end + 1);
+    if (NamesEqual(rest.substr(0, rest.find(L'\\')), wow)) return subKey;
+    return WString(path.substr(0, end)) + L"\\Wow6432Node\\" + WString(rest);
+}
+
 std::unique_ptr<IRegistryKey> SimRegistry::OpenLocalMachineKey(const WString& subKey, RegistryAccess access,
-                                                               RegistryView) {
+                                                               RegistryView view) {
     std::lock_guard guard(core_.mutex);
-    if (!KeyExists(core_.state, subKey)) return nullptr;
-    return std::make_unique<SimRegistryKey>(core_, subKey, access);
+    const bool is64Bit = core_.Is64Bit();
+    const WString key = RegistryKeyInView(subKey, view, is64Bit);
+    const bool exists = KeyExists(core_.state, key);
+    if (access == RegistryAccess::Read) {
+        // Which view a read used: only a 64-bit machine has two.
+        nlohmann::ordered_json viewField;
+        if (is64Bit) viewField = view == RegistryView::Force64 ? "64-bit" : "32-bit";
+        core_.Journal("registryRead", {{"key", Narrow(L"HKLM\\" + key)}, {"view", viewField}, {"found", exists}});
+    }
+    if (!exists) return nullptr;
+    return std::make_unique<SimRegistryKey>(core_, key, access);
 }
 
 std::optional<std::vector<PrinterRecord>> SimSpooler::EnumLocalPrinters() {

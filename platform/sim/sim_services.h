@@ -157,6 +157,10 @@ private:
     MachineCore& core_;
 };
 
+// Where a key that the launcher opens in `view` really is (below
+// HKEY_LOCAL_MACHINE): on a 64-bit machine a default-view open of SOFTWARE\X
+// reaches SOFTWARE\Wow6432Node\X.
+WString RegistryKeyInView(const WString& subKey, RegistryView view, bool is64BitMachine);
 // The registry key below HKEY_LOCAL_MACHINE that holds a printer's data.
 WString PrinterRegistryKey(const WString& printerName);
 // Removes a key and everything below it.

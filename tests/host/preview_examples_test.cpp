@@ -44,6 +44,7 @@ struct MachineRow {
     std::vector<std::string> printers;
     std::optional<std::string> headline;
     bool restart;
+    std::vector<std::string> registry = {};  // 64-bit machines: the keys read, with their view
 };
 
 const std::string kPrep = "\"c:\\package\\setup\\zqprep.exe\"";
@@ -51,6 +52,10 @@ const std::string kStage = "\"c:\\package\\setup\\zqstage.exe\"";
 const std::string kDrv = "\"c:\\package\\setup\\zqdrv.exe\"";
 const std::string kDrv64 = "\"c:\\package\\setup\\zqdrv64.exe\"";
 const std::string kEnglishHeadline = "The ZQ Merle printer driver has been refreshed";
+// The product's uninstall key, read in the default view: a 32-bit program's.
+const std::string kUninstall32 =
+    "HKLM\\SOFTWARE\\Wow6432Node\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\ (32-bit view, not found)";
+const std::string kPrinters = "HKLM\\SYSTEM\\CurrentControlSet\\Control\\Print\\Printers\\";
 
 TEST(PreviewExamples, TheExamplePackageOnEveryExampleMachine) {
     const MachineRow rows[] = {
@@ -59,7 +64,8 @@ TEST(PreviewExamples, TheExamplePackageOnEveryExampleMachine) {
          {"deleted ZQ Merle 5400 Office", "added ZQ Merle 5400 Office on IP_10.0.0.5 (ZQ Merle 5400 Series)"},
          kEnglishHeadline, true},
         // The printer update refuses any Windows but 5.x: Vista's printers stay.
-        {"vista64-sp2", PreviewVerdict::Ran, "600_64", std::nullopt, {kPrep, kStage, kDrv64}, {}, kEnglishHeadline, true},
+        {"vista64-sp2", PreviewVerdict::Ran, "600_64", std::nullopt, {kPrep, kStage, kDrv64}, {}, kEnglishHeadline, true,
+         {kUninstall32}},
         // Windows 10 reports 6.2, which the example's os_list does not name.
         {"win10-64", PreviewVerdict::UnsupportedWindows, "", "This package cannot be installed on this version of Windows.",
          {}, {}, std::nullopt, false},
@@ -74,7 +80,12 @@ TEST(PreviewExamples, TheExamplePackageOnEveryExampleMachine) {
          {kPrep, kStage, "C:\\Program Files (x86)\\Zelt\\Pictavo\\Bin\\zqnotify.exe", kDrv64},
          {"deleted ZQ Merle 5400 Office", "added ZQ Merle 5400 Office on IP_10.0.0.5 (ZQ Merle 5400 Series)",
           "deleted ZQ Merle 5400 Lab", "added ZQ Merle 5400 Lab on IP_10.0.0.17 (ZQ Merle 5400 Series)"},
-         kEnglishHeadline, true},
+         kEnglishHeadline, true,
+         // The imaging software where a 32-bit program finds it; the printers'
+         // identifiers in the shared SYSTEM key, opened with the 64-bit flag.
+         {"HKLM\\SOFTWARE\\Wow6432Node\\Zelt\\Pictavo (32-bit view)",
+          kPrinters + "ZQ Merle 5400 Office\\PrinterDriverData (64-bit view)",
+          kPrinters + "ZQ Merle 5400 Lab\\PrinterDriverData (64-bit view)", kUninstall32}},
     };
     const std::map<std::string, std::string> before = Snapshot(kExamples);
 
@@ -96,6 +107,7 @@ TEST(PreviewExamples, TheExamplePackageOnEveryExampleMachine) {
         EXPECT_EQ(summary.printers, row.printers);
         EXPECT_EQ(summary.finishHeadline, row.headline);
         EXPECT_EQ(summary.restartRequested, row.restart);
+        EXPECT_EQ(summary.registry, row.registry);
     }
     EXPECT_EQ(Snapshot(kExamples), before) << "the previews changed the example folders";
 }
@@ -131,6 +143,14 @@ TEST(PreviewExamples, ThePreviewCommand) {
               0);
     EXPECT_NE(ReadText(out).find("== xp-no-driver: Windows 5.1 SP 3.0, 32-bit, user language 1033\n"
                                  "  verdict:   refused: driver not installed (os_list entry 501)\n"),
+              std::string::npos)
+        << ReadText(out);
+
+    // A 64-bit machine: the keys read and the view of each.
+    ASSERT_EQ(RunSim({"--preview", (kExamples / "package").string(), (kExamples / "machines" / "xp64-sp2").string()},
+                     out),
+              0);
+    EXPECT_NE(ReadText(out).find("  registry:  HKLM\\SOFTWARE\\Wow6432Node\\Zelt\\Pictavo (32-bit view)\n"),
               std::string::npos)
         << ReadText(out);
 

@@ -89,5 +89,36 @@ TEST(PreviewSummary, PrintedSummaryShowsTheMessageText) {
               "             Install it.\"\n");
 }
 
+TEST(PreviewSummary, RegistryReadsWithTheirView) {
+    auto read = [](const std::string& key, json view, bool found) {
+        return Event("registryRead", {{"key", key}, {"view", view}, {"found", found}});
+    };
+    const std::vector<json> journal = {
+        Event("start"),
+        read("HKLM\\SOFTWARE\\Wow6432Node\\Zelt\\Pictavo", "32-bit", true),
+        read("HKLM\\SYSTEM\\P\\PrinterDriverData", "64-bit", false),
+        read("HKLM\\SYSTEM\\P\\PrinterDriverData", "64-bit", false),  // read again: listed once
+        read("HKLM\\SYSTEM\\P\\PrinterDriverData", "64-bit", true),   // found later: listed again
+        kFinish,
+        Event("exit"),
+    };
+    const PreviewSummary summary = SummariseRun(journal, {"Valid OS found. OS: 502_64"});
+    EXPECT_EQ(summary.registry, (std::vector<std::string>{
+                                    "HKLM\\SOFTWARE\\Wow6432Node\\Zelt\\Pictavo (32-bit view)",
+                                    "HKLM\\SYSTEM\\P\\PrinterDriverData (64-bit view, not found)",
+                                    "HKLM\\SYSTEM\\P\\PrinterDriverData (64-bit view)"}));
+    EXPECT_NE(FormatSummary("== m", summary)
+                  .find("  registry:  HKLM\\SOFTWARE\\Wow6432Node\\Zelt\\Pictavo (32-bit view)\n"
+                        "             HKLM\\SYSTEM\\P\\PrinterDriverData (64-bit view, not found)\n"),
+              std::string::npos);
+
+    // A 32-bit machine has one view: its reads are not listed.
+    const PreviewSummary oneView = SummariseRun(
+        {Event("start"), read("HKLM\\SOFTWARE\\Zelt\\Pictavo", nullptr, true), kFinish, Event("exit")},
+        {"Valid OS found. OS: 501"});
+    EXPECT_TRUE(oneView.registry.empty());
+    EXPECT_EQ(FormatSummary("== m", oneView).find("registry:"), std::string::npos);
+}
+
 }  // namespace
 }  // namespace zq::sim
