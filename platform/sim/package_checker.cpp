@@ -470,8 +470,8 @@ private:
             }
             Add(section, key, line, "program-path-unquoted-blank",
                 "The program's path " + Quoted(program) + " holds a blank and is not in double quotes: Windows "
-                    "first tries " + tried + " and runs the first that exists, with the launcher's administrator "
-                    "rights, so a program put there runs in place of yours.",
+                    "tries " + tried + " before it and runs the first that exists, with the launcher's "
+                    "administrator rights, so a program put there runs in place of yours.",
                 "Put the path in double quotes, such as \"" + U8(program) + "\" and then the arguments, or write "
                 "it as %sourcepath% and its path in the package when nothing follows it.");
         }
