@@ -303,7 +303,7 @@ bool SearchInfFileInto(LauncherProcess& process, const WString& path, const std:
     if (size <= kInfWholeReadLimit) {
         const std::optional<std::size_t> read = file->ReadInto(buffer, 0, size);
         if (!read) return false;
-        file.reset();
+        file.reset();  // the whole file is in memory: closed before the search
         logSearching();
         found = FindFirstNeedle(buffer.data(), *read, needles);
     } else {
