@@ -2,6 +2,8 @@
 
 #include <algorithm>
 #include <cstring>
+#include <memory>
+#include <optional>
 #include <string>
 
 #if defined(__SSE2__)
@@ -192,19 +194,129 @@ int FindFirstNeedle(const std::uint8_t* bytes, std::size_t size, const std::vect
     return -1;
 }
 
+// The search of a text that comes in pieces. Each window is the end of the
+// previous one (as many code units as the longest needle has, less one, and
+// an odd byte left over) followed by the next piece, so an occurrence that
+// crosses a boundary lies whole in the later window. The list order decides,
+// not the place in the text: a needle found in one window is the answer
+// only until a needle listed before it turns up in a later window, so the
+// later windows are searched for the needles before it only.
+class PieceSearch {
+public:
+    explicit PieceSearch(const std::vector<Needle>& needles) : needles_(needles), best_(needles.size()) {
+        for (std::size_t k = 0; k < needles.size(); ++k) {
+            // An empty keyword occurs at the start of every text.
+            if (needles[k].bytes.empty()) {
+                best_ = k;
+                break;
+            }
+        }
+        for (const Needle& needle : needles) keepUnits_ = std::max(keepUnits_, needle.bytes.size() / 2);
+        if (keepUnits_ > 0) --keepUnits_;
+    }
+
+    // Bytes of the buffer before the next piece: the end of the last window.
+    std::size_t Kept() const { return kept_; }
+
+    // Whether more text could change the answer.
+    bool WantsMore() const {
+        if (ended_) return false;
+        for (std::size_t k = 0; k < best_; ++k) {
+            if (!needles_[k].holdsNul) return true;
+        }
+        return false;
+    }
+
+    // Searches the window of the buffer's first Kept() + `got` bytes, then
+    // moves its end to the front of the buffer for the next window.
+    void Search(std::vector<std::uint8_t>& buffer, std::size_t got) {
+        const std::uint8_t* window = buffer.data();
+        const std::size_t windowBytes = kept_ + got;
+        std::size_t units = windowBytes / 2;
+        // The kept units hold no NUL, or the text would have ended there.
+        const std::size_t nul = FindNulUnit(window, kept_ / 2, units);
+        if (nul < units) {
+            units = nul;
+            ended_ = true;
+        }
+        for (std::size_t k = 0; k < best_; ++k) {
+            const Needle& needle = needles_[k];
+            if (needle.holdsNul) continue;
+            if (FindUnits(window, units, needle.bytes) != kNotFound) {
+                best_ = k;
+                break;
+            }
+        }
+        if (ended_) return;
+        const std::size_t keepFrom = 2 * (units - std::min(units, keepUnits_));
+        std::memmove(buffer.data(), window + keepFrom, windowBytes - keepFrom);
+        kept_ = windowBytes - keepFrom;
+    }
+
+    // The index of the first keyword of the list that occurs, or -1.
+    int Found() const { return best_ < needles_.size() ? static_cast<int>(best_) : -1; }
+
+private:
+    const std::vector<Needle>& needles_;
+    std::size_t best_;           // the first needle found so far; needles_.size() when none
+    std::size_t keepUnits_ = 0;  // the overlap of two windows
+    std::size_t kept_ = 0;
+    bool ended_ = false;  // a NUL ended the text
+};
+
+// Searches `size` bytes that `readPiece(buffer, at, count)` puts at index
+// `at` of the buffer, up to `pieceBytes` at a time (it answers how many it
+// put, 0 at the end, or nullopt when it cannot read). `firstPieceRead` is
+// called once, after the first read. nullopt when a read fails.
+template <class ReadPiece, class FirstPieceRead>
+std::optional<int> SearchPieces(const std::vector<Needle>& needles, std::vector<std::uint8_t>& buffer,
+                                std::size_t size, std::size_t pieceBytes, ReadPiece readPiece,
+                                FirstPieceRead firstPieceRead) {
+    pieceBytes = std::max<std::size_t>(pieceBytes, 1);
+    PieceSearch search(needles);
+    std::size_t left = size;
+    bool first = true;
+    do {
+        const std::optional<std::size_t> got = readPiece(buffer, search.Kept(), std::min(pieceBytes, left));
+        if (!got) return std::nullopt;
+        if (first) firstPieceRead();
+        first = false;
+        if (*got == 0) break;
+        left -= std::min(*got, left);
+        search.Search(buffer, *got);
+    } while (left > 0 && search.WantsMore());
+    return search.Found();
+}
+
 // Searches one file with `buffer` for its bytes (the buffer only grows: the
 // file's bytes are at its front); `needles` are the magic keywords'.
 bool SearchInfFileInto(LauncherProcess& process, const WString& path, const std::vector<Needle>& needles,
                        std::vector<std::uint8_t>& buffer) {
     // Opened without sharing: a file that another process holds open does
     // not match.
-    std::size_t size = 0;
-    if (!process.platform.files.ReadWholeFileUnshared(path, buffer, size)) return false;
+    std::unique_ptr<IReadableFile> file = process.platform.files.OpenUnshared(path);
+    if (!file) return false;
     CLogFile& log = process.g_logFile;
-    log.LogMessage(LOG_MEDIUM, L"** Searching %s", path);
-    const std::vector<WString>& keywords = process.theApp.MagicKeywords;
-    int found = FindFirstNeedle(buffer.data(), size, needles);
+    auto logSearching = [&] { log.LogMessage(LOG_MEDIUM, L"** Searching %s", path); };
+    const std::size_t size = file->Size();
+    int found = -1;
+    if (size <= kInfWholeReadLimit) {
+        const std::optional<std::size_t> read = file->ReadInto(buffer, 0, size);
+        if (!read) return false;
+        file.reset();  // the whole file is in memory: closed before the search
+        logSearching();
+        found = FindFirstNeedle(buffer.data(), *read, needles);
+    } else {
+        auto readPiece = [&](std::vector<std::uint8_t>& into, std::size_t at, std::size_t count) {
+            return file->ReadInto(into, at, count);
+        };
+        const std::optional<int> result =
+            SearchPieces(needles, buffer, size, kInfWholeReadLimit, readPiece, logSearching);
+        if (!result) return false;
+        found = *result;
+    }
     if (found < 0) return false;
+    const std::vector<WString>& keywords = process.theApp.MagicKeywords;
     log.LogMessage(LOG_MEDIUM, L"** Magic key word %s found in %s", keywords[found], path);
     return true;
 }
@@ -213,6 +325,20 @@ bool SearchInfFileInto(LauncherProcess& process, const WString& path, const std:
 
 int FindFirstKeyword(const std::uint8_t* bytes, std::size_t size, const std::vector<WString>& keywords) {
     return FindFirstNeedle(bytes, size, NeedlesOf(keywords));
+}
+
+int FindFirstKeywordInPieces(const std::uint8_t* bytes, std::size_t size, const std::vector<WString>& keywords,
+                             std::size_t pieceBytes) {
+    std::vector<std::uint8_t> buffer;
+    std::size_t offset = 0;
+    auto readPiece = [&](std::vector<std::uint8_t>& into, std::size_t at, std::size_t count) {
+        if (into.size() < at + count) into.resize(at + count);
+        count = std::min(count, size - offset);
+        if (count > 0) std::memcpy(into.data() + at, bytes + offset, count);
+        offset += count;
+        return std::optional<std::size_t>(count);
+    };
+    return *SearchPieces(NeedlesOf(keywords), buffer, size, pieceBytes, readPiece, [] {});
 }
 
 bool EnumMagicKeywords(LauncherProcess& process) {

@@ -3,6 +3,8 @@
 // inf\oem*.inf files, read as UTF-16LE text.
 #pragma once
 
+#include <cstddef>
+#include <cstdint>
 #include <vector>
 
 #include "app/application.h"
@@ -14,6 +16,17 @@ namespace zq {
 // Exact and case-sensitive. Returns the index of the first keyword of the
 // list that occurs, or -1.
 int FindFirstKeyword(const std::uint8_t* bytes, std::size_t size, const std::vector<WString>& keywords);
+
+// Files up to this size are read whole, with one read; a larger file is
+// read and searched a piece of this size at a time, so the search holds at
+// most one piece (and the overlap) in memory whatever the files hold: a
+// 32-bit process may find no free block of hundreds of megabytes.
+inline constexpr std::size_t kInfWholeReadLimit = 4 * 1024 * 1024;
+
+// FindFirstKeyword's answer, found the way a file larger than
+// kInfWholeReadLimit is searched: the bytes taken `pieceBytes` at a time.
+int FindFirstKeywordInPieces(const std::uint8_t* bytes, std::size_t size, const std::vector<WString>& keywords,
+                             std::size_t pieceBytes);
 
 bool EnumMagicKeywords(LauncherProcess& process);
 bool FindInstalledDriver(LauncherProcess& process);

@@ -1,5 +1,7 @@
 // Driver detection's search: FindFirstKeyword against a plain search of the
-// same UTF-16LE text, on buffers of every alignment.
+// same UTF-16LE text, on buffers of every alignment, and the search of a
+// large file, piece by piece, against both with pieces of several sizes
+// (so boundaries fall inside keywords, NULs and the odd last byte).
 #include <cstring>
 #include <vector>
 
@@ -71,5 +73,9 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     Require(found == ReferenceFirstKeyword(exact.data(), exact.size(), keywords),
             "FindFirstKeyword agrees with the plain search");
     Require(zq::FindFirstKeyword(bytes, file.size(), keywords) == found, "the alignment does not matter");
+    for (std::size_t piece : {1u, 2u, 3u, 4u, 7u, 16u, 61u}) {
+        Require(zq::FindFirstKeywordInPieces(exact.data(), exact.size(), keywords, piece) == found,
+                "the search in pieces agrees with the search of the whole");
+    }
     return 0;
 }

@@ -118,6 +118,22 @@ struct NewFileCreation {
     ErrorCode error = 0;             // kErrorFileExists when the name is taken
 };
 
+// A file open for reading, read from its start onward.
+class IReadableFile {
+public:
+    virtual ~IReadableFile() = default;  // CloseHandle
+    // GetFileSize at the open: the low 32 bits are all that count.
+    virtual std::size_t Size() const = 0;
+    // One ReadFile of up to `count` bytes, from where the last read ended,
+    // into `buffer` from index `at`. The buffer is grown to at + count when
+    // it is smaller (its first `at` bytes kept) and never cut; a growth that
+    // finds no memory throws std::bad_alloc, as every allocation does. The
+    // number of bytes read (0 at the end of the file), or nullopt when the
+    // read fails.
+    virtual std::optional<std::size_t> ReadInto(std::vector<std::uint8_t>& buffer, std::size_t at,
+                                                std::size_t count) = 0;
+};
+
 class IFiles {
 public:
     virtual ~IFiles() = default;
@@ -147,6 +163,10 @@ public:
     // False when the file cannot be opened or read.
     virtual bool ReadWholeFileUnshared(const WString& path, std::vector<std::uint8_t>& buffer,
                                        std::size_t& size) = 0;
+    // CreateFileW(GENERIC_READ, no sharing, OPEN_EXISTING) and GetFileSize:
+    // the open file, or null when it cannot be opened (missing, a folder,
+    // held open by another process).
+    virtual std::unique_ptr<IReadableFile> OpenUnshared(const WString& path) = 0;
     // CopyFileW, replacing an existing target.
     virtual bool CopyFileReplacing(const WString& from, const WString& to) = 0;
 };

@@ -18,10 +18,14 @@ inline constexpr int kFinishSeparator = 1015;
 inline constexpr int kFinishCheckBox = 1016;
 inline constexpr int kFinishBody = 1018;
 
-// ExitWindowsEx: EWX_REBOOT | EWX_FORCE, and a planned restart for an
-// installation (SHTDN_REASON_FLAG_PLANNED | SHTDN_REASON_MAJOR_OTHER |
-// SHTDN_REASON_MINOR_INSTALLATION).
-inline constexpr unsigned kRestartFlags = 0x2 | 0x4;
+// ExitWindowsEx: EWX_REBOOT | EWX_FORCEIFHUNG, and a planned restart for
+// an installation (SHTDN_REASON_FLAG_PLANNED | SHTDN_REASON_MAJOR_OTHER |
+// SHTDN_REASON_MINOR_INSTALLATION). EWX_FORCEIFHUNG, not EWX_FORCE: a
+// program with unsaved work gets WM_QUERYENDSESSION and may ask the user to
+// save (or refuse the restart); only a program that does not answer is
+// ended by force. EWX_FORCE would end them all without a word, and the
+// user's work would be lost.
+inline constexpr unsigned kRestartFlags = 0x2 | 0x10;
 inline constexpr unsigned kRestartReason = 0x80000000u | 0x0u | 0x2u;
 
 // The picture fills the left third of the window's width and four fifths

@@ -442,6 +442,10 @@ MachineConfig ParseMachineConfig(const json& document, const std::string& fileNa
     reader.Read("otherInstanceRunning", config.otherInstanceRunning);
     reader.Read("mutexCreationFails", config.mutexCreationFails);
     if (const json* locked = reader.Find("lockedFiles")) config.lockedFiles = ReadStringList(*locked, "lockedFiles", fileName);
+    if (const json* largest = reader.Find("largestAllocationBytes"); largest && !largest->is_null()) {
+        config.largestAllocationBytes = static_cast<std::uint64_t>(
+            reader.Integer64("largestAllocationBytes", *largest, 0, std::numeric_limits<std::int64_t>::max()));
+    }
     if (const json* programs = reader.Find("programs")) config.programs = ReadPrograms(*programs, fileName);
     if (const json* processes = reader.Find("processes")) config.processes = ReadProcesses(*processes, fileName);
     reader.Read("snapshotFails", config.snapshotFails);
@@ -506,6 +510,7 @@ nlohmann::ordered_json MachineConfigToJson(const MachineConfig& config) {
     ojson locked = ojson::array();
     for (const WString& path : config.lockedFiles) locked.push_back(Narrow(path));
     out["lockedFiles"] = locked;
+    if (config.largestAllocationBytes) out["largestAllocationBytes"] = *config.largestAllocationBytes;
     ojson programs = ojson::object();
     for (const ProgramConfig& program : config.programs) {
         programs[Narrow(program.path)] = {{"runSeconds", SecondsToJson(program.runSeconds)}, {"exitCode", program.exitCode}};

@@ -19,6 +19,7 @@
 //            "bits": 32, "isWow64ProcessAvailable": true, "isWow64ProcessFails": false},
 //     "otherInstanceRunning": false, "mutexCreationFails": false,
 //     "lockedFiles": ["C:\\Windows\\inf\\oem2.inf"],
+//     "largestAllocationBytes": null,
 //     "programs": {"C:\\Package\\setup\\zqprep.exe": {"runSeconds": 45, "exitCode": 0}},
 //     "processes": [{"name": "zqnotify.exe", "pid": 100, "terminateFails": false,
 //                    "pidReusedBy": "notepad.exe"}],
@@ -65,6 +66,14 @@
 // drivers\etc, logfiles, spool and (6.1 and later) driverstore; the
 // built-in rundll32.exe is in both folders. A 32-bit machine has one view
 // and no SysWOW64. lockedFiles and programs name files where they are.
+//
+// "largestAllocationBytes" is the largest block of memory that the
+// launcher's process can get at once (null or missing: no limit). A 32-bit
+// process has 2 GB of address space, in pieces, so a request for hundreds
+// of megabytes in one block can fail however much memory is free: operator
+// new then throws std::bad_alloc. On the simulated machine a file read
+// whose buffer must grow beyond this size throws std::bad_alloc the same
+// way.
 //
 // A key of the wrong type, an unknown key or an unknown registry value type
 // is an error that names the file and the key; so is an "ansiCodePage" that
@@ -170,6 +179,9 @@ struct MachineConfig {
     bool otherInstanceRunning = false;
     bool mutexCreationFails = false;
     std::vector<WString> lockedFiles;
+    // The largest block of memory the launcher's process can get at once;
+    // nullopt: no limit. See the header comment.
+    std::optional<std::uint64_t> largestAllocationBytes;
     std::vector<ProgramConfig> programs;
     std::vector<ProcessConfig> processes;
     bool snapshotFails = false;

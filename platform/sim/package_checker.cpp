@@ -41,6 +41,16 @@ bool ContainsIgnoringCase(WStringView text, WStringView what) {
 bool IsDigit(wchar_t c) { return c >= L'0' && c <= L'9'; }
 bool IsBlank(wchar_t c) { return c == L' ' || c == L'\t'; }
 
+// Whether a name ends in the extension of a file that CreateProcess runs.
+bool HasProgramExtension(WStringView name) {
+    for (WStringView extension : {L".exe", L".com", L".bat", L".cmd"}) {
+        if (name.size() > extension.size() &&
+            EqualsIgnoringAsciiCase(name.substr(name.size() - extension.size()), extension))
+            return true;
+    }
+    return false;
+}
+
 // "1", "2", … as the launcher formats them: no sign, no leading zero.
 bool IsListNumber(WStringView key) {
     if (key.empty() || key.size() > 9 || key.front() == L'0') return false;
@@ -458,7 +468,57 @@ private:
                 "write its path relative to the package folder, such as setup\\zqprep.exe /q.");
             return;
         }
+        CheckProgramPath(section, key, line, resolved);
         CheckProgramExists(section, key, line, resolved);
+    }
+
+    // Which of the names that CreateProcess tries is the program the author
+    // means: the first that the package has; else (outside the package the
+    // checker cannot look) the first that ends in a program's extension
+    // before an argument that is a switch; else the first.
+    std::size_t MeantProgram(const WString& commandLine, const std::vector<ModuleCandidate>& candidates) const {
+        for (std::size_t i = 0; i < candidates.size(); ++i) {
+            if (ExistsInPackage(WithDefaultExtension(candidates[i].name), false).value_or(false)) return i;
+        }
+        for (std::size_t i = 0; i < candidates.size(); ++i) {
+            if (HasProgramExtension(candidates[i].name)) return i;
+            const std::size_t next = commandLine.find_first_not_of(L" \t", candidates[i].argumentsAt);
+            if (next == WString::npos || commandLine[next] == L'/' || commandLine[next] == L'-') break;
+        }
+        return 0;
+    }
+
+    // The launcher runs elevated, so a program that Windows may find in
+    // another place than the author's is a way in: an unquoted path with a
+    // blank is tried at each blank first (C:\Program.exe before
+    // C:\Program Files\...), and a bare name is searched in the launcher's
+    // folder, the current folder and the system folders.
+    void CheckProgramPath(const WString& section, const WString& key, int line, const WString& resolved) {
+        const std::vector<ModuleCandidate> candidates = ModuleCandidates(resolved);
+        if (candidates.empty()) return;
+        const std::size_t meant = MeantProgram(resolved, candidates);
+        const WString& program = candidates[meant].name;
+        if (meant > 0) {
+            std::string tried;
+            for (std::size_t i = 0; i < meant; ++i) {
+                tried += (tried.empty() ? "" : ", then ") + Shown(WithDefaultExtension(candidates[i].name));
+            }
+            Add(section, key, line, "program-path-unquoted-blank",
+                "The program's path " + Quoted(program) + " holds a blank and is not in double quotes: Windows "
+                    "tries " + tried + " before it and runs the first that exists, with the launcher's "
+                    "administrator rights, so a program put there runs in place of yours.",
+                "Put the path in double quotes, such as \"" + U8(program) + "\" and then the arguments, or write "
+                "it as %sourcepath% and its path in the package when nothing follows it.");
+        }
+        if (IsBareName(program)) {
+            Add(section, key, line, "program-bare-name",
+                Quoted(program) + " is a bare program name: Windows searches for it in the launcher's folder, "
+                    "the current folder and the system folders, and runs the first it finds with the launcher's "
+                    "administrator rights.",
+                "Write the program's path: %sourcepath% and its path in the package (such as "
+                "%sourcepath%setup\\zqprep.exe), or its full path (such as C:\\Windows\\system32\\" +
+                    U8(WithDefaultExtension(program)) + ").");
+        }
     }
 
     // Whatever follows the first "%sourcepath%" ends up inside one pair of

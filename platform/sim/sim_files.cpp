@@ -6,7 +6,10 @@
 #include <algorithm>
 #include <cerrno>
 #include <iterator>
+#include <memory>
+#include <new>
 #include <set>
+#include <utility>
 
 #include "base/text.h"
 #include "platform/sim/profile_reader.h"
@@ -28,6 +31,15 @@ public:
     }
     HostFile(const HostFile&) = delete;
     HostFile& operator=(const HostFile&) = delete;
+    HostFile(HostFile&& other) noexcept : fd_(std::exchange(other.fd_, -1)), size_(other.size_) {}
+    HostFile& operator=(HostFile&& other) noexcept {
+        if (this != &other) {
+            if (fd_ >= 0) ::close(fd_);
+            fd_ = std::exchange(other.fd_, -1);
+            size_ = other.size_;
+        }
+        return *this;
+    }
 
     bool IsOpen() const { return fd_ >= 0; }
     int OpenError() const { return openError_; }  // errno of a failed open
@@ -49,14 +61,20 @@ public:
         return true;
     }
 
-    // The same into the front of `buffer`, which grows to hold the file but
-    // is never cut; `got` is how many bytes are the file's.
-    bool ReadInto(std::vector<std::uint8_t>& buffer, std::size_t& got) {
-        if (buffer.size() < size_) {
-            if (buffer.capacity() < size_) buffer.clear();  // nothing in it to keep
-            buffer.resize(size_);
+    std::size_t Size() const { return size_; }
+
+    // Up to `count` bytes from where the last read ended, fewer only at the
+    // end of the file. False on a read error.
+    bool ReadSome(char* to, std::size_t count, std::size_t& got) {
+        got = 0;
+        while (got < count) {
+            const ssize_t n = ::read(fd_, to + got, count - got);
+            if (n < 0 && errno == EINTR) continue;
+            if (n < 0) return false;
+            if (n == 0) break;
+            got += static_cast<std::size_t>(n);
         }
-        return ReadUpTo(reinterpret_cast<char*>(buffer.data()), got);
+        return true;
     }
 
     bool WriteAll(const std::string& bytes) {
@@ -72,21 +90,48 @@ public:
 
 private:
     // The file's bytes into `to`, which has room for size_ of them.
-    bool ReadUpTo(char* to, std::size_t& got) {
-        got = 0;
-        while (got < size_) {
-            const ssize_t n = ::read(fd_, to + got, size_ - got);
-            if (n < 0 && errno == EINTR) continue;
-            if (n < 0) return false;
-            if (n == 0) break;
-            got += static_cast<std::size_t>(n);
-        }
-        return true;
-    }
+    bool ReadUpTo(char* to, std::size_t& got) { return ReadSome(to, size_, got); }
 
     int fd_;
     int openError_;
     std::size_t size_ = 0;
+};
+
+// A file of the drives opened for reading. A buffer that must grow beyond
+// the machine's largest free block (largestAllocationBytes) throws
+// std::bad_alloc, as operator new does in a 32-bit process whose address
+// space holds no free block of that size, however much memory is free in
+// all.
+class SimReadableFile final : public IReadableFile {
+public:
+    SimReadableFile(MachineCore& core, HostFile file) : core_(core), file_(std::move(file)) {}
+
+    std::size_t Size() const override { return file_.Size(); }
+
+    std::optional<std::size_t> ReadInto(std::vector<std::uint8_t>& buffer, std::size_t at,
+                                        std::size_t count) override {
+        std::lock_guard guard(core_.mutex);
+        if (buffer.size() < at + count) {
+            const std::size_t needed = at + count;
+            if (buffer.capacity() < needed && core_.state.largestAllocationBytes &&
+                needed > *core_.state.largestAllocationBytes) {
+                throw std::bad_alloc();
+            }
+            if (at == 0 && buffer.capacity() < needed) buffer.clear();  // nothing in it to keep
+            buffer.resize(needed);
+        }
+        std::size_t got = 0;
+        if (!file_.ReadSome(reinterpret_cast<char*>(buffer.data()) + at, count, got)) {
+            core_.SetLastError(kErrorAccessDenied);
+            return std::nullopt;
+        }
+        core_.SetLastError(0);
+        return got;
+    }
+
+private:
+    MachineCore& core_;
+    HostFile file_;
 };
 
 std::optional<std::string> ReadHostFile(const std::filesystem::path& path) {
@@ -279,11 +324,11 @@ const std::string* SimFiles::WrittenHostPathInFolder(const WString& path, std::w
     return &readHostPath_;
 }
 
-bool SimFiles::ReadWholeFileUnshared(const WString& path, std::vector<std::uint8_t>& buffer, std::size_t& size) {
+std::unique_ptr<IReadableFile> SimFiles::OpenUnshared(const WString& path) {
     std::lock_guard guard(core_.mutex);
     // The usual case, a file in the folder of the previous read whose names
-    // are written as stored, costs an open, a stat and a read into the
-    // caller's buffer; anything else is sorted out by the checks below it.
+    // are written as stored, costs an open and a stat; anything else is
+    // sorted out by the checks below it.
     std::optional<WindowsPath> resolved;
     std::wstring_view name;
     const std::string* written = WrittenHostPathInFolder(path, name);
@@ -291,7 +336,7 @@ bool SimFiles::ReadWholeFileUnshared(const WString& path, std::vector<std::uint8
         resolved = core_.Resolve(path);
         if (!resolved) {
             core_.SetLastError(kErrorPathNotFound);
-            return false;
+            return nullptr;
         }
         readHostPath_ = core_.drives.WrittenHostPath(*resolved).native();
         written = &readHostPath_;
@@ -302,36 +347,33 @@ bool SimFiles::ReadWholeFileUnshared(const WString& path, std::vector<std::uint8
         return *resolved;
     };
     HostFile file(written->c_str(), O_RDONLY);
-    if (file.IsOpenFile()) {
-        if (!core_.state.lockedFiles.empty() && core_.IsLocked(target())) {
-            core_.SetLastError(kErrorSharingViolation);
-            return false;
+    if (!file.IsOpenFile()) {
+        switch (core_.drives.KindOf(target())) {
+            case EntryKind::Missing: core_.SetLastError(MissingError(core_.drives, target())); return nullptr;
+            case EntryKind::Folder: core_.SetLastError(kErrorAccessDenied); return nullptr;
+            case EntryKind::File: break;
         }
-        if (!file.ReadInto(buffer, size)) {
+        // Stored under another spelling of its names.
+        file = HostFile(core_.drives.HostPath(target()), O_RDONLY);
+        if (!file.IsOpenFile()) {
             core_.SetLastError(kErrorAccessDenied);
-            return false;
+            return nullptr;
         }
-        core_.SetLastError(0);
-        return true;
     }
-    switch (core_.drives.KindOf(target())) {
-        case EntryKind::Missing: core_.SetLastError(MissingError(core_.drives, target())); return false;
-        case EntryKind::Folder: core_.SetLastError(kErrorAccessDenied); return false;
-        case EntryKind::File: break;
-    }
-    if (core_.IsLocked(target())) {
+    if (!core_.state.lockedFiles.empty() && core_.IsLocked(target())) {
         core_.SetLastError(kErrorSharingViolation);
-        return false;
+        return nullptr;
     }
-    std::optional<std::string> bytes = ReadHostFile(core_.drives.HostPath(target()));
-    if (!bytes) {
-        core_.SetLastError(kErrorAccessDenied);
-        return false;
-    }
-    if (buffer.size() < bytes->size()) buffer.resize(bytes->size());
-    std::copy(bytes->begin(), bytes->end(), buffer.begin());
-    size = bytes->size();
     core_.SetLastError(0);
+    return std::make_unique<SimReadableFile>(core_, std::move(file));
+}
+
+bool SimFiles::ReadWholeFileUnshared(const WString& path, std::vector<std::uint8_t>& buffer, std::size_t& size) {
+    std::unique_ptr<IReadableFile> file = OpenUnshared(path);
+    if (!file) return false;
+    const std::optional<std::size_t> read = file->ReadInto(buffer, 0, file->Size());
+    if (!read) return false;
+    size = *read;
     return true;
 }
 

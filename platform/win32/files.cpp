@@ -1,5 +1,8 @@
 #include "platform/win32/win32_platform.h"
 
+#include <algorithm>
+#include <memory>
+
 namespace zq::win32 {
 
 namespace {
@@ -78,19 +81,56 @@ std::vector<WString> Win32Files::ListMatching(const WString& pattern) {
     return names;
 }
 
-bool Win32Files::ReadWholeFileUnshared(const WString& path, std::vector<std::uint8_t>& buffer, std::size_t& size) {
-    // No sharing: a file that another process holds open is not read.
+namespace {
+
+class Win32ReadableFile final : public IReadableFile {
+public:
+    Win32ReadableFile(ScopedFileHandle file, DWORD size) : file_(std::move(file)), size_(size) {}
+
+    std::size_t Size() const override { return size_; }
+
+    std::optional<std::size_t> ReadInto(std::vector<std::uint8_t>& buffer, std::size_t at,
+                                        std::size_t count) override {
+        // One ReadFile moves at most 4 GB less a byte; the size that counts
+        // is 32 bits too.
+        count = std::min<std::size_t>(count, MAXDWORD);
+        if (buffer.size() < at + count) {
+            // Nothing in front of `at` to keep: no copy of the old bytes.
+            if (at == 0 && buffer.capacity() < count) buffer.clear();
+            buffer.resize(at + count);
+        }
+        if (count == 0) return 0;
+        DWORD read = 0;
+        if (!::ReadFile(file_.Get(), buffer.data() + at, static_cast<DWORD>(count), &read, nullptr)) {
+            return std::nullopt;
+        }
+        return read;
+    }
+
+private:
+    ScopedFileHandle file_;
+    DWORD size_;
+};
+
+}  // namespace
+
+std::unique_ptr<IReadableFile> Win32Files::OpenUnshared(const WString& path) {
+    // No sharing: a file that another process holds open is not read, and
+    // no other process can write to it while it is.
     ScopedFileHandle file(
         ::CreateFileW(path.c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
+    if (!file) return nullptr;
+    const DWORD size = ::GetFileSize(file.Get(), nullptr);  // the low 32 bits are all that count
+    if (size == INVALID_FILE_SIZE && ::GetLastError() != NO_ERROR) return nullptr;
+    return std::make_unique<Win32ReadableFile>(std::move(file), size);
+}
+
+bool Win32Files::ReadWholeFileUnshared(const WString& path, std::vector<std::uint8_t>& buffer, std::size_t& size) {
+    std::unique_ptr<IReadableFile> file = OpenUnshared(path);
     if (!file) return false;
-    DWORD length = ::GetFileSize(file.Get(), nullptr);  // the low 32 bits are all that count
-    if (length == INVALID_FILE_SIZE && ::GetLastError() != NO_ERROR) return false;
-    if (buffer.size() < length) buffer.resize(length);
-    size = 0;
-    if (length == 0) return true;
-    DWORD read = 0;
-    if (!::ReadFile(file.Get(), buffer.data(), length, &read, nullptr)) return false;
-    size = read;
+    const std::optional<std::size_t> read = file->ReadInto(buffer, 0, file->Size());
+    if (!read) return false;
+    size = *read;
     return true;
 }
 

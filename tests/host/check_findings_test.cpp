@@ -32,7 +32,7 @@ PackageEntryExists InMemoryPackage(std::set<std::string> files) {
     };
 }
 
-const std::set<std::string> kPackageFiles = {"autorun.inf", "setup\\zqprep.exe", "setup\\zqstage.exe",
+const std::set<std::string> kPackageFiles = {"autorun.inf", "setup.exe", "setup\\zqprep.exe", "setup\\zqstage.exe",
                                              "setup\\my tool.exe", "driver\\zqmerle.inf"};
 
 // A settings file with nothing to find: one 32-bit system, a program that
@@ -148,9 +148,43 @@ const FindingRow kRows[] = {
     {"program without its .exe", RunEntry("1", "setup\\zqprep"), {}},
     {"quoted program with a blank", RunEntry("1", "\"setup\\my tool.exe\" /q"), {}},
     {"program the package lacks", RunEntry("1", "setup\\zqprel.exe /q"), {"program-missing"}, "Run", "1"},
-    {"unquoted program with a blank", RunEntry("1", "setup\\my tools.exe"), {"program-missing"}, "Run", "1"},
+    {"unquoted program with a blank the package lacks", RunEntry("1", "setup\\my tools.exe"),
+     {"program-missing", "program-path-unquoted-blank"}, "Run", "1"},
     {"program outside the package", RunEntry("1", "C:\\Windows\\system32\\cmd.exe /c exit"), {}},
-    {"program found by the system's search", RunEntry("1", "rundll32 setupapi.dll,InstallHinfSection"), {}},
+    // Programs that Windows may find elsewhere than the author meant.
+    {"unquoted program with a blank", RunEntry("1", "setup\\my tool.exe /q"), {"program-path-unquoted-blank"}, "Run",
+     "1"},
+    {"unquoted program with a blank, without its .exe", RunEntry("1", "setup\\my tool"),
+     {"program-path-unquoted-blank"}, "Run", "1"},
+    {"unquoted path with blanks outside the package",
+     RunEntry("1", "C:\\Program Files\\Zelt\\Pictavo\\Bin\\zqnotify.exe /s"), {"program-path-unquoted-blank"},
+     "Run", "1"},
+    {"quoted path with blanks outside the package",
+     RunEntry("1", "\"C:\\Program Files\\Zelt\\Pictavo\\Bin\\zqnotify.exe\" /s"), {}},
+    {"arguments with blanks after a program without any", RunEntry("1", "setup\\zqprep.exe /log C:\\my logs\\x.log"),
+     {}},
+    {"bare program name", RunEntry("1", "rundll32 setupapi.dll,InstallHinfSection"), {"program-bare-name"}, "Run",
+     "1"},
+    {"bare program name in quotes", RunEntry("1", "\"rundll32.exe\" setupapi.dll,InstallHinfSection"),
+     {"program-bare-name"}, "Run", "1"},
+    {"bare name whose argument names a program", RunEntry("1", "cmd /c setup\\zqprep.exe"), {"program-bare-name"},
+     "Run", "1"},
+    {"bare name with a blank", RunEntry("1", "my tool.exe"), {"program-bare-name", "program-path-unquoted-blank"},
+     "Run", "1"},
+    {"a path from the current folder is no bare name", RunEntry("1", ".\\setup\\zqprep.exe"), {}},
+    {"%sourcepath% quotes what follows it", RunEntry("1", "%sourcepath%setup.exe"), {}},
+    {"bare name that the package has", RunEntry("1", "setup.exe /q"), {"program-bare-name"}, "Run", "1"},
+    {"an override with an unquoted blank", Edited([](SettingsFile& f) { f.Set("Run.501", "1", "setup\\my tool.exe"); }),
+     {"program-path-unquoted-blank"}, "Run.501", "1"},
+    {"a Run.x64 entry with a bare name",
+     Edited([](SettingsFile& f) { f.Set("OS_Support", "os_list", "501,600_64").Set("Run.x64", "1", "zqprep.exe"); }),
+     {"program-bare-name"}, "Run.x64", "1"},
+    {"the printer update is no program",
+     Edited([](SettingsFile& f) {
+         f.Set("Run", "2", "lanpatch.exe driver\\zqmerle.inf").Set("Run", "3", "Lanpatch.exe setup\\..\\driver\\zqmerle.inf")
+             .Set("UpdateDrivers", "1", "ZQ Merle 5400 Series");
+     }),
+     {}},
     {"empty command line", RunEntry("1", ""), {"run-entry-empty"}, "Run", "1"},
     {"zqstage in capitals", RunEntry("1", "setup\\ZQSTAGE.exe"), {"zqstage-case"}, "Run", "1"},
     // The printer update.

@@ -102,6 +102,26 @@ TEST_F(CheckProgram, JsonReportReadsBack) {
               std::string::npos);
 }
 
+TEST_F(CheckProgram, ProgramsFoundElsewhereThanMeantAreFindingsWithTheirSectionAndKey) {
+    const std::string settings = test::SettingsFile::Basic()
+                                     .Set("Run", "1", "rundll32 setupapi.dll,InstallHinfSection")
+                                     .Set("Run", "2", "C:\\Program Files\\Zelt\\Setup\\zqsetup.exe /s")
+                                     .Set("Run", "3", "%sourcepath%setup\\zqprep.exe")
+                                     .Text();
+    const fs::path file = WritePackage(settings);
+    const ProgramResult result = RunSim({"--check", file.string(), "--format", "json"}, scratch_);
+    ASSERT_EQ(result.status, 1) << result.err;
+    const nlohmann::json report = nlohmann::json::parse(result.out);
+    ASSERT_EQ(report["findings"].size(), 2u) << result.out;
+    EXPECT_EQ(report["findings"][0]["code"], "program-bare-name");
+    EXPECT_EQ(report["findings"][0]["section"], "Run");
+    EXPECT_EQ(report["findings"][0]["key"], "1");
+    EXPECT_EQ(report["findings"][1]["code"], "program-path-unquoted-blank");
+    EXPECT_EQ(report["findings"][1]["key"], "2");
+    EXPECT_NE(report["findings"][1]["problem"].get<std::string>().find("C:\\Program.exe"), std::string::npos)
+        << "names the program that Windows tries first";
+}
+
 TEST_F(CheckProgram, CleanJsonReportHasAnEmptyList) {
     const fs::path file = WritePackage(test::SettingsFile::Basic().Set("Run", "1", "setup\\zqprep.exe").Text());
     const ProgramResult result = RunSim({"--check", file.string(), "--format", "json"}, scratch_);

@@ -185,7 +185,7 @@ TEST(FinishScreen, RestartUnlessTickedOrEscaped) {
         auto restart = machine.Events("restartRequested");
         ASSERT_EQ(restart.size(), c.restart ? 1u : 0u);
         if (c.restart) {
-            EXPECT_EQ(restart[0]["flags"], 6);
+            EXPECT_EQ(restart[0]["flags"], 18) << "EWX_REBOOT | EWX_FORCEIFHUNG";
             EXPECT_EQ(restart[0]["reason"], 0x80000002u);
         }
         EXPECT_EQ(machine.Events("exit")[0]["status"], 0);

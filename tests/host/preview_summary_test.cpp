@@ -19,7 +19,7 @@ json Started(const std::string& commandLine, bool started = true, int error = 0)
 }
 
 const json kFinish = Event("finishScreenShown", {{"headline", "Refreshed"}});
-const json kRestart = Event("restartRequested", {{"flags", 6}});
+const json kRestart = Event("restartRequested", {{"flags", 18}});
 
 struct SummaryRow {
     const char* name;

@@ -62,6 +62,9 @@ TEST_F(SimProgram, BadMachineFoldersExitWithTwoAndWriteNothing) {
         {"bad local time", "{\"localTime\": \"2009-02-30T09:05:02\"}", "\"localTime\""},
         {"bad finish action", "{\"user\": {\"finishAction\": \"click\"}}", "\"user.finishAction\""},
         {"relative program path", "{\"program\": \"zqmerlesetup.exe\"}", "\"program\" must be a full Windows path"},
+        {"fractional allocation limit", "{\"largestAllocationBytes\": 1.5}",
+         "\"largestAllocationBytes\" must be a whole number"},
+        {"negative allocation limit", "{\"largestAllocationBytes\": -1}", "\"largestAllocationBytes\" must lie between"},
     };
     const fs::path scratch = Scratch();
     int index = 0;
@@ -102,6 +105,7 @@ TEST(SimState, RoundTripsThroughMachineJson) {
         {"userLanguage", 1031},
         {"os", {{"major", 6}, {"minor", 0}, {"servicePackMajor", 1}, {"bits", 64}}},
         {"lockedFiles", {"C:\\Windows\\inf\\oem2.inf"}},
+        {"largestAllocationBytes", 1048576},
         {"programs", {{"D:\\Pkg\\setup\\a.exe", {{"runSeconds", 1.5}, {"exitCode", 3}}}}},
         {"processes", {{{"name", "zqnotify.exe"}, {"pid", 100}, {"terminateFails", true}, {"pidReusedBy", "a.exe"}}}},
         {"services",

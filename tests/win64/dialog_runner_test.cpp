@@ -357,7 +357,7 @@ TEST_F(DialogRunner, FinishWithTheBoxClearRequestsTheRestart) {
     uitest::Click(run.dialog, kFinishButton);
     EXPECT_EQ(run.Result(), kIdOk);
     EXPECT_EQ(machine_.ui.restarts, 1);
-    EXPECT_EQ(machine_.ui.lastFlags, 6u) << "EWX_REBOOT | EWX_FORCE";
+    EXPECT_EQ(machine_.ui.lastFlags, 18u) << "EWX_REBOOT | EWX_FORCEIFHUNG: programs may ask to save";
     EXPECT_EQ(machine_.ui.lastReason, 0x80000002u) << "planned, other, installation";
 }
 

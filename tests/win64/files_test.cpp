@@ -3,6 +3,8 @@
 
 #include <algorithm>
 #include <cwctype>
+#include <memory>
+#include <optional>
 
 #include "platform/win32/scoped_handle.h"
 #include "platform/win32/win32_platform.h"
@@ -211,6 +213,39 @@ TEST(Win32Files, ReadWholeFileUnsharedFailsForMissingFilesAndFolders) {
     std::size_t size = 0;
     EXPECT_FALSE(files.ReadWholeFileUnshared(folder + L"\\missing.inf", buffer, size));
     EXPECT_FALSE(files.ReadWholeFileUnshared(folder + L"\\oemdir.inf", buffer, size));
+}
+
+// A large oem*.inf file is read a piece at a time into one buffer, each
+// piece behind what the buffer keeps of the one before.
+TEST(Win32Files, OpenUnsharedReadsPieceAfterPieceAndKeepsOthersOut) {
+    Win32Files files;
+    const WString path = FreshTestFolder(L"files-pieces") + L"\\oem1.inf";
+    const std::string bytes("\xFF\xFEK\0e\0y\0\0\0z", 11);
+    WriteFileBytes(path, bytes);
+    std::unique_ptr<IReadableFile> file = files.OpenUnshared(path);
+    ASSERT_NE(file, nullptr);
+    EXPECT_EQ(file->Size(), bytes.size());
+    EXPECT_EQ(files.OpenUnshared(path), nullptr) << "held without sharing, even from this process";
+
+    std::vector<std::uint8_t> buffer;
+    struct Piece {
+        std::size_t at, count, got;
+    } pieces[] = {{0, 4, 4}, {4, 4, 4}, {6, 4, 3}, {9, 8, 0}};
+    std::size_t end = 0;
+    for (const Piece& piece : pieces) {
+        SCOPED_TRACE(piece.at);
+        const std::optional<std::size_t> got = file->ReadInto(buffer, piece.at, piece.count);
+        ASSERT_TRUE(got.has_value());
+        EXPECT_EQ(*got, piece.got);
+        EXPECT_GE(buffer.size(), piece.at + piece.count);
+        if (piece.got > 0) end = piece.at + piece.got;
+    }
+    // The third piece was put over the end of the second: bytes 6 and 7 are
+    // the file's bytes 8 and 9.
+    EXPECT_EQ(std::string(buffer.begin(), buffer.begin() + end), bytes.substr(0, 6) + bytes.substr(8));
+    file.reset();
+    EXPECT_NE(files.OpenUnshared(path), nullptr);
+    EXPECT_EQ(files.OpenUnshared(path + L".missing"), nullptr);
 }
 
 TEST(Win32Files, CopyFileReplacingOverwrites) {
