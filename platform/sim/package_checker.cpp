@@ -11,6 +11,7 @@
 #include "platform/sim/profile_listing.h"
 #include "platform/sim/profile_reader.h"
 #include "platform/sim/windows_path.h"
+#include "plugin/update_driver_plugin.h"
 #include "settings/ini_file.h"
 
 namespace zq::sim {
@@ -457,7 +458,7 @@ private:
         }
         const WString resolved = ResolveSourcePath(value, kPackageRoot);
         if (Contains(ToLowerAscii(resolved), kPlugInMarker)) {
-            CheckPlugInEntry(section, key, line, value, resolved);
+            CheckPlugInEntry(section, key, line, resolved);
             return;
         }
         if (SourcePathHasArguments(value)) {
@@ -567,19 +568,11 @@ private:
 
     // "lanpatch.exe" runs the printer update: the rest of the lower-cased
     // command line, trimmed, is the INF path handed to printui.
-    void CheckPlugInEntry(const WString& section, const WString& key, int line, const WString& value,
-                          const WString& resolved) {
+    void CheckPlugInEntry(const WString& section, const WString& key, int line, const WString& resolved) {
         if (plugInLine_ == 0) plugInLine_ = line;
-        if (Contains(value, kSourcePath)) {
-            Add(section, key, line, "lanpatch-sourcepath",
-                "%sourcepath% puts double quotes into the printer update's INF path (" +
-                    Shown(TrimEndThenStart(ReplaceAll(ToLowerAscii(resolved), kPlugInMarker, L""))) +
-                    "), which the printer set-up tool then gets inside a second pair of quotes: no printer can "
-                    "be re-created.",
-                "Write the INF path relative to the package folder, such as lanpatch.exe driver\\zqmerle.inf.");
-            return;
-        }
-        const WString inf = TrimEndThenStart(ReplaceAll(ToLowerAscii(resolved), kPlugInMarker, L""));
+        // The INF path as the printer update takes it: the quotes that
+        // %sourcepath% or the author put around it come off.
+        const WString inf = UnquotedInfPath(InfPathOfCommandLine(ToLowerAscii(resolved)));
         if (inf.empty()) {
             Add(section, key, line, "lanpatch-inf-missing",
                 "No INF path follows \"lanpatch.exe\": the printer update has no driver to install.",
@@ -588,9 +581,9 @@ private:
         }
         if (Contains(inf, L"\"")) {
             Add(section, key, line, "lanpatch-inf-quoted",
-                "The INF path " + U8(inf) + " holds double quotes; the printer set-up tool gets it inside a "
-                "second pair of quotes, so no printer can be re-created.",
-                "Write the INF path without quotes: everything after lanpatch.exe is the path, blanks included.");
+                "The INF path " + Shown(inf) + " holds a double quote inside it, which the printer set-up "
+                "tool's command line cannot carry: the printer update leaves every printer as it is.",
+                "Write the INF path without quotes inside it, or wholly in one pair of double quotes.");
             return;
         }
         if (ExistsInPackage(inf, false) == false) {

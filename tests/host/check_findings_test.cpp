@@ -201,7 +201,17 @@ const FindingRow kRows[] = {
      Edited([](SettingsFile& f) {
          f.Set("Run", "2", "lanpatch.exe %sourcepath%driver\\zqmerle.inf").Set("UpdateDrivers", "1", "ZQ Merle 5400 Series");
      }),
-     {"lanpatch-sourcepath"}, "Run", "2"},
+     {}},
+    {"printer update with its INF in quotes, blanks and all",
+     Edited([](SettingsFile& f) {
+         f.Set("Run", "2", "lanpatch.exe \"driver\\zqmerle.inf\"").Set("UpdateDrivers", "1", "ZQ Merle 5400 Series");
+     }),
+     {}},
+    {"printer update with a quote inside its INF path",
+     Edited([](SettingsFile& f) {
+         f.Set("Run", "2", "lanpatch.exe driver\"\\zqmerle.inf").Set("UpdateDrivers", "1", "ZQ Merle 5400 Series");
+     }),
+     {"lanpatch-inf-quoted"}, "Run", "2"},
     {"printer update without drivers to update", RunEntry("2", "lanpatch.exe driver\\zqmerle.inf"),
      {"update-drivers-missing"}, "UpdateDrivers", "1"},
     // Texts.
