@@ -155,18 +155,23 @@ public:
     // the names of the matching entries in the platform's order (empty when
     // there is none).
     virtual std::vector<WString> ListMatching(const WString& pattern) = 0;
-    // CreateFileW(GENERIC_READ, no sharing, OPEN_EXISTING), GetFileSize,
-    // one ReadFile of the whole content into the front of `buffer`: its first
-    // `size` bytes are the file's. The buffer only grows (it is made at least
-    // as large as the file and never cut), so many files read into one
-    // buffer cost no zero-filling once it has reached the largest.
-    // False when the file cannot be opened or read.
-    virtual bool ReadWholeFileUnshared(const WString& path, std::vector<std::uint8_t>& buffer,
-                                       std::size_t& size) = 0;
     // CreateFileW(GENERIC_READ, no sharing, OPEN_EXISTING) and GetFileSize:
     // the open file, or null when it cannot be opened (missing, a folder,
     // held open by another process).
     virtual std::unique_ptr<IReadableFile> OpenUnshared(const WString& path) = 0;
+    // OpenUnshared and one read of the whole content into the front of
+    // `buffer`: its first `size` bytes are the file's. The buffer only grows
+    // (it is made at least as large as the file and never cut), so many
+    // files read into one buffer cost no zero-filling once it has reached
+    // the largest. False when the file cannot be opened or read.
+    bool ReadWholeFileUnshared(const WString& path, std::vector<std::uint8_t>& buffer, std::size_t& size) {
+        std::unique_ptr<IReadableFile> file = OpenUnshared(path);
+        if (!file) return false;
+        const std::optional<std::size_t> read = file->ReadInto(buffer, 0, file->Size());
+        if (!read) return false;
+        size = *read;
+        return true;
+    }
     // CopyFileW, replacing an existing target.
     virtual bool CopyFileReplacing(const WString& from, const WString& to) = 0;
 };

@@ -31,11 +31,13 @@ public:
     }
     HostFile(const HostFile&) = delete;
     HostFile& operator=(const HostFile&) = delete;
-    HostFile(HostFile&& other) noexcept : fd_(std::exchange(other.fd_, -1)), size_(other.size_) {}
+    HostFile(HostFile&& other) noexcept
+        : fd_(std::exchange(other.fd_, -1)), openError_(other.openError_), size_(other.size_) {}
     HostFile& operator=(HostFile&& other) noexcept {
         if (this != &other) {
             if (fd_ >= 0) ::close(fd_);
             fd_ = std::exchange(other.fd_, -1);
+            openError_ = other.openError_;
             size_ = other.size_;
         }
         return *this;
@@ -366,15 +368,6 @@ std::unique_ptr<IReadableFile> SimFiles::OpenUnshared(const WString& path) {
     }
     core_.SetLastError(0);
     return std::make_unique<SimReadableFile>(core_, std::move(file));
-}
-
-bool SimFiles::ReadWholeFileUnshared(const WString& path, std::vector<std::uint8_t>& buffer, std::size_t& size) {
-    std::unique_ptr<IReadableFile> file = OpenUnshared(path);
-    if (!file) return false;
-    const std::optional<std::size_t> read = file->ReadInto(buffer, 0, file->Size());
-    if (!read) return false;
-    size = *read;
-    return true;
 }
 
 bool SimFiles::CopyFileReplacing(const WString& from, const WString& to) {

@@ -140,12 +140,7 @@ std::uint32_t InstallPrinter(MachineCore& core, const PrintUiCall& call) {
                           [&](const PrinterConfig& printer) { return NamesEqual(printer.name, *call.name); });
     }
     if (ok) {
-        PrinterConfig printer;
-        printer.name = *call.name;
-        printer.port = *call.port;
-        printer.driver = *call.driver;
-        core.state.printers.push_back(printer);
-        EnsureRegistryKey(core.state, PrinterRegistryKey(*call.name) + L"\\PrinterDriverData");
+        AddPrinterToState(core.state, PrinterRecord{.name = *call.name, .port = *call.port, .driver = *call.driver});
     }
     if (call.installFromInf) {
         auto text = [](const std::optional<WString>& value) { return Narrow(value.value_or(L"")); };

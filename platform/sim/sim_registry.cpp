@@ -165,17 +165,11 @@ public:
         std::lock_guard guard(core_.mutex);
         PrinterConfig* printer = FindPrinter(core_.state, name_);
         if (!printer) return kErrorInvalidPrinterName;
+        // The spooler makes the driver-data key when the printer has none,
+        // then writes the value as a registry write does.
         const WString subKey = PrinterRegistryKey(printer->name) + L"\\PrinterDriverData";
-        RegistryKeyConfig& key = EnsureRegistryKey(core_.state, subKey);
-        RegistryValueConfig* value = FindValue(key, name);
-        if (!value) value = &key.values.emplace_back(RegistryValueConfig{name, kRegSz, {}, 0});
-        value->type = kRegSz;
-        value->text = text;
-        core_.Journal("registryWrite", {{"key", Narrow(L"HKLM\\" + subKey)},
-                                        {"value", Narrow(name)},
-                                        {"type", "REG_SZ"},
-                                        {"data", Narrow(text)}});
-        return 0;
+        EnsureRegistryKey(core_.state, subKey);
+        return SimRegistryKey(core_, subKey, RegistryAccess::Write).SetString(name, text);
     }
 
 private:
@@ -273,6 +267,13 @@ WString PrinterRegistryKey(const WString& printerName) {
     return L"SYSTEM\\CurrentControlSet\\Control\\Print\\Printers\\" + printerName;
 }
 
+void AddPrinterToState(MachineConfig& state, const PrinterRecord& record) {
+    PrinterConfig printer;
+    static_cast<PrinterRecord&>(printer) = record;
+    state.printers.push_back(printer);
+    EnsureRegistryKey(state, PrinterRegistryKey(record.name) + L"\\PrinterDriverData");
+}
+
 void DeleteRegistryTree(MachineConfig& state, const WString& subKey) {
     auto& keys = state.registry;
     keys.erase(std::remove_if(keys.begin(), keys.end(),
@@ -355,10 +356,7 @@ ErrorCode SimSpooler::Add(const PrinterRecord& record) {
     } else if (FindPrinter(core_.state, record.name)) {
         error = kErrorPrinterAlreadyExists;
     } else {
-        PrinterConfig printer;
-        static_cast<PrinterRecord&>(printer) = record;
-        core_.state.printers.push_back(printer);
-        EnsureRegistryKey(core_.state, PrinterRegistryKey(record.name) + L"\\PrinterDriverData");
+        AddPrinterToState(core_.state, record);
     }
     core_.SetLastError(error);
     core_.Journal("printerRestored", {{"name", Narrow(record.name)},

@@ -63,8 +63,6 @@ public:
     bool IsExistingFile(const WString& path) override;
     NewFileCreation CreateNewFile(const WString& path) override;
     std::vector<WString> ListMatching(const WString& pattern) override;
-    bool ReadWholeFileUnshared(const WString& path, std::vector<std::uint8_t>& buffer,
-                                         std::size_t& size) override;
     std::unique_ptr<IReadableFile> OpenUnshared(const WString& path) override;
     bool CopyFileReplacing(const WString& from, const WString& to) override;
 
@@ -164,6 +162,8 @@ private:
 WString RegistryKeyInView(const WString& subKey, RegistryView view, bool is64BitMachine);
 // The registry key below HKEY_LOCAL_MACHINE that holds a printer's data.
 WString PrinterRegistryKey(const WString& printerName);
+// A new printer and its (empty) driver-data key, as the spooler makes them.
+void AddPrinterToState(MachineConfig& state, const PrinterRecord& record);
 // Removes a key and everything below it.
 void DeleteRegistryTree(MachineConfig& state, const WString& subKey);
 // Makes the key (and nothing else) when it is not there; returns it.

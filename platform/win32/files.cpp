@@ -125,15 +125,6 @@ std::unique_ptr<IReadableFile> Win32Files::OpenUnshared(const WString& path) {
     return std::make_unique<Win32ReadableFile>(std::move(file), size);
 }
 
-bool Win32Files::ReadWholeFileUnshared(const WString& path, std::vector<std::uint8_t>& buffer, std::size_t& size) {
-    std::unique_ptr<IReadableFile> file = OpenUnshared(path);
-    if (!file) return false;
-    const std::optional<std::size_t> read = file->ReadInto(buffer, 0, file->Size());
-    if (!read) return false;
-    size = *read;
-    return true;
-}
-
 bool Win32Files::CopyFileReplacing(const WString& from, const WString& to) {
     return ::CopyFileW(from.c_str(), to.c_str(), FALSE) != FALSE;
 }

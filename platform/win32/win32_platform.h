@@ -68,7 +68,6 @@ public:
     bool IsExistingFile(const WString& path) override;
     NewFileCreation CreateNewFile(const WString& path) override;
     std::vector<WString> ListMatching(const WString& pattern) override;
-    bool ReadWholeFileUnshared(const WString& path, std::vector<std::uint8_t>& buffer, std::size_t& size) override;
     std::unique_ptr<IReadableFile> OpenUnshared(const WString& path) override;
     bool CopyFileReplacing(const WString& from, const WString& to) override;
 };
