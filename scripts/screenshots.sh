@@ -1,56 +1,61 @@
 #!/usr/bin/env bash
-# Takes the pictures in docs/screenshots/ with the real 64-bit
-# zqmerlesetup.exe under Wine, on a virtual X display, in a throwaway
-# prefix that is deleted afterwards:
+# Takes the pictures in docs/screenshots/ with the real 32-bit product,
+# zqmerlesetup.exe, under Wine as most users run it: a WOW64 process on a
+# 64-bit Windows 7, on a virtual X display, in a throwaway prefix that is
+# deleted afterwards:
 #
 #   message-box.png    message 8 (no matching driver installed)
 #   copy-dialog.png    the copy dialog while a "zqstage" program runs
 #   finish-screen.png  the finish screen
 #
-#   scripts/screenshots.sh [BUILD_DIR]    (default: build/win64, built)
+#   scripts/screenshots.sh [BUILD_DIR]    (default: build/win32, built)
 #
 # The finish screen is always left with its box ticked, so its Finish
 # button never asks for a restart, not even of the throwaway prefix.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 root=$PWD
-build=$(realpath "${1:-build/win64}")
+build=$(realpath "${1:-build/win32}")
 exe=$build/zqmerlesetup.exe
-stage=$build/tests/win64/zqstage.exe
-driver=$build/tests/win64/zq_ui_driver.exe
+stage=$build/tests/wine/zqstage.exe
+driver=$build/tests/wine/zq_ui_driver.exe
 for program in "$exe" "$stage" "$driver"; do
-  [ -f "$program" ] || { echo "screenshots.sh: $program is missing; build the win64 preset first" >&2; exit 1; }
+  [ -f "$program" ] || { echo "screenshots.sh: $program is missing; build the win32 preset first" >&2; exit 1; }
 done
+if [[ $(basename "$build") == win32 ]] && ! why=$(scripts/can-run-i386.sh); then
+  echo "screenshots.sh: $why" >&2
+  exit 1
+fi
+. tests/wine/wine-env.sh
 out=$root/docs/screenshots
 mkdir -p "$out"
 
 work=$(mktemp -d /tmp/zq-screenshots.XXXXXX)
 prefix=$work/wineprefix
 state=$work/xvfb
-export WINEPREFIX=$prefix WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml="
-export LANG=en_US.UTF-8
-unset LC_ALL
-wine=/usr/lib/wine/wine64
+wine=$(zq_wine_loader "$exe")   # the exe and the dialog driver
+boot=/usr/lib/wine/wine64         # Wine's own programs: a 64-bit prefix
+server=$(zq_wineserver)
 finish() {
-  /usr/lib/wine/wineserver -k >/dev/null 2>&1 || true
-  tests/win64/xvfb.sh stop "$state" >/dev/null || true
+  "$server" -k >/dev/null 2>&1 || true
+  tests/wine/xvfb.sh stop "$state" >/dev/null || true
   rm -rf "$work"
 }
 trap finish EXIT
 
-tests/win64/xvfb.sh start "$state"
-export DISPLAY=":$(cat "$state/display")"
+tests/wine/xvfb.sh start "$state"
+zq_wine_env "$prefix" "$state"
 mkdir -p "$prefix"
-"$wine" wineboot -i >/dev/null 2>&1
+"$boot" wineboot -i >/dev/null 2>&1
 # A Wine desktop of its own: Wine then draws the windows' frames and
 # captions itself (the bare display has no window manager to do it).
-"$wine" reg add 'HKCU\Software\Wine\Explorer' /v Desktop /d Default /f >/dev/null 2>&1
-"$wine" reg add 'HKCU\Software\Wine\Explorer\Desktops' /v Default /d 800x600 /f >/dev/null 2>&1
-"$wine" winecfg -v win7 >/dev/null 2>&1
+"$boot" reg add 'HKCU\Software\Wine\Explorer' /v Desktop /d Default /f >/dev/null 2>&1
+"$boot" reg add 'HKCU\Software\Wine\Explorer\Desktops' /v Default /d 800x600 /f >/dev/null 2>&1
+"$boot" winecfg -v win7 >/dev/null 2>&1
 # The running desktop was made before the setting: the next program that
 # starts makes the new one.
-/usr/lib/wine/wineserver -k >/dev/null 2>&1 || true
-/usr/lib/wine/wineserver -w
+"$server" -k >/dev/null 2>&1 || true
+"$server" -w
 
 # The package: the example package's texts, a "zqstage" program that runs
 # until released, and the driver set-up file that the driver check finds.
