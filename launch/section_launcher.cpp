@@ -54,6 +54,8 @@ bool RunSectionExe(LauncherProcess& process, const WString& suffix) {
 }
 
 void ShowFinishScreen(LauncherProcess& process) {
+    // The run has completed: what is written before a restart says so.
+    process.Report.end = RunEnd::Completed;
     process.Report.finishStepReached = true;
     const ManagedSwitches& managed = process.Managed;
     if (managed.quiet) {

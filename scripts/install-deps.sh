@@ -4,7 +4,7 @@
 # (bench: host and what bench/ compares against)
 set -euo pipefail
 
-host_packages=(cmake ninja-build g++ libgtest-dev libgmock-dev nlohmann-json3-dev python3)
+host_packages=(cmake ninja-build g++ libgtest-dev libgmock-dev nlohmann-json3-dev python3 python3-jsonschema)
 # The fuzz targets: clang++ with libFuzzer and the sanitizer runtimes.
 fuzz_packages=(clang libclang-rt-14-dev)
 bench_packages=(ripgrep)

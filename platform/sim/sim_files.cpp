@@ -379,6 +379,12 @@ bool SimFiles::CopyFileReplacing(const WString& from, const WString& to) {
 // A rename on the host, which like MoveFileExW on one volume replaces the
 // target's name in one step and replaces a link at it instead of following it.
 ErrorCode SimFiles::MoveFileReplacing(const WString& from, const WString& to) {
+    const ErrorCode error = Move(from, to);
+    core_.Journal("fileMoved", {{"from", Narrow(from)}, {"to", Narrow(to)}, {"error", error}});
+    return error;
+}
+
+ErrorCode SimFiles::Move(const WString& from, const WString& to) {
     std::lock_guard guard(core_.mutex);
     auto failed = [this](ErrorCode error) {
         core_.SetLastError(error);

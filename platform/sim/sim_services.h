@@ -79,6 +79,7 @@ private:
     };
 
     bool Copy(const WString& from, const WString& to);
+    ErrorCode Move(const WString& from, const WString& to);
     // The host path of `path` with every name as written, when `path` is an
     // absolute path whose last name resolves to itself; null otherwise. Sets
     // `name` to that last name. The result lives until the next call.
