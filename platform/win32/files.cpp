@@ -134,7 +134,10 @@ ErrorCode Win32Files::MoveFileReplacing(const WString& from, const WString& to) 
     // or the new one, never a part of either. Write-through: the call
     // returns once the rename is on the disk, so a restart that follows
     // cannot undo it.
-    if (::MoveFileExW(from.c_str(), to.c_str(), MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH)) return 0;
+    if (::MoveFileExW(ExtendedLengthPath(from).c_str(), ExtendedLengthPath(to).c_str(),
+                      MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH)) {
+        return 0;
+    }
     return ::GetLastError();
 }
 
