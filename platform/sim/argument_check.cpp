@@ -15,8 +15,8 @@ const std::set<WString> kSwitchesWithValue = {L"-f", L"-log", L"-result"};
 
 // A drive letter, a colon and a backslash, or \\server\share.
 bool IsAbsolutePath(WStringView path) {
-    const bool drive = path.size() >= 3 && ((path[0] >= L'a' && path[0] <= L'z') || (path[0] >= L'A' && path[0] <= L'Z')) &&
-                       path[1] == L':' && path[2] == L'\\';
+    const auto isLetter = [](wchar_t c) { return (c >= L'a' && c <= L'z') || (c >= L'A' && c <= L'Z'); };
+    const bool drive = path.size() >= 3 && isLetter(path[0]) && path[1] == L':' && path[2] == L'\\';
     return drive || (path.size() > 2 && path[0] == L'\\' && path[1] == L'\\');
 }
 
@@ -51,11 +51,14 @@ std::vector<Finding> CheckLauncherArguments(WStringView argumentText) {
         if (kKnownSwitches.count(name) == 0) {
             add(name, "switch-unknown",
                 "\"" + shown + "\" is no switch of the launcher: it is split off and has no effect.",
-                "Use -f, -log, -quiet, -norestart or -result; for a deployment engine, -quiet -norestart -result PATH.");
+                "Use -f, -log, -quiet, -norestart or -result; for a deployment engine, "
+                "-quiet -norestart -result PATH.");
         } else if (kSwitchesWithValue.count(name) != 0 && ReplaceAll(pairs.values[i], L"\"", L"").empty()) {
+            const char* example = name == L"-log" ? " 511."
+                                  : name == L"-f"   ? " autorun.inf."
+                                                    : " C:\\ProgramData\\Zq\\result.json.";
             add(name, "switch-value-missing", "\"" + shown + "\" has no value: the launcher ignores it.",
-                "Write the value after the switch and a blank, such as " + shown +
-                    (name == L"-log" ? " 511." : name == L"-f" ? " autorun.inf." : " C:\\ProgramData\\Zq\\result.json."));
+                "Write the value after the switch and a blank, such as " + shown + example);
         }
     }
     for (const WString& word : SlashWords(argumentText)) {

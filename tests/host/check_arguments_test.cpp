@@ -43,7 +43,8 @@ TEST(CheckArguments, WhatTheLauncherWouldNotDoAsMeant) {
 }
 
 TEST(CheckArguments, ReportedAfterTheSettingsFile) {
-    const std::filesystem::path settings = std::filesystem::path(ZQ_SOURCE_DIR) / "examples" / "package" / "autorun.inf";
+    const std::filesystem::path settings =
+        std::filesystem::path(ZQ_SOURCE_DIR) / "examples" / "package" / "autorun.inf";
     std::ostringstream out, err;
     EXPECT_EQ(RunCheck(settings, /*asJson=*/true, out, err, 1252, std::wstring(L"-quiet")), kCheckFoundSomething);
     const nlohmann::json report = nlohmann::json::parse(out.str());

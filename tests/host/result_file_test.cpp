@@ -133,7 +133,14 @@ TEST(ResultFileSchema, RefusesWhatItMust) {
          }()},
         {"a time with a zone", [&] { json j = good; j["endTime"] = "2009-03-07T09:05:02Z"; return j.dump(); }()},
         {"a byte-order mark", "\xEF\xBB\xBF" + good.dump()},
-        {"not UTF-8", [&] { json j = good; j["settingsFile"] = "X"; std::string t = j.dump(); t[t.find("\"X\"") + 1] = '\xE9'; return t; }()},
+        {"not UTF-8",
+         [&] {
+             json j = good;
+             j["settingsFile"] = "X";
+             std::string text = j.dump();
+             text[text.find("\"X\"") + 1] = '\xE9';
+             return text;
+         }()},
     };
     const std::filesystem::path file = machine->Dir() / "bad.json";
     for (const auto& c : cases) {
