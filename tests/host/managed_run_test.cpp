@@ -101,6 +101,19 @@ TEST(ManagedRun, AnInteractiveRunExitsWithZeroOnEveryPath) {
     }
 }
 
+// The program's exit status, as the Win32 entry point returns it to Windows.
+TEST(ManagedRun, TheProgramReturnsTheCode) {
+    for (const auto& [argumentText, status] : {std::pair{"", 0}, std::pair{"-log 1", 0},
+                                               std::pair{"-quiet -norestart", 3010}, std::pair{"-norestart", 3010},
+                                               std::pair{"-quiet", 1641}, std::pair{"-result C:\\r.json", 1641}}) {
+        SCOPED_TRACE(argumentText);
+        std::unique_ptr<StandardMachine> machine = RunScenarios().front().make();
+        sim::SimMachine& simulated = machine->Load();
+        simulated.SetArgumentText(Utf8ToUtf16(argumentText));
+        EXPECT_EQ(RunProgram(simulated.platform()), status);
+    }
+}
+
 struct RestartCase {
     const char* why;
     std::string switches;
@@ -135,6 +148,9 @@ TEST(ManagedRun, TheRestartUnderEachSwitch) {
 
         const std::vector<json> shown = machine->Events("finishScreenShown");
         ASSERT_EQ(shown.size(), c.screenShown ? 1u : 0u);
+        if (!c.screenShown) {
+            EXPECT_EQ(WindowEvents(*machine), std::vector<std::string>{}) << "-quiet shows no window";
+        }
         const bool noRestart = c.switches.find("-norestart") != std::string::npos;
         if (c.screenShown && noRestart) {
             EXPECT_EQ(shown[0]["checkBoxEnabled"], false);
