@@ -2,8 +2,10 @@
 #pragma once
 
 #include <array>
+#include <optional>
 #include <vector>
 
+#include "app/run_report.h"
 #include "log/log_file.h"
 #include "platform/platform.h"
 #include "plugin/printer_outcome.h"
@@ -50,6 +52,12 @@ public:
     IsWow64ProcessFn fnIsWow64Process;  // looked up once, after the objects above
     // Every printer that the update plug-in took up in this run, in order.
     std::vector<PrinterResult> PrinterResults;
+    // "-quiet", "-norestart", "-result": set once by the command line.
+    ManagedSwitches Managed;
+    // What the run did, for a managed run's exit code and result file.
+    RunReport Report;
+    // Whether the result file was written; unset until it has been tried.
+    std::optional<bool> ResultFileWritten;
 };
 
 }  // namespace zq

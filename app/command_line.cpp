@@ -49,6 +49,22 @@ void SplitCommandLine(CzqmerlesetupApp& app, WStringView argumentText) {
     app.SwitchCount = pairs.count;
 }
 
+ManagedSwitches FindManagedSwitches(const SwitchPairs& pairs) {
+    ManagedSwitches found;
+    // Entry 0 is the last switch of the line; a later entry overwrites, so
+    // the first "-result" written wins, as "-f" does.
+    for (int i = 0; i < pairs.count; ++i) {
+        const WString& name = pairs.names[i];
+        if (name == L"-quiet") found.quiet = true;
+        if (name == L"-norestart") found.noRestart = true;
+        if (name == L"-result") {
+            WString path = ReplaceAll(pairs.values[i], L"\"", L"");
+            if (!path.empty()) found.resultPath = path;
+        }
+    }
+    return found;
+}
+
 void setIniFile(LauncherProcess& process, const WString& path) {
     CLogFile& log = process.g_logFile;
     log.LogMessage(LOG_LOW, L"--> Enter setIniFile()");
@@ -76,6 +92,11 @@ bool ApplyCommandLine(LauncherProcess& process) {
                 levelGiven = true;
             }
         }
+        SwitchPairs pairs;
+        pairs.names = app.SwitchNames;
+        pairs.values = app.SwitchValues;
+        pairs.count = app.SwitchCount;
+        process.Managed = FindManagedSwitches(pairs);
         if (!fileGiven) process.SettingsFilePath = app.ModuleDirectory + L"\\autorun.inf";
 
         setIniFile(process, process.SettingsFilePath);

@@ -1,5 +1,7 @@
-// The launcher's two switches: "-f" names the settings file, "-log" sets
-// the log level. Both are optional; anything else is split and ignored.
+// The launcher's switches: "-f" names the settings file, "-log" sets the
+// log level; "-quiet", "-norestart" and "-result PATH" make the run a
+// managed one (app/run_report.h). All are optional; anything else is split
+// and ignored.
 #pragma once
 
 #include <array>
@@ -22,8 +24,14 @@ SwitchPairs SplitSwitches(WStringView argumentText);
 
 void SplitCommandLine(CzqmerlesetupApp& app, WStringView argumentText);
 
+// "-quiet", "-norestart" and "-result" among the pairs, as "-f" and "-log"
+// are found: exact lower-case names, the first "-result" with a value wins
+// and loses its double quotes; a "-result" without a value is ignored.
+ManagedSwitches FindManagedSwitches(const SwitchPairs& pairs);
+
 // Applies "-f" and "-log" (the first of each on the line wins), hands the
-// settings file to the settings object and fixes the log level.
+// settings file to the settings object and fixes the log level; notes the
+// managed run's switches.
 bool ApplyCommandLine(LauncherProcess& process);
 
 void setIniFile(LauncherProcess& process, const WString& path);

@@ -4,6 +4,7 @@
 
 #include "app/application.h"
 #include "app/init_instance.h"
+#include "app/result_file.h"
 
 namespace zq {
 
@@ -34,10 +35,24 @@ void RunInitInstance(LauncherProcess& process) {
     try {
         InitInstance(process);
     } catch (const std::exception& error) {
+        process.Report.end = RunEnd::UnexpectedError;
         LogUnexpectedError(process.g_logFile, error.what());
     } catch (...) {
+        process.Report.end = RunEnd::UnexpectedError;
         LogUnexpectedError(process.g_logFile, "an exception of an unknown type");
     }
+}
+
+// The run's code, with the result file written on the way (every exit
+// path of InitInstance comes through here).
+ProgramEnd EndOfRun(LauncherProcess& process) {
+    ProgramEnd end;
+    end.managed = process.Managed.IsManaged();
+    end.exitCode = ManagedExitCode(process.Report, process.PrinterResults);
+    end.exitCode = ExitCodeAfterResultFile(end.exitCode, WriteResultFileOnce(process, end.exitCode));
+    end.outcome = OutcomeWord(end.exitCode);
+    end.exitStatus = end.managed ? end.exitCode : 0;
+    return end;
 }
 
 }  // namespace
@@ -49,16 +64,23 @@ LauncherProcess::LauncherProcess(Platform& machine)
       g_logFile(machine),
       fnIsWow64Process(machine.version.LookupIsWow64Process()) {}
 
-int RunProgram(Platform& platform) {
+ProgramEnd RunLauncherProgram(Platform& platform) {
     try {
         LauncherProcess process(platform);
+        process.Report.startTime = platform.environment.Now();
         RunInitInstance(process);
+        return EndOfRun(process);
     } catch (...) {
         // The process-wide objects could not be made: there is no log to
-        // write to, and the program still ends normally.
+        // write to, nor a command line read, and the program still ends
+        // normally.
     }
-    // Callers must not read success or failure from the exit status.
-    return 0;
+    ProgramEnd end;
+    end.exitCode = kExitFailed;
+    end.outcome = OutcomeWord(end.exitCode);
+    return end;
 }
+
+int RunProgram(Platform& platform) { return RunLauncherProgram(platform).exitStatus; }
 
 }  // namespace zq

@@ -9,7 +9,6 @@
 namespace zq {
 
 namespace {
-const wchar_t kProgramVersion[] = L"1.0.0.1";
 constexpr std::size_t kModulePathChars = 260;
 }  // namespace
 
@@ -39,6 +38,13 @@ WString OsListTokens::Next() {
 int ShowMessageBox(LauncherProcess& process, const WString& settingsFilePath, int number) {
     CIniFile settings(process.platform, process.g_logFile, settingsFilePath);
     WString text = ExpandLineBreaks(GetLangString(settings, number));
+    if (process.Managed.quiet) {
+        // No one may be at the screen (a service in session 0 has none):
+        // a box would wait for ever. Its text goes to the log instead.
+        process.g_logFile.LogMessage(LOG_HIGH, L"## Message %d : %s", number, text);
+        process.Report.messages.push_back(LoggedMessage{number, text});
+        return kIdOk;
+    }
     return process.platform.ui.ShowMessageBox(kMessageBoxCaption, text);
 }
 
@@ -63,11 +69,13 @@ bool InitInstance(LauncherProcess& process) {
 
     if (platform.environment.CreateNamedMutex(kInstanceMutexName) == MutexOutcome::AlreadyExisted) {
         log.LogMessage(LOG_HIGH, L"## Mutex exist: An instance of the same Application is running.");
+        process.Report.end = RunEnd::AnotherInstance;
         return false;
     }
     platform.environment.InitCommonControls();
     if (!platform.environment.CurrentDirectory()) {
         log.LogMessage(LOG_HIGH, L"## GetCurrentDirectory Failed");
+        process.Report.end = RunEnd::CurrentDirectoryUnreadable;
         return false;
     }
 
@@ -86,10 +94,12 @@ bool InitInstance(LauncherProcess& process) {
             log.LogMessage(LOG_HIGH, L"Valid OS found. OS: %s", entry);
             log.LogMessage(LOG_HIGH, L"Service Pack Version : %d.%d", spMajor, spMinor);
             process.CurrentOsEntry = entry;
+            process.Report.osEntry = entry;
             break;
         }
         if (entry.empty()) {
             log.LogMessage(LOG_HIGH, L"This Operating is not Valid. OS: %s", entry);
+            process.Report.end = RunEnd::UnsupportedWindows;
             ShowMessageBox(process, process.SettingsFilePath, 1);
             return false;
         }
@@ -97,10 +107,12 @@ bool InitInstance(LauncherProcess& process) {
 
     EnumMagicKeywords(process);
     if (!FindInstalledDriver(process)) {
+        process.Report.end = RunEnd::DriverNotInstalled;
         ShowMessageBox(process, process.SettingsFilePath, 8);
         return false;
     }
     DropMain(process);
+    process.Report.end = RunEnd::Completed;
     return true;
 }
 

@@ -6,6 +6,7 @@
 namespace zq {
 
 inline constexpr wchar_t kMessageBoxCaption[] = L"ZQ Merle Refresh Installer";
+inline constexpr wchar_t kProgramVersion[] = L"1.0.0.1";
 inline constexpr wchar_t kInstanceMutexName[] = L"ZQMERLESETUP{d76aa900-b3ad-4ccb-b1d3-a70f90295520}";
 
 // Log header, command line, single instance, the operating-system loop, the
@@ -13,7 +14,9 @@ inline constexpr wchar_t kInstanceMutexName[] = L"ZQMERLESETUP{d76aa900-b3ad-4cc
 bool InitInstance(LauncherProcess& process);
 
 // Message `number` of the settings file in the user's language, "\n"
-// (backslash, n) turned into line breaks, in a box with an OK button.
+// (backslash, n) turned into line breaks, in a box with an OK button. In a
+// "-quiet" run the text is logged as "## Message %d : %s" at level 1
+// instead, and the answer is OK.
 int ShowMessageBox(LauncherProcess& process, const WString& settingsFilePath, int number);
 
 // "\n" as two characters becomes a line feed, left to right.

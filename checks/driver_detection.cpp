@@ -318,6 +318,8 @@ bool SearchInfFileInto(LauncherProcess& process, const WString& path, const std:
     if (found < 0) return false;
     const std::vector<WString>& keywords = process.theApp.MagicKeywords;
     log.LogMessage(LOG_MEDIUM, L"** Magic key word %s found in %s", keywords[found], path);
+    process.Report.keyword = keywords[found];
+    process.Report.keywordInfFile = path;
     return true;
 }
 

@@ -34,13 +34,21 @@ int RunApplication(LauncherProcess& process, WString commandLine) {
 
         log.LogMessage(LOG_LOW, L"Call CreateProcess with %s", lowered);
         ProcessStart started = process.platform.processes.Start(lowered);
+        process.Report.programs.push_back(ProgramRun{lowered, started.process != nullptr, started.error, std::nullopt});
         if (!started.process) return static_cast<int>(started.error);
-        if (progressWanted) copyDialog.ShowOnProgressThread();
+        // A "-quiet" run shows no window: the copy dialog is left out, and
+        // with it the pause before its close.
+        const bool dialogShown = progressWanted && !process.Managed.quiet;
+        if (dialogShown) copyDialog.ShowOnProgressThread();
         // A failed wait is taken as the end of the process.
         started.process->WaitForEnd();
+        // What the program ended with tells a managed run whether it failed
+        // or asked for a restart.
+        std::uint32_t exitCode = 0;
+        if (started.process->ExitCode(exitCode) == 0) process.Report.programs.back().exitCode = exitCode;
         started.process.reset();
         log.LogMessage(LOG_LOW, L"<-- Exit RunApplication()");
-        if (progressWanted) {
+        if (dialogShown) {
             process.platform.environment.Sleep(kCloseDelayMs);
             copyDialog.Close();
         }
@@ -50,6 +58,7 @@ int RunApplication(LauncherProcess& process, WString commandLine) {
         WString text = WidenAscii(error.what());
         if (text.size() > kExceptionTextChars) text.resize(kExceptionTextChars);
         log.LogMessage(LOG_HIGH, L"Exception in RunApplication() : %s", text);
+        process.Report.stepFailed = true;
         return static_cast<int>(process.platform.environment.LastError());
     }
 }

@@ -1,5 +1,6 @@
 #include "launch/section_launcher.h"
 
+#include "app/result_file.h"
 #include "launch/app_runner.h"
 
 namespace zq {
@@ -23,6 +24,7 @@ bool DropMain(LauncherProcess& process) {
         log.LogMessage(LOG_LOW, L"<-- Exit DropMain()");
         return true;
     } catch (...) {
+        process.Report.stepFailed = true;
         log.LogMessage(LOG_LOW, L"## Unknown Exception in DropMain()");
         log.LogMessage(LOG_LOW, L"<-- Exit DropMain()");
         return false;
@@ -40,15 +42,35 @@ bool RunSectionExe(LauncherProcess& process, const WString& suffix) {
         // A failed program never stops the sequence.
         for (const WString& commandLine : commandLines) RunApplication(process, commandLine);
         RefreshUninstallDataFile(process);
-        process.theApp.finishScreen.settingsFilePath = process.SettingsFilePath;
-        process.theApp.finishScreen.DoModal();
+        ShowFinishScreen(process);
         log.LogMessage(LOG_LOW, L"<-- Exit RunSectionExe()");
         return true;
     } catch (...) {
+        process.Report.stepFailed = true;
         log.LogMessage(LOG_LOW, L"## Unknown Exception in RunSectionExe()");
         log.LogMessage(LOG_LOW, L"<-- Exit RunSectionExe()");
         return false;
     }
+}
+
+void ShowFinishScreen(LauncherProcess& process) {
+    // The run has completed: what is written before a restart says so.
+    process.Report.end = RunEnd::Completed;
+    process.Report.finishStepReached = true;
+    const ManagedSwitches& managed = process.Managed;
+    if (managed.quiet) {
+        // No screen to ask: the restart follows at once unless "-norestart"
+        // forbids it, as Windows Installer's quiet mode restarts by itself.
+        if (managed.noRestart) return;
+        BeforeRestart(process);
+        process.platform.ui.RequestRestart(kRestartFlags, kRestartReason);
+        return;
+    }
+    CFinishScreen& screen = process.theApp.finishScreen;
+    screen.settingsFilePath = process.SettingsFilePath;
+    screen.noRestart = managed.noRestart;
+    screen.beforeRestart = [&process] { BeforeRestart(process); };
+    screen.DoModal();
 }
 
 std::optional<WString> RegistryStringWithin(const std::vector<std::uint8_t>& data, std::size_t bufferBytes) {

@@ -17,6 +17,11 @@ inline constexpr std::size_t kUninstallStringBytes = 500;
 bool DropMain(LauncherProcess& process);
 bool RunSectionExe(LauncherProcess& process, const WString& suffix);
 void RefreshUninstallDataFile(LauncherProcess& process);
+// The last step of the section: the finish screen, whose Finish restarts the
+// computer unless its box is ticked. "-norestart" shows the box ticked and
+// disabled; "-quiet" shows nothing and restarts at once unless
+// "-norestart" is given too.
+void ShowFinishScreen(LauncherProcess& process);
 
 // Where the clean-up program's data file is copied from and to, for an
 // UninstallString such as C:\Prog\Clean\zqclean.exe -datfile pkg.dat

@@ -48,6 +48,9 @@ public:
     virtual void PlayAnimationForever(int id) = 0;                 // ACM_PLAY(-1, 0, -1)
     // Check box.
     virtual bool IsChecked(int id) = 0;                            // BM_GETCHECK == BST_CHECKED
+    virtual void SetChecked(int id, bool checked) = 0;             // BM_SETCHECK
+    // A disabled control shows greyed and takes no input.
+    virtual void EnableItem(int id, bool enabled) = 0;             // EnableWindow
     // The bold variant of the control's font (kept until the window goes).
     virtual void SetBoldFont(int id) = 0;
     // Timer: SetTimer on the dialog; 0 when it could not be started.

@@ -29,6 +29,7 @@ using ErrorCode = std::uint32_t;  // a Windows system error code; 0 is success
 inline constexpr ErrorCode kErrorFileNotFound = 2;
 inline constexpr ErrorCode kErrorAccessDenied = 5;
 inline constexpr ErrorCode kErrorInvalidHandle = 6;
+inline constexpr ErrorCode kErrorWriteFault = 29;
 inline constexpr ErrorCode kErrorFileExists = 80;
 inline constexpr ErrorCode kErrorAlreadyExists = 183;
 
@@ -174,6 +175,13 @@ public:
     }
     // CopyFileW, replacing an existing target.
     virtual bool CopyFileReplacing(const WString& from, const WString& to) = 0;
+    // MoveFileExW(MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH): the
+    // file takes the target's name in one step, replacing what had it (a
+    // link at the target is replaced, not followed). 0, or the system error
+    // code.
+    [[nodiscard]] virtual ErrorCode MoveFileReplacing(const WString& from, const WString& to) = 0;
+    // DeleteFileW: 0, or the system error code.
+    virtual ErrorCode RemoveFile(const WString& path) = 0;
 };
 
 // ---------------------------------------------------------------------------

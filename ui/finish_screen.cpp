@@ -41,13 +41,20 @@ void CFinishScreen::OnInitDialog(IDialogWindow& window) {
     window.SetItemText(kFinishCheckBox, texts[4]);
     window.SetItemText(kFinishButton, texts[6]);
     window.SetCaption(texts[7]);
+    if (noRestart) {
+        window.SetChecked(kFinishCheckBox, true);
+        window.EnableItem(kFinishCheckBox, false);
+    }
 }
 
 void CFinishScreen::OnCommand(IDialogWindow& window, int id) {
     if (id == kFinishButton) {
         // Nothing is tested or logged: a refused restart closes the dialog
         // all the same and leaves the computer running.
-        if (!window.IsChecked(kFinishCheckBox)) platform_.ui.RequestRestart(kRestartFlags, kRestartReason);
+        if (!noRestart && !window.IsChecked(kFinishCheckBox)) {
+            if (beforeRestart) beforeRestart();
+            platform_.ui.RequestRestart(kRestartFlags, kRestartReason);
+        }
         window.End(kIdOk);
         return;
     }

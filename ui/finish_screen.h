@@ -3,6 +3,8 @@
 // language. Finish restarts the computer unless the check box is ticked.
 #pragma once
 
+#include <functional>
+
 #include "log/log_file.h"
 #include "platform/dialog.h"
 #include "platform/platform.h"
@@ -41,6 +43,12 @@ public:
 
     // Set by the section launcher before the display; the texts come from it.
     WString settingsFilePath;
+    // "-norestart": the box is shown ticked and cannot be cleared, and
+    // Finish never restarts.
+    bool noRestart = false;
+    // Called right before the restart is requested (the result file must
+    // be on the disk before Windows begins to end the programs).
+    std::function<void()> beforeRestart;
 
     // Shows the screen modally; IDOK through Finish, IDCANCEL through Escape.
     int DoModal();

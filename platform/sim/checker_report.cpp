@@ -5,6 +5,7 @@
 #include <sstream>
 #include <system_error>
 
+#include "platform/sim/argument_check.h"
 #include "platform/sim/machine_drives.h"
 #include "platform/sim/wildcard.h"
 
@@ -63,7 +64,8 @@ PackageEntryExists HostPackageFolder(const fs::path& root) {
     };
 }
 
-int RunCheck(const fs::path& settingsFile, bool asJson, std::ostream& out, std::ostream& err, unsigned codePage) {
+int RunCheck(const fs::path& settingsFile, bool asJson, std::ostream& out, std::ostream& err, unsigned codePage,
+             const std::optional<WString>& argumentText) {
     std::error_code error;
     std::ifstream in(settingsFile, std::ios::binary);
     if (!fs::is_regular_file(settingsFile, error) || !in) {
@@ -77,7 +79,11 @@ int RunCheck(const fs::path& settingsFile, bool asJson, std::ostream& out, std::
         return kCheckCannotRead;
     }
     const fs::path packageRoot = fs::absolute(settingsFile, error).parent_path();
-    const std::vector<Finding> findings = CheckSettingsFile(bytes.str(), HostPackageFolder(packageRoot), codePage);
+    std::vector<Finding> findings = CheckSettingsFile(bytes.str(), HostPackageFolder(packageRoot), codePage);
+    if (argumentText) {
+        const std::vector<Finding> onTheLine = CheckLauncherArguments(*argumentText);
+        findings.insert(findings.end(), onTheLine.begin(), onTheLine.end());
+    }
     if (asJson) {
         out << FindingsAsJson(settingsFile.string(), findings).dump(2) << "\n";
     } else {

@@ -1,4 +1,5 @@
-// zqmerlesetup-sim --check SETTINGS_FILE [--format json] [--code-page N]:
+// zqmerlesetup-sim --check SETTINGS_FILE [--format json] [--code-page N]
+// [--args TEXT]:
 // the package checker's findings for a person or for a build pipeline.
 // --code-page names the ANSI code page of the Windows the package is for
 // (default 1252; ansi_code_page.h lists the others).
@@ -13,6 +14,7 @@
 #pragma once
 
 #include <filesystem>
+#include <optional>
 #include <iosfwd>
 #include <string>
 #include <vector>
@@ -35,8 +37,10 @@ nlohmann::ordered_json FindingsAsJson(const std::string& fileName, const std::ve
 PackageEntryExists HostPackageFolder(const std::filesystem::path& root);
 
 // Reads the settings file, checks it against the package folder around it
-// and prints the findings; returns the exit status.
+// and prints the findings; returns the exit status. With `argumentText`
+// (--args), the launcher command line that the package will be given is
+// checked too (argument_check.h), its findings after the file's.
 int RunCheck(const std::filesystem::path& settingsFile, bool asJson, std::ostream& out, std::ostream& err,
-             unsigned codePage = 1252);
+             unsigned codePage = 1252, const std::optional<WString>& argumentText = std::nullopt);
 
 }  // namespace zq::sim

@@ -75,6 +75,9 @@
 // whose buffer must grow beyond this size throws std::bad_alloc the same
 // way.
 //
+// "user.finishCheckBox" is the person ticking the finish screen's box; a box
+// that the launcher shows ticked and disabled ("-norestart") stays as it is.
+//
 // A key of the wrong type, an unknown key or an unknown registry value type
 // is an error that names the file and the key; so is an "ansiCodePage" that
 // is not one of the supported code pages.

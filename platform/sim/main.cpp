@@ -1,7 +1,7 @@
 // zqmerlesetup-sim: runs the launcher on a simulated Windows machine.
 //
 //   zqmerlesetup-sim [--journal FILE] [--state-out FILE] [--args TEXT] [MACHINE_DIR]
-//   zqmerlesetup-sim --check SETTINGS_FILE [--format json] [--code-page N]
+//   zqmerlesetup-sim --check SETTINGS_FILE [--format json] [--code-page N] [--args TEXT]
 //   zqmerlesetup-sim --preview PACKAGE_DIR [MACHINES_DIR]
 //
 // Without MACHINE_DIR the example package runs on the built-in default
@@ -10,8 +10,10 @@
 // simulation cannot start.
 //
 // --check reports what a package's settings file asks that the launcher
-// will not do as meant (checker_report.h): exit 0 when clean, 1 with
-// findings, 2 when the file cannot be read. --preview runs a package on
+// will not do as meant (checker_report.h), and with --args what of a
+// launcher command line (such as "-quiet -norestart -result PATH") it will
+// not do as meant: exit 0 when clean, 1 with findings, 2 when the file
+// cannot be read. --preview runs a package on
 // each machine of MACHINES_DIR (default: the examples' machines) and prints
 // a summary per machine (package_preview.h).
 #include <algorithm>
@@ -45,7 +47,7 @@ struct Options {
 
 const char kUsage[] =
     "usage: zqmerlesetup-sim [--journal FILE] [--state-out FILE] [--args TEXT] [MACHINE_DIR]\n"
-    "       zqmerlesetup-sim --check SETTINGS_FILE [--format json] [--code-page N]\n"
+    "       zqmerlesetup-sim --check SETTINGS_FILE [--format json] [--code-page N] [--args TEXT]\n"
     "       zqmerlesetup-sim --preview PACKAGE_DIR [MACHINES_DIR]";
 
 // The number of a supported ANSI code page, or nothing.
@@ -56,10 +58,11 @@ std::optional<unsigned> ParseCodePage(const std::string& text) {
     return number;
 }
 
-// --check SETTINGS_FILE [--format json|text] [--code-page N], in any order
-// after --check.
+// --check SETTINGS_FILE [--format json|text] [--code-page N] [--args TEXT],
+// in any order after --check.
 int CheckCommand(const std::vector<std::string>& arguments) {
     std::optional<std::string> file;
+    std::optional<zq::WString> argumentText;
     bool asJson = false;
     unsigned codePage = zq::sim::kDefaultAnsiCodePage;
     for (std::size_t i = 0; i < arguments.size(); ++i) {
@@ -75,6 +78,12 @@ int CheckCommand(const std::vector<std::string>& arguments) {
             }
             codePage = *page;
             ++i;
+        } else if (arguments[i] == "--args") {
+            if (i + 1 >= arguments.size()) {
+                std::cerr << "zqmerlesetup-sim: --args needs the launcher's argument text\n" << kUsage << "\n";
+                return kCannotStart;
+            }
+            argumentText = zq::Utf8ToUtf16(arguments[++i]);
         } else if (!file && arguments[i].rfind("--", 0) != 0) {
             file = arguments[i];
         } else {
@@ -86,7 +95,7 @@ int CheckCommand(const std::vector<std::string>& arguments) {
         std::cerr << "zqmerlesetup-sim: --check needs a settings file\n" << kUsage << "\n";
         return kCannotStart;
     }
-    return zq::sim::RunCheck(*file, asJson, std::cout, std::cerr, codePage);
+    return zq::sim::RunCheck(*file, asJson, std::cout, std::cerr, codePage, argumentText);
 }
 
 // --preview PACKAGE_DIR [MACHINES_DIR]

@@ -134,13 +134,14 @@ MachinePreview PreviewOnMachine(const fs::path& packageDir, const fs::path& mach
         // version control cannot hold an empty one.
         fs::create_directories(tempFolder, error);
         const std::set<fs::path> logsBefore = LogFiles(tempFolder);
-        RunLauncherOn(machine);
+        const ProgramEnd end = RunLauncherOn(machine);
 
         std::vector<std::string> messages;
         for (const fs::path& log : LogFiles(tempFolder)) {
             if (!logsBefore.count(log)) messages = LogMessages(log);
         }
         preview.summary = SummariseRun(JournalEvents(machine.JournalPath()), messages);
+        preview.summary->exit = PreviewExit{end.exitStatus, end.managed, end.exitCode, end.outcome};
     } catch (const MachineError& problem) {
         preview.error = problem.what();
     } catch (const nlohmann::json::exception& problem) {

@@ -1,5 +1,7 @@
 // zqmerlesetup-sim --preview PACKAGE_DIR [MACHINES_DIR]: the package run on
-// each described machine, one summary each.
+// each described machine, one summary each, with the run's exit code and
+// its one-word outcome (a machine whose argumentText holds "-quiet",
+// "-norestart" or "-result" previews a managed run).
 //
 // MACHINES_DIR (default: the examples' machines) holds machine folders
 // without a package; a MACHINES_DIR that is itself a machine folder is the

@@ -129,13 +129,27 @@ std::string FormatSummary(const std::string& heading, const PreviewSummary& summ
         out << "  verdict:   refused before the checks (see the log)\n";
         break;
     }
+    if (summary.exit) {
+        const PreviewExit& exit = *summary.exit;
+        out << "  exit:      " << exit.status;
+        if (exit.managed) {
+            out << " (" << exit.outcome << ")\n";
+        } else {
+            out << " (interactive run; as a managed run: " << exit.code << ", " << exit.outcome << ")\n";
+        }
+    }
     if (summary.verdict != PreviewVerdict::Ran) return out.str();
     list("programs:  ", summary.programs, "none");
     list("printers:  ", summary.printers, "none touched");
     if (!summary.services.empty()) list("services:  ", summary.services, "");
     if (!summary.registry.empty()) list("registry:  ", summary.registry, "");
-    out << "  screens:   " << (summary.copyDialogShown ? "copy dialog, " : "") << "finish screen \""
-        << summary.finishHeadline.value_or("") << "\"\n";
+    if (summary.finishHeadline) {
+        out << "  screens:   " << (summary.copyDialogShown ? "copy dialog, " : "") << "finish screen \""
+            << *summary.finishHeadline << "\"\n";
+    } else {
+        // A "-quiet" run shows no window.
+        out << "  screens:   " << (summary.copyDialogShown ? "copy dialog" : "none") << "\n";
+    }
     out << "  restart:   " << (summary.restartRequested ? "requested" : "not requested") << "\n";
     return out.str();
 }

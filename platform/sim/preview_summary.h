@@ -21,6 +21,15 @@ enum class PreviewVerdict {
     Refused,             // ended before the checks (a second instance, no current folder)
 };
 
+// How the run ended: the process's exit status and the run's Windows
+// Installer code (app/entry.h's ProgramEnd).
+struct PreviewExit {
+    int status = 0;
+    bool managed = false;  // the machine's argumentText holds -quiet, -norestart or -result
+    int code = 0;          // the status of a managed run; what one would return, for an interactive run
+    std::string outcome;   // the code's one word
+};
+
 struct PreviewSummary {
     PreviewVerdict verdict = PreviewVerdict::Refused;
     std::string osEntry;                     // the os_list entry that matched, when one did
@@ -36,13 +45,15 @@ struct PreviewSummary {
     bool copyDialogShown = false;
     std::optional<std::string> finishHeadline;  // text 2 on the finish screen
     bool restartRequested = false;
+    std::optional<PreviewExit> exit;  // set by the preview, which ran the launcher
 };
 
 // `journal` holds the journal's events in order; `logMessages` the log's
 // lines without their time stamps (empty when the run wrote no log).
 PreviewSummary SummariseRun(const std::vector<nlohmann::json>& journal, const std::vector<std::string>& logMessages);
 
-// The summary as a few indented lines under a heading.
+// The summary as a few indented lines under a heading; with the exit, a line
+// such as "exit:      3010 (pending)".
 std::string FormatSummary(const std::string& heading, const PreviewSummary& summary);
 
 }  // namespace zq::sim

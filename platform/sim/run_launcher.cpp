@@ -5,12 +5,14 @@
 
 namespace zq::sim {
 
-int RunLauncherOn(SimMachine& machine) {
+ProgramEnd RunLauncherOn(SimMachine& machine) {
     machine.Journal("start", {{"program", Utf16ToUtf8(machine.ProgramPath())},
                               {"argumentText", Utf16ToUtf8(machine.ArgumentText())}});
-    const int status = RunProgram(machine.platform());
-    machine.Journal("exit", {{"status", status}});
-    return status;
+    const ProgramEnd end = RunLauncherProgram(machine.platform());
+    nlohmann::ordered_json fields = {{"status", end.exitStatus}};
+    if (end.managed) fields["outcome"] = end.outcome;
+    machine.Journal("exit", fields);
+    return end;
 }
 
 }  // namespace zq::sim

@@ -62,6 +62,16 @@ public:
     bool OpenAnimation(int id, const WString&) override { return HasItem(id); }
     void PlayAnimationForever(int) override {}
     bool IsChecked(int id) override { return checked_.count(id) != 0; }
+    void SetChecked(int id, bool checked) override {
+        if (!HasItem(id)) return;
+        if (checked) checked_.insert(id);
+        else checked_.erase(id);
+    }
+    void EnableItem(int id, bool enabled) override {
+        if (!HasItem(id)) return;
+        if (enabled) disabled_.erase(id);
+        else disabled_.insert(id);
+    }
     void SetBoldFont(int) override {}
     unsigned StartTimer(unsigned id, unsigned periodMs) override {
         timerPeriodMs_ = periodMs;
@@ -138,8 +148,15 @@ public:
                                         {"body", Narrow(texts_[1018])},    {"checkBox", Narrow(texts_[1016])},
                                         {"hint", Narrow(texts_[1003])},    {"button", Narrow(texts_[1001])}};
         if (!pictures_.empty()) shown["picture"] = pictures_.back()["rect"];
+        // A box that the launcher disabled ("-norestart") is shown with its
+        // state; the person at the screen cannot change it.
+        const bool boxEnabled = disabled_.count(1016) == 0;
+        if (!boxEnabled) {
+            shown["checkBoxEnabled"] = false;
+            shown["checkBoxTicked"] = IsChecked(1016);
+        }
         core_.Journal("finishScreenShown", shown);
-        if (user.finishCheckBox) checked_.insert(1016);
+        if (user.finishCheckBox && boxEnabled) checked_.insert(1016);
         const bool finish = user.finishAction == FinishAction::Finish;
         handler_.OnCommand(*this, finish ? 1001 : kIdCancel);
         core_.Journal("finishScreenClosed",
@@ -171,6 +188,7 @@ private:
     WString caption_;
     std::map<int, WString> texts_;
     std::set<int> checked_;
+    std::set<int> disabled_;
     int low_ = 0, high_ = 100, position_ = 0;
     unsigned timerPeriodMs_ = 0;
     std::int64_t timerStartMs_ = 0;

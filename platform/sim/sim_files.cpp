@@ -376,6 +376,58 @@ bool SimFiles::CopyFileReplacing(const WString& from, const WString& to) {
     return copied;
 }
 
+// A rename on the host, which like MoveFileExW on one volume replaces the
+// target's name in one step and replaces a link at it instead of following it.
+ErrorCode SimFiles::MoveFileReplacing(const WString& from, const WString& to) {
+    const ErrorCode error = Move(from, to);
+    core_.Journal("fileMoved", {{"from", Narrow(from)}, {"to", Narrow(to)}, {"error", error}});
+    return error;
+}
+
+ErrorCode SimFiles::Move(const WString& from, const WString& to) {
+    std::lock_guard guard(core_.mutex);
+    auto failed = [this](ErrorCode error) {
+        core_.SetLastError(error);
+        return error;
+    };
+    std::optional<WindowsPath> source = core_.Resolve(from);
+    std::optional<WindowsPath> target = core_.Resolve(to);
+    if (!source || !target || target->IsRoot()) return failed(kErrorPathNotFound);
+    switch (core_.drives.KindOf(*source)) {
+        case EntryKind::Missing: return failed(MissingError(core_.drives, *source));
+        case EntryKind::Folder: return failed(kErrorAccessDenied);
+        case EntryKind::File: break;
+    }
+    if (core_.drives.KindOf(target->Parent()) != EntryKind::Folder) return failed(kErrorPathNotFound);
+    if (core_.drives.KindOf(*target) == EntryKind::Folder) return failed(kErrorAccessDenied);
+    if (core_.IsLocked(*source) || core_.IsLocked(*target)) return failed(kErrorSharingViolation);
+    std::error_code error;
+    std::filesystem::rename(core_.drives.HostPath(*source), core_.drives.HostPath(*target), error);
+    if (error) return failed(kErrorAccessDenied);
+    core_.SetLastError(0);
+    return 0;
+}
+
+ErrorCode SimFiles::RemoveFile(const WString& path) {
+    std::lock_guard guard(core_.mutex);
+    auto failed = [this](ErrorCode error) {
+        core_.SetLastError(error);
+        return error;
+    };
+    std::optional<WindowsPath> resolved = core_.Resolve(path);
+    if (!resolved) return failed(kErrorPathNotFound);
+    switch (core_.drives.KindOf(*resolved)) {
+        case EntryKind::Missing: return failed(MissingError(core_.drives, *resolved));
+        case EntryKind::Folder: return failed(kErrorAccessDenied);
+        case EntryKind::File: break;
+    }
+    if (core_.IsLocked(*resolved)) return failed(kErrorSharingViolation);
+    std::error_code error;
+    if (!std::filesystem::remove(core_.drives.HostPath(*resolved), error)) return failed(kErrorAccessDenied);
+    core_.SetLastError(0);
+    return 0;
+}
+
 bool SimFiles::Copy(const WString& from, const WString& to) {
     std::lock_guard guard(core_.mutex);
     std::optional<WindowsPath> source = core_.Resolve(from);

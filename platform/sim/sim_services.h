@@ -65,6 +65,8 @@ public:
     std::vector<WString> ListMatching(const WString& pattern) override;
     std::unique_ptr<IReadableFile> OpenUnshared(const WString& path) override;
     bool CopyFileReplacing(const WString& from, const WString& to) override;
+    ErrorCode MoveFileReplacing(const WString& from, const WString& to) override;
+    ErrorCode RemoveFile(const WString& path) override;
 
 private:
     // An absolute folder as a caller wrote it (up to and with its last
@@ -77,6 +79,7 @@ private:
     };
 
     bool Copy(const WString& from, const WString& to);
+    ErrorCode Move(const WString& from, const WString& to);
     // The host path of `path` with every name as written, when `path` is an
     // absolute path whose last name resolves to itself; null otherwise. Sets
     // `name` to that last name. The result lives until the next call.

@@ -52,6 +52,12 @@ public:
     }
 
     bool IsChecked(int id) override { return SendToItem(id, BM_GETCHECK, 0, 0) == BST_CHECKED; }
+    void SetChecked(int id, bool checked) override {
+        SendToItem(id, BM_SETCHECK, checked ? BST_CHECKED : BST_UNCHECKED, 0);
+    }
+    void EnableItem(int id, bool enabled) override {
+        if (HWND control = Item(id)) ::EnableWindow(control, enabled ? TRUE : FALSE);
+    }
 
     void SetBoldFont(int id) override {
         HWND control = Item(id);

@@ -129,4 +129,21 @@ bool Win32Files::CopyFileReplacing(const WString& from, const WString& to) {
     return ::CopyFileW(from.c_str(), to.c_str(), FALSE) != FALSE;
 }
 
+ErrorCode Win32Files::MoveFileReplacing(const WString& from, const WString& to) {
+    // A rename within one volume: a reader of the target sees the old file
+    // or the new one, never a part of either. Write-through: the call
+    // returns once the rename is on the disk, so a restart that follows
+    // cannot undo it.
+    if (::MoveFileExW(ExtendedLengthPath(from).c_str(), ExtendedLengthPath(to).c_str(),
+                      MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH)) {
+        return 0;
+    }
+    return ::GetLastError();
+}
+
+ErrorCode Win32Files::RemoveFile(const WString& path) {
+    if (::DeleteFileW(ExtendedLengthPath(path).c_str())) return 0;
+    return ::GetLastError();
+}
+
 }  // namespace zq::win32

@@ -70,6 +70,8 @@ public:
     std::vector<WString> ListMatching(const WString& pattern) override;
     std::unique_ptr<IReadableFile> OpenUnshared(const WString& path) override;
     bool CopyFileReplacing(const WString& from, const WString& to) override;
+    ErrorCode MoveFileReplacing(const WString& from, const WString& to) override;
+    ErrorCode RemoveFile(const WString& path) override;
 };
 
 class Win32ProfileStrings final : public IProfileStrings {

@@ -158,5 +158,42 @@ TEST(PreviewExamples, ThePreviewCommand) {
     EXPECT_EQ(RunSim({"--preview", (kExamples / "package").string(), scratch.Dir().string()}, out), 2);
 }
 
+// Each machine's exit code and outcome: an interactive run's 0 with what a
+// managed run would return, and a managed run's own code when the machine's
+// argumentText asks for one.
+TEST(PreviewExamples, ExitCodeAndOutcome) {
+    struct Case {
+        const char* machine;
+        const char* argumentText;
+        const char* line;
+    } cases[] = {
+        {"default", "", "  exit:      0 (interactive run; as a managed run: 1641, restarting)\n"},
+        {"default", "-quiet -norestart", "  exit:      3010 (pending)\n"},
+        {"default", "-quiet", "  exit:      1641 (restarting)\n"},
+        {"xp-no-driver", "-quiet -norestart", "  exit:      1605 (nodriver)\n"},
+        {"xp-no-driver", "", "  exit:      0 (interactive run; as a managed run: 1605, nodriver)\n"},
+        {"win10-64", "-quiet -norestart", "  exit:      1633 (unsupported)\n"},
+        {"vista64-sp2", "-norestart", "  exit:      3010 (pending)\n"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(std::string(c.machine) + " " + c.argumentText);
+        test::TestMachine scratch;  // a temporary folder
+        const fs::path machine = scratch.Dir() / c.machine;
+        fs::copy(kExamples / "machines" / c.machine, machine, fs::copy_options::recursive);
+        nlohmann::json config = nlohmann::json::parse(ReadText(machine / "machine.json"));
+        config["argumentText"] = c.argumentText;
+        std::ofstream(machine / "machine.json", std::ios::binary | std::ios::trunc) << config.dump(2);
+        const MachinePreview preview = PreviewOnMachine(kExamples / "package", machine);
+        ASSERT_TRUE(preview.summary) << preview.error;
+        const std::string text = FormatSummary("== " + preview.machine, *preview.summary);
+        EXPECT_NE(text.find(c.line), std::string::npos) << text;
+        EXPECT_EQ(preview.summary->verdict == PreviewVerdict::Ran, text.find("programs:") != std::string::npos);
+        if (std::string(c.argumentText).find("-quiet") != std::string::npos &&
+            preview.summary->verdict == PreviewVerdict::Ran) {
+            EXPECT_NE(text.find("  screens:   none\n"), std::string::npos) << text;
+        }
+    }
+}
+
 }  // namespace
 }  // namespace zq::sim

@@ -1,0 +1,54 @@
+#include "tests/support/result_file.h"
+
+#include <gtest/gtest.h>
+
+#include <cstdio>
+#include <sys/wait.h>
+
+namespace zq::test {
+
+namespace fs = std::filesystem;
+
+namespace {
+
+std::string ShellQuoted(const std::string& text) {
+    std::string out = "'";
+    for (char c : text) out += c == '\'' ? std::string("'\\''") : std::string(1, c);
+    return out + "'";
+}
+
+}  // namespace
+
+SchemaCheck CheckAgainstResultSchema(const fs::path& file) {
+    const fs::path source(ZQ_SOURCE_DIR);
+    const std::string command = ShellQuoted(ZQ_PYTHON3) + " " +
+                                ShellQuoted((source / "tests" / "host" / "validate_json.py").string()) + " " +
+                                ShellQuoted((source / "docs" / "result-file.schema.json").string()) + " " +
+                                ShellQuoted(file.string()) + " 2>&1";
+    SchemaCheck check;
+    FILE* pipe = ::popen(command.c_str(), "r");
+    if (pipe == nullptr) return check;
+    char buffer[512];
+    std::size_t read = 0;
+    while ((read = std::fread(buffer, 1, sizeof buffer, pipe)) > 0) check.output.append(buffer, read);
+    const int status = ::pclose(pipe);
+    check.status = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+    return check;
+}
+
+nlohmann::json ReadResultFile(const TestMachine& machine, const std::string& windowsPath) {
+    if (!machine.FileExists(windowsPath)) {
+        ADD_FAILURE() << windowsPath << ": no result file";
+        return nullptr;
+    }
+    const SchemaCheck check = CheckAgainstResultSchema(machine.HostPath(windowsPath));
+    if (check.status != 0) {
+        ADD_FAILURE() << windowsPath << " against docs/result-file.schema.json (status " << check.status
+                      << "):\n"
+                      << check.output << machine.ReadFile(windowsPath);
+        return nullptr;
+    }
+    return nlohmann::json::parse(machine.ReadFile(windowsPath));
+}
+
+}  // namespace zq::test
