@@ -20,12 +20,33 @@ struct Directive {
     std::size_t width = 0;
     bool hasPrecision = false;
     std::size_t precision = 0;
+    // The size of the argument in bytes, as the length modifier gives it in
+    // Microsoft's C library: none and "l" are 4 (long is 32-bit on Windows),
+    // "ll" 8, "h" 2, "hh" 1.
+    int argumentBytes = 4;
     wchar_t conversion = 0;
 };
 
+// The argument as the directive's size and signedness take it from the
+// stack on Windows: a 32-bit value for "%ld" whatever type the caller had,
+// so an unsigned 4294967246 prints as -50 under "%d" and a -50 as
+// 4294967246 under "%u".
+std::uint64_t Unsigned(std::int64_t value, int bytes) {
+    const std::uint64_t bits = static_cast<std::uint64_t>(value);
+    return bytes >= 8 ? bits : bits & ((std::uint64_t{1} << (8 * bytes)) - 1);
+}
+
+std::int64_t Signed(std::int64_t value, int bytes) {
+    switch (bytes) {
+        case 1: return static_cast<std::int8_t>(value);
+        case 2: return static_cast<std::int16_t>(value);
+        case 4: return static_cast<std::int32_t>(value);
+        default: return value;
+    }
+}
+
 // The digits of the magnitude, without a sign (also for the smallest value).
-std::wstring ToDecimal(std::int64_t value) {
-    std::uint64_t magnitude = value < 0 ? 0 - static_cast<std::uint64_t>(value) : static_cast<std::uint64_t>(value);
+std::wstring ToDecimal(std::uint64_t magnitude) {
     std::wstring digits;
     do {
         digits.insert(digits.begin(), static_cast<wchar_t>(L'0' + magnitude % 10));
@@ -79,15 +100,16 @@ bool Render(std::wstring& out, const Directive& directive, const FormatArg& arg)
     case L'x':
     case L'X': {
         if (arg.IsText()) return false;
-        std::int64_t value = arg.Number();
+        const std::int64_t value = arg.Number();
         std::wstring sign, body;
         if (directive.conversion == L'x' || directive.conversion == L'X') {
-            body = ToHex(static_cast<std::uint32_t>(value), directive.conversion == L'X');
+            body = ToHex(Unsigned(value, directive.argumentBytes), directive.conversion == L'X');
         } else if (directive.conversion == L'u') {
-            body = ToDecimal(static_cast<std::uint32_t>(value));
+            body = ToDecimal(Unsigned(value, directive.argumentBytes));
         } else {
-            if (value < 0) sign = L"-";
-            body = ToDecimal(value);
+            const std::int64_t number = Signed(value, directive.argumentBytes);
+            if (number < 0) sign = L"-";
+            body = ToDecimal(number < 0 ? 0 - static_cast<std::uint64_t>(number) : static_cast<std::uint64_t>(number));
         }
         if (directive.hasPrecision && body.size() < directive.precision)
             body.insert(0, directive.precision - body.size(), L'0');
@@ -133,7 +155,13 @@ std::wstring FormatWith(std::wstring_view format, std::initializer_list<FormatAr
             for (++i; i < format.size() && format[i] >= L'0' && format[i] <= L'9'; ++i)
                 directive.precision = AppendDigit(directive.precision, format[i]);
         }
-        while (i < format.size() && (format[i] == L'l' || format[i] == L'h')) ++i;
+        int longs = 0, shorts = 0;
+        for (; i < format.size() && (format[i] == L'l' || format[i] == L'h'); ++i) {
+            ++(format[i] == L'l' ? longs : shorts);
+        }
+        if (longs >= 2) directive.argumentBytes = 8;
+        else if (shorts >= 2) directive.argumentBytes = 1;
+        else if (shorts == 1) directive.argumentBytes = 2;
         if (i < format.size()) directive.conversion = format[i++];
 
         bool rendered = next != args.end() && Render(out, directive, *next);

@@ -6,6 +6,10 @@
 //   %s       a string (WString or wide literal)
 //   %d %i %ld %u     decimal integers
 //   %x %X    hexadecimal
+// An integer is taken at the size and signedness its directive gives on
+// Windows, where long is 32-bit: "%ld" and "%d" print a 32-bit signed
+// value, "%u" and "%x" a 32-bit unsigned one ("%lld" 64, "%hd" 16 bits),
+// whatever integer type the caller passed and on every build alike.
 //   %c       one character
 //   %%       a percent sign
 // with the flags '-' (left-justify) and '0' (zero padding), a width and a

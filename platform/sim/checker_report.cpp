@@ -6,6 +6,7 @@
 #include <system_error>
 
 #include "platform/sim/argument_check.h"
+#include "platform/sim/host_files.h"
 #include "platform/sim/machine_drives.h"
 #include "platform/sim/wildcard.h"
 
@@ -67,25 +68,25 @@ PackageEntryExists HostPackageFolder(const fs::path& root) {
 int RunCheck(const fs::path& settingsFile, bool asJson, std::ostream& out, std::ostream& err, unsigned codePage,
              const std::optional<WString>& argumentText) {
     std::error_code error;
-    std::ifstream in(settingsFile, std::ios::binary);
-    if (!fs::is_regular_file(settingsFile, error) || !in) {
-        err << "zqmerlesetup-sim: " << settingsFile.string() << ": the settings file cannot be read\n";
-        return kCheckCannotRead;
-    }
-    std::ostringstream bytes;
-    bytes << in.rdbuf();
-    if (in.bad()) {
-        err << "zqmerlesetup-sim: " << settingsFile.string() << ": the settings file cannot be read\n";
+    // A FIFO, a device or a folder is refused before anything opens it.
+    std::string problem;
+    const std::optional<std::string> bytes = ReadRegularHostFile(settingsFile, kSettingsFileMaxBytes, problem);
+    if (!bytes) {
+        err << "zqmerlesetup-sim: " << settingsFile.string() << ": the settings file cannot be read: " << problem
+            << "\n";
         return kCheckCannotRead;
     }
     const fs::path packageRoot = fs::absolute(settingsFile, error).parent_path();
-    std::vector<Finding> findings = CheckSettingsFile(bytes.str(), HostPackageFolder(packageRoot), codePage);
+    std::vector<Finding> findings = CheckSettingsFile(*bytes, HostPackageFolder(packageRoot), codePage);
     if (argumentText) {
         const std::vector<Finding> onTheLine = CheckLauncherArguments(*argumentText);
         findings.insert(findings.end(), onTheLine.begin(), onTheLine.end());
     }
     if (asJson) {
-        out << FindingsAsJson(settingsFile.string(), findings).dump(2) << "\n";
+        // A file name need not be UTF-8 on the host, nor a section or key
+        // name read in another code page: such bytes become U+FFFD.
+        out << FindingsAsJson(settingsFile.string(), findings).dump(2, ' ', false, nlohmann::json::error_handler_t::replace)
+            << "\n";
     } else {
         out << FindingsAsText(settingsFile.string(), findings);
     }

@@ -10,9 +10,13 @@
 //          "line": 14, "code": "os-entry-blank", "problem": "...", "advice": "..."}]}
 //
 // Exit status: 0 without findings, 1 with findings, 2 when the settings
-// file cannot be read.
+// file cannot be read: missing, larger than 64 MiB, or not a regular file
+// (a FIFO, a device, a folder: refused without being opened). In JSON,
+// bytes that are not UTF-8 (a host file name in another encoding) are
+// replaced by U+FFFD.
 #pragma once
 
+#include <cstdint>
 #include <filesystem>
 #include <optional>
 #include <iosfwd>
@@ -28,6 +32,8 @@ namespace zq::sim {
 inline constexpr int kCheckClean = 0;
 inline constexpr int kCheckFoundSomething = 1;
 inline constexpr int kCheckCannotRead = 2;
+// Far beyond any settings file; a larger one is not read.
+inline constexpr std::uint64_t kSettingsFileMaxBytes = std::uint64_t{64} << 20;
 
 std::string FindingsAsText(const std::string& fileName, const std::vector<Finding>& findings);
 nlohmann::ordered_json FindingsAsJson(const std::string& fileName, const std::vector<Finding>& findings);

@@ -9,6 +9,7 @@
 
 #include "base/text.h"
 #include "platform/sim/ansi_code_page.h"
+#include "platform/sim/host_files.h"
 #include "platform/sim/windows_path.h"
 
 namespace zq::sim {
@@ -383,7 +384,105 @@ void RequireAbsolute(const std::string& fileName, const std::string& key, const 
     }
 }
 
+// The DOM parser, and where in the document it stands: a JSON error names
+// the key whose value it is in ("os.major", "printers[1]"), which the
+// parser's own message (a line and a column) does not.
+class PlaceTrackingParser {
+public:
+    explicit PlaceTrackingParser(json& document) : dom_(document, false) {}
+
+    bool null() { return Value(dom_.null()); }
+    bool boolean(bool value) { return Value(dom_.boolean(value)); }
+    bool number_integer(json::number_integer_t value) { return Value(dom_.number_integer(value)); }
+    bool number_unsigned(json::number_unsigned_t value) { return Value(dom_.number_unsigned(value)); }
+    bool number_float(json::number_float_t value, const json::string_t& text) {
+        return Value(dom_.number_float(value, text));
+    }
+    bool string(json::string_t& value) { return Value(dom_.string(value)); }
+    bool binary(json::binary_t& value) { return Value(dom_.binary(value)); }
+    bool start_object(std::size_t size) {
+        frames_.push_back({false, {}, 0});
+        return dom_.start_object(size);
+    }
+    bool key(json::string_t& name) {
+        frames_.back().key = name;
+        return dom_.key(name);
+    }
+    bool end_object() {
+        frames_.pop_back();
+        return Value(dom_.end_object());
+    }
+    bool start_array(std::size_t size) {
+        frames_.push_back({true, {}, 0});
+        return dom_.start_array(size);
+    }
+    bool end_array() {
+        frames_.pop_back();
+        return Value(dom_.end_array());
+    }
+    bool parse_error(std::size_t, const std::string& lastToken, const nlohmann::detail::exception& error) {
+        errorPlace_ = Place();
+        errorToken_ = lastToken;
+        errorId_ = error.id;
+        errorText_ = error.what();
+        return false;
+    }
+
+    // "os.major", "printers[1].name"; "" at the top level.
+    std::string Place() const {
+        std::string place;
+        for (const Frame& frame : frames_) {
+            if (frame.isArray) {
+                place += "[" + std::to_string(frame.count) + "]";
+            } else if (!frame.key.empty()) {
+                if (!place.empty()) place += ".";
+                place += frame.key;
+            }
+        }
+        return place;
+    }
+
+    const std::string& ErrorPlace() const { return errorPlace_; }
+    int ErrorId() const { return errorId_; }
+    const std::string& ErrorText() const { return errorText_; }
+    const std::string& ErrorToken() const { return errorToken_; }
+
+private:
+    struct Frame {
+        bool isArray;
+        std::string key;    // of an object: the key whose value is being read
+        std::size_t count;  // of an array: the elements before the current one
+    };
+
+    // A value is complete: the next element of an array follows.
+    bool Value(bool ok) {
+        if (!frames_.empty() && frames_.back().isArray) ++frames_.back().count;
+        return ok;
+    }
+
+    nlohmann::detail::json_sax_dom_parser<json> dom_;
+    std::vector<Frame> frames_;
+    std::string errorPlace_;
+    int errorId_ = 0;
+    std::string errorText_;
+    std::string errorToken_;
+};
+
 }  // namespace
+
+json ParseMachineJson(const std::string& content, const std::string& fileName) {
+    json document;
+    PlaceTrackingParser parser(document);
+    if (json::sax_parse(content, &parser, json::input_format_t::json, true)) return document;
+    const std::string& place = parser.ErrorPlace();
+    // 406: a number that no double holds (1e999).
+    if (parser.ErrorId() == 406) {
+        throw MachineError(fileName + ": " + (place.empty() ? "the document" : "\"" + place + "\"") +
+                           " is a number out of range: " + parser.ErrorToken());
+    }
+    throw MachineError(fileName + ": not valid JSON" + (place.empty() ? "" : " at \"" + place + "\"") + ": " +
+                       parser.ErrorText());
+}
 
 std::optional<LocalTime> ParseLocalTime(const std::string& text) {
     LocalTime time;
@@ -465,18 +564,14 @@ MachineConfig ParseMachineConfig(const json& document, const std::string& fileNa
 }
 
 MachineConfig LoadMachineConfig(const std::string& fileName) {
-    std::ifstream file(fileName, std::ios::binary);
-    if (!file) throw MachineError(fileName + ": cannot be read (missing or not accessible)");
-    std::stringstream content;
-    content << file.rdbuf();
-    if (file.bad()) throw MachineError(fileName + ": cannot be read");
-    json document;
-    try {
-        document = json::parse(content.str());
-    } catch (const json::parse_error& error) {
-        throw MachineError(fileName + ": not valid JSON: " + error.what());
+    std::string problem;
+    const std::optional<std::string> content = ReadRegularHostFile(fileName, kMachineFileMaxBytes, problem);
+    if (!content) {
+        // The words of the missing file's message stay as they were.
+        if (problem == "missing or not accessible") throw MachineError(fileName + ": cannot be read (" + problem + ")");
+        throw MachineError(fileName + ": cannot be read: " + problem);
     }
-    return ParseMachineConfig(document, fileName);
+    return ParseMachineConfig(ParseMachineJson(*content, fileName), fileName);
 }
 
 nlohmann::ordered_json MachineConfigToJson(const MachineConfig& config) {

@@ -80,7 +80,10 @@
 //
 // A key of the wrong type, an unknown key or an unknown registry value type
 // is an error that names the file and the key; so is an "ansiCodePage" that
-// is not one of the supported code pages.
+// is not one of the supported code pages, and any JSON error, a number
+// beyond what a double holds (1e999) included. machine.json must be a
+// regular file of at most 64 MiB; a FIFO, a device or a folder of that
+// name is refused without being read.
 #pragma once
 
 #include <cstdint>
@@ -198,9 +201,18 @@ struct MachineConfig {
     UserConfig user;
 };
 
+// The largest machine.json that is read: far above any machine, far below
+// what a mistaken path (a disk image, a log) would cost.
+inline constexpr std::uint64_t kMachineFileMaxBytes = std::uint64_t{64} << 20;
+
 // Reads and checks a parsed machine.json; `fileName` is named in errors.
 MachineConfig ParseMachineConfig(const nlohmann::json& document, const std::string& fileName);
-// Reads, parses and checks the file.
+// Parses machine.json's text. Any JSON error, a number out of range (1e999)
+// included, is a MachineError naming the file and the key it is in.
+nlohmann::json ParseMachineJson(const std::string& content, const std::string& fileName);
+// Reads, parses and checks the file: a regular file of at most
+// kMachineFileMaxBytes; anything else (a FIFO, a device, a folder) is
+// refused without being opened for reading.
 MachineConfig LoadMachineConfig(const std::string& fileName);
 // The state in machine.json's schema.
 nlohmann::ordered_json MachineConfigToJson(const MachineConfig& config);

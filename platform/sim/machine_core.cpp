@@ -1,9 +1,12 @@
 #include "platform/sim/machine_core.h"
 
+#include <algorithm>
 #include <chrono>
 #include <cmath>
+#include <iostream>
 
 #include "base/text.h"
+#include "platform/sim/host_files.h"
 #include "platform/sim/wildcard.h"
 
 namespace zq::sim {
@@ -52,8 +55,43 @@ std::int64_t MachineCore::ElapsedMs() const {
 
 void MachineCore::AdvanceMs(std::int64_t milliseconds) {
     if (milliseconds <= 0) return;
+    std::unique_lock<std::mutex> lock(clockMutex_);
+    const std::int64_t endMs = elapsedMs_ + milliseconds;
+    if (!alarm_ || alarm_->atMs >= endMs || alarm_->owner == std::this_thread::get_id()) {
+        elapsedMs_ = endMs;
+        return;
+    }
+    // The clock stands at the alarm while its owner acts: what it does is
+    // journaled at that moment, before anything this thread does at its end.
+    const std::uint64_t released = alarmsReleased_;
+    if (!alarm_->rung) {
+        alarm_->rung = true;
+        elapsedMs_ = std::max(elapsedMs_, alarm_->atMs);
+        const std::function<void()> ring = alarm_->ring;
+        ++ringsUnderWay_;
+        lock.unlock();
+        ring();
+        lock.lock();
+        --ringsUnderWay_;
+        alarmReleased_.notify_all();
+    }
+    alarmReleased_.wait(lock, [&] { return alarmsReleased_ != released; });
+    elapsedMs_ = std::max(elapsedMs_, endMs);
+}
+
+void MachineCore::SetAlarm(std::int64_t atMs, std::function<void()> ring) {
     std::lock_guard<std::mutex> guard(clockMutex_);
-    elapsedMs_ += milliseconds;
+    alarm_ = Alarm{atMs, std::move(ring), std::this_thread::get_id()};
+}
+
+void MachineCore::ReleaseAlarm() {
+    std::unique_lock<std::mutex> lock(clockMutex_);
+    if (!alarm_ || alarm_->owner != std::this_thread::get_id()) return;
+    // A ring under way still reaches its owner, which must outlive it.
+    alarmReleased_.wait(lock, [this] { return ringsUnderWay_ == 0; });
+    alarm_.reset();
+    ++alarmsReleased_;
+    alarmReleased_.notify_all();
 }
 
 void MachineCore::AdvanceSeconds(double seconds) { AdvanceMs(static_cast<std::int64_t>(std::llround(seconds * 1000))); }
@@ -74,6 +112,14 @@ LocalTime MachineCore::Now() const {
 
 void MachineCore::Journal(const std::string& event, const nlohmann::ordered_json& fields) {
     journal_.Write(ElapsedMs(), event, fields);
+}
+
+void MachineCore::WarnNotRegular(const WindowsPath& path, const std::filesystem::path& host) {
+    const std::optional<std::string> kind = NonRegularKind(host);
+    std::cerr << "zqmerlesetup-sim: " + Narrow(path.ToString()) + " (" + host.string() + ") is " +
+                     (kind && *kind != "not a regular file" ? *kind + ", not a regular file" : "not a regular file") +
+                     ": not read; the launcher's open of it fails with error 5 (access denied)\n"
+              << std::flush;
 }
 
 void MachineCore::SetLastError(ErrorCode code) {

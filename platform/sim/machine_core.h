@@ -3,8 +3,10 @@
 // clock, the journal and each thread's last error. Internal to platform/sim.
 #pragma once
 
+#include <condition_variable>
 #include <cstdint>
 #include <filesystem>
+#include <functional>
 #include <map>
 #include <mutex>
 #include <optional>
@@ -32,7 +34,20 @@ public:
     const MachineDrives drives;
 
     std::int64_t ElapsedMs() const;
+    // A duration passing on the calling thread. An advance that would pass
+    // a set alarm stops the clock at the alarm, rings it and waits until it
+    // is released, then goes on to its own end.
     void AdvanceMs(std::int64_t milliseconds);
+    // Lets the calling thread act at a moment of virtual time while other
+    // threads are passing it: a window reacting to a key pressed while the
+    // launcher waits for a program. `ring` is called on the advancing
+    // thread, without the clock's lock or `mutex` held by this core; the
+    // owner acts and then calls ReleaseAlarm. The owner's own advances never
+    // stop at it. One alarm at a time.
+    void SetAlarm(std::int64_t atMs, std::function<void()> ring);
+    // Clears the calling thread's alarm; advances stopped at it go on.
+    // Called without any lock that `ring` takes.
+    void ReleaseAlarm();
     void AdvanceSeconds(double seconds);
     LocalTime Now() const;
 
@@ -60,11 +75,26 @@ public:
     std::optional<WindowsPath> Wow64SystemFolder() const;
     bool Is64Bit() const { return state.os.bits == 64; }
     bool IsLocked(const WindowsPath& path) const;
+    // Says on stderr that a host entry of the drives that is not a regular
+    // file (a FIFO, a device) was not read: the launcher's open of it fails
+    // with access denied, as Windows fails a file it cannot read, and its
+    // log does not tell why.
+    void WarnNotRegular(const WindowsPath& path, const std::filesystem::path& host);
 
 private:
     JournalFile journal_;
     mutable std::mutex clockMutex_;
     std::int64_t elapsedMs_ = 0;
+    struct Alarm {
+        std::int64_t atMs;
+        std::function<void()> ring;
+        std::thread::id owner;
+        bool rung = false;
+    };
+    std::optional<Alarm> alarm_;
+    std::uint64_t alarmsReleased_ = 0;
+    int ringsUnderWay_ = 0;
+    std::condition_variable alarmReleased_;
     const LocalTime start_;
     std::mutex errorMutex_;
     std::map<std::thread::id, ErrorCode> lastErrors_;

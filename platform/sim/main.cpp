@@ -29,6 +29,7 @@
 #include "platform/sim/ansi_code_page.h"
 #include "platform/sim/checker_report.h"
 #include "platform/sim/default_machine.h"
+#include "platform/sim/host_files.h"
 #include "platform/sim/package_preview.h"
 #include "platform/sim/run_launcher.h"
 #include "platform/sim/sim_machine.h"
@@ -194,6 +195,14 @@ int main(int argc, char** argv) {
         } else {
             machineDir = *options->machineDir;
         }
+        // The state file is checked before the run, as the journal is.
+        if (options->stateOut) {
+            zq::sim::CheckOutputFile(*options->stateOut, machineDir, "the state");
+            if (zq::sim::SameHostFile(*options->stateOut, options->journal.value_or(machineDir / "journal.jsonl"))) {
+                throw zq::sim::MachineError(options->stateOut->string() +
+                                            ": the state cannot be written: it is the journal too");
+            }
+        }
         zq::sim::SimMachine machine(machineDir, options->journal);
         if (options->args) machine.SetArgumentText(zq::Utf8ToUtf16(*options->args));
         zq::sim::RunLauncherOn(machine);
@@ -201,6 +210,10 @@ int main(int argc, char** argv) {
         if (demo) PrintDemoReport(machine);
     } catch (const zq::sim::MachineError& error) {
         std::cerr << "zqmerlesetup-sim: " << error.what() << "\n";
+        return kCannotStart;
+    } catch (const std::exception& error) {
+        // Whatever else goes wrong is said, not an abort.
+        std::cerr << "zqmerlesetup-sim: the simulation failed: " << error.what() << "\n";
         return kCannotStart;
     }
     // The launcher's own status is always 0.

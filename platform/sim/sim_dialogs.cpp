@@ -5,9 +5,13 @@
 // The copy-progress dialog (template 109) ticks on the virtual clock: its
 // 300 ms timer fires once for each period that has passed when something
 // happens to the dialog: the runner's close request, or the user's Escape
-// after "copyDialogEscapeAfterSeconds". Both are dealt with in the order of
-// their virtual times when the close request arrives, so a run is the same
-// every time. The finish screen (template 106) is answered at once.
+// after "copyDialogEscapeAfterSeconds". The Escape is an alarm on the
+// clock: a wait of the runner (a program running) that would pass it stops
+// there until the dialog has ended, so the dialog closes at the Escape's
+// own time, before the program ends, as on Windows where the window reacts
+// to the key while the runner waits. A close request at or before that time
+// comes first. A run is the same every time. The finish screen
+// (template 106) is answered at once.
 #include <condition_variable>
 #include <map>
 #include <mutex>
@@ -107,9 +111,14 @@ public:
 
     // The window outlives every close request that reached it.
     ~SimDialogWindow() override {
+        core_.ReleaseAlarm();
         std::unique_lock lock(mutex_);
         changed_.wait(lock, [this] { return requestsInFlight_ == 0; });
     }
+
+    // The threads stopped at the Escape's time go on (after the dialog's end
+    // has been announced, so that the runner finds no window to close).
+    void ReleaseEscapeAlarm() { core_.ReleaseAlarm(); }
 
     // --- The modal loops
 
@@ -118,18 +127,31 @@ public:
         // moved since the window was made.
         const std::int64_t shownAtMs = createdAtMs_;
         core_.Journal("copyDialogShown", {{"caption", Narrow(caption_)}});
-        handler_.OnShown(*this);
-        std::unique_lock lock(mutex_);
-        changed_.wait(lock, [this] { return closeRequestedAtMs_.has_value(); });
-        const std::int64_t closeAtMs = *closeRequestedAtMs_;
         std::optional<std::int64_t> escapeAtMs;
         if (escapeAfterSeconds) escapeAtMs = shownAtMs + static_cast<std::int64_t>(*escapeAfterSeconds * 1000);
+        // Set before the runner learns of the window: none of its waits can pass it.
+        if (escapeAtMs) {
+            core_.SetAlarm(*escapeAtMs, [this] {
+                std::lock_guard guard(mutex_);
+                escapeReached_ = true;
+                changed_.notify_all();
+            });
+        }
+        handler_.OnShown(*this);
+        std::unique_lock lock(mutex_);
+        changed_.wait(lock, [this] { return closeRequestedAtMs_.has_value() || escapeReached_; });
+        const std::int64_t closeAtMs = closeRequestedAtMs_.value_or(*escapeAtMs);
 
-        if (escapeAtMs && *escapeAtMs < closeAtMs) {
+        if (escapeAtMs && (escapeReached_ || *escapeAtMs < closeAtMs)) {
             FireTimerUntil(*escapeAtMs);
             handler_.OnCommand(*this, kIdCancel);
             JournalCopyClosed("escape", *escapeAtMs - shownAtMs);
         } else {
+            // The Escape never comes: the window is closing. Released
+            // without the window's lock, which a ring under way waits for.
+            lock.unlock();
+            core_.ReleaseAlarm();
+            lock.lock();
             FireTimerUntil(closeAtMs);
             const int before = position_;
             handler_.OnClose(*this);
@@ -200,6 +222,7 @@ private:
     std::mutex mutex_;
     std::condition_variable changed_;
     std::optional<std::int64_t> closeRequestedAtMs_;
+    bool escapeReached_ = false;  // a wait stands at the Escape's time
     bool closeHandled_ = false;
     int requestsInFlight_ = 0;
 };
@@ -217,6 +240,9 @@ int SimUserInterface::RunModalDialog(IDialogHandler& handler) {
     int result = kIdCancel;
     if (handler.TemplateId() == kCopyTemplate) {
         result = window.RunCopyDialog(user.copyDialogEscapeAfterSeconds);
+        handler.OnEnded(result);
+        window.ReleaseEscapeAlarm();
+        return result;
     } else if (handler.TemplateId() == kFinishTemplate) {
         handler.OnShown(window);
         result = window.RunFinishScreen(user);

@@ -20,11 +20,25 @@ namespace zq::sim {
 
 namespace {
 
-// A host file descriptor, closed when it goes.
+// A host file descriptor, closed when it goes. An open for reading looks
+// at what stands at the path first and opens only a regular file: a FIFO
+// would wait for a writer, a device may never end. Such a name stands for
+// a file that Windows cannot open (access denied); the folders of a real
+// Windows hold no such thing.
 class HostFile {
 public:
-    HostFile(const char* path, int flags)
-        : fd_(::open(path, flags | O_CLOEXEC, 0666)), openError_(fd_ < 0 ? errno : 0) {}
+    HostFile(const char* path, int flags) {
+        if ((flags & O_ACCMODE) == O_RDONLY && !(flags & O_CREAT)) {
+            struct stat status;
+            if (::stat(path, &status) == 0 && !S_ISREG(status.st_mode) && !S_ISDIR(status.st_mode)) {
+                openError_ = EACCES;
+                notRegular_ = true;
+                return;
+            }
+        }
+        fd_ = ::open(path, flags | O_CLOEXEC, 0666);
+        openError_ = fd_ < 0 ? errno : 0;
+    }
     HostFile(const std::filesystem::path& path, int flags) : HostFile(path.c_str(), flags) {}
     ~HostFile() {
         if (fd_ >= 0) ::close(fd_);
@@ -32,12 +46,16 @@ public:
     HostFile(const HostFile&) = delete;
     HostFile& operator=(const HostFile&) = delete;
     HostFile(HostFile&& other) noexcept
-        : fd_(std::exchange(other.fd_, -1)), openError_(other.openError_), size_(other.size_) {}
+        : fd_(std::exchange(other.fd_, -1)),
+          openError_(other.openError_),
+          notRegular_(other.notRegular_),
+          size_(other.size_) {}
     HostFile& operator=(HostFile&& other) noexcept {
         if (this != &other) {
             if (fd_ >= 0) ::close(fd_);
             fd_ = std::exchange(other.fd_, -1);
             openError_ = other.openError_;
+            notRegular_ = other.notRegular_;
             size_ = other.size_;
         }
         return *this;
@@ -45,10 +63,12 @@ public:
 
     bool IsOpen() const { return fd_ >= 0; }
     int OpenError() const { return openError_; }  // errno of a failed open
-    // Open, and a file rather than a folder; its size is then known.
+    // Not opened for reading: neither a regular file nor a folder.
+    bool NotRegular() const { return notRegular_; }
+    // Open, and a regular file; its size is then known.
     bool IsOpenFile() {
         struct stat status;
-        if (fd_ < 0 || ::fstat(fd_, &status) != 0 || S_ISDIR(status.st_mode)) return false;
+        if (fd_ < 0 || ::fstat(fd_, &status) != 0 || !S_ISREG(status.st_mode)) return false;
         size_ = static_cast<std::size_t>(status.st_size);
         return true;
     }
@@ -94,8 +114,9 @@ private:
     // The file's bytes into `to`, which has room for size_ of them.
     bool ReadUpTo(char* to, std::size_t& got) { return ReadSome(to, size_, got); }
 
-    int fd_;
-    int openError_;
+    int fd_ = -1;
+    int openError_ = 0;
+    bool notRegular_ = false;
     std::size_t size_ = 0;
 };
 
@@ -356,8 +377,10 @@ std::unique_ptr<IReadableFile> SimFiles::OpenUnshared(const WString& path) {
             case EntryKind::File: break;
         }
         // Stored under another spelling of its names.
-        file = HostFile(core_.drives.HostPath(target()), O_RDONLY);
+        const std::filesystem::path host = core_.drives.HostPath(target());
+        file = HostFile(host, O_RDONLY);
         if (!file.IsOpenFile()) {
+            if (file.NotRegular()) core_.WarnNotRegular(target(), host);
             core_.SetLastError(kErrorAccessDenied);
             return nullptr;
         }

@@ -4,6 +4,7 @@
 #include <system_error>
 
 #include "base/text.h"
+#include "platform/sim/host_files.h"
 #include "platform/sim/machine_core.h"
 #include "platform/sim/sim_services.h"
 
@@ -20,6 +21,16 @@ MachineConfig LoadFolder(const std::filesystem::path& machineDir) {
 }
 
 }  // namespace
+
+void CheckOutputFile(const std::filesystem::path& file, const std::filesystem::path& machineDir,
+                     const std::string& what) {
+    if (SameHostFile(file, machineDir / "machine.json")) {
+        throw MachineError(file.string() + ": " + what + " cannot be written: it is the machine's machine.json");
+    }
+    if (std::optional<std::string> problem = OutputFileProblem(file)) {
+        throw MachineError(file.string() + ": " + what + " cannot be written: " + *problem);
+    }
+}
 
 struct SimMachine::Parts {
     Parts(const std::filesystem::path& dir, MachineConfig config, const std::filesystem::path& journalPath)
@@ -55,8 +66,9 @@ SimMachine::SimMachine(const std::filesystem::path& machineDir,
                        const std::optional<std::filesystem::path>& journalPath) {
     // Everything is checked before the journal, the only thing written here, is started.
     MachineConfig config = LoadFolder(machineDir);
-    parts_ = std::make_unique<Parts>(machineDir, std::move(config),
-                                     journalPath.value_or(machineDir / "journal.jsonl"));
+    const std::filesystem::path journal = journalPath.value_or(machineDir / "journal.jsonl");
+    CheckOutputFile(journal, machineDir, "the journal");
+    parts_ = std::make_unique<Parts>(machineDir, std::move(config), journal);
 }
 
 SimMachine::~SimMachine() = default;

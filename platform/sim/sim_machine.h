@@ -27,8 +27,9 @@ class SimMachine {
 public:
     // Reads and checks MACHINE_DIR/machine.json and starts the journal
     // (default MACHINE_DIR/journal.jsonl). Throws MachineError, naming the
-    // file and the problem, when the folder is missing or machine.json is
-    // unreadable or invalid; nothing is written into the folder then.
+    // file and the problem, when the folder is missing, machine.json is
+    // unreadable or invalid, or the journal cannot be written
+    // (CheckOutputFile); nothing is written into the folder then.
     explicit SimMachine(const std::filesystem::path& machineDir,
                         const std::optional<std::filesystem::path>& journalPath = std::nullopt);
     ~SimMachine();
@@ -70,5 +71,11 @@ private:
     struct Parts;
     std::unique_ptr<Parts> parts_;
 };
+
+// Throws MachineError, naming the file and `what` it is for ("the
+// journal"), when the file cannot take the program's output or is the
+// machine folder's machine.json: checked before a run starts.
+void CheckOutputFile(const std::filesystem::path& file, const std::filesystem::path& machineDir,
+                     const std::string& what);
 
 }  // namespace zq::sim

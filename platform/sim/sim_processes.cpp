@@ -160,10 +160,16 @@ public:
 
     // The program runs its virtual time, has its effect and ends.
     ErrorCode WaitForEnd() override {
-        std::lock_guard guard(core_.mutex);
-        if (ended_) return 0;
-        ended_ = true;
+        std::unique_lock guard(core_.mutex);
+        if (ended_ || waited_) return 0;
+        waited_ = true;
+        // The machine is not held while the program runs: what happens on
+        // other threads meanwhile (a key pressed in a window) happens at its
+        // own time, before the program ends.
+        guard.unlock();
         core_.AdvanceSeconds(run_.runSeconds);
+        guard.lock();
+        ended_ = true;
         exitCode_ = run_.exitCode;
         if (run_.printui) exitCode_ = InstallPrinter(core_, *run_.printui);
         const std::uint32_t exitCode = exitCode_;
@@ -187,6 +193,7 @@ private:
     WString commandLine_;
     ProgramRun run_;
     std::uint32_t pid_;
+    bool waited_ = false;  // a wait has begun: the program's time is passing
     bool ended_ = false;
     std::uint32_t exitCode_ = 0;
 };

@@ -2,6 +2,7 @@
 // and 2, and the JSON report read back.
 #include <gtest/gtest.h>
 
+#include <sys/stat.h>
 #include <sys/wait.h>
 
 #include <cstdlib>
@@ -75,6 +76,53 @@ TEST_F(CheckProgram, ExitStatusSaysWhetherItFoundSomething) {
             EXPECT_FALSE(result.err.empty());
         }
     }
+}
+
+// What is not a regular file is refused by name, without being opened:
+// opening a FIFO would wait for a writer, /dev/zero would never end.
+TEST_F(CheckProgram, WhatIsNotARegularFileIsRefusedWithoutBeingRead) {
+    const fs::path package = WritePackage(test::SettingsFile::Basic().Text()).parent_path();
+    const fs::path fifo = package / "fifo.inf";
+    ASSERT_EQ(::mkfifo(fifo.c_str(), 0600), 0);
+    const fs::path zeroLink = package / "zero.inf";
+    fs::create_symlink("/dev/zero", zeroLink);
+    struct Row {
+        const char* name;
+        fs::path file;
+        std::string kind;
+    } rows[] = {
+        {"a FIFO", fifo, "a FIFO, not a regular file"},
+        {"a link to /dev/zero", zeroLink, "a device, not a regular file"},
+        {"/dev/zero", "/dev/zero", "a device, not a regular file"},
+        {"/dev/null", "/dev/null", "a device, not a regular file"},
+        {"a folder", package, "a folder, not a regular file"},
+    };
+    for (const Row& row : rows) {
+        SCOPED_TRACE(row.name);
+        for (const char* format : {"text", "json"}) {
+            const ProgramResult result = RunSim({"--check", row.file.string(), "--format", format}, scratch_);
+            EXPECT_EQ(result.status, 2);
+            EXPECT_EQ(result.err, "zqmerlesetup-sim: " + row.file.string() + ": the settings file cannot be read: " +
+                                      row.kind + "\n");
+            EXPECT_EQ(result.out, "");
+        }
+    }
+}
+
+// A host file name need not be UTF-8; the JSON report is, with U+FFFD for
+// each byte that is not.
+TEST_F(CheckProgram, JsonReportOfAFileNameThatIsNotUtf8) {
+    const fs::path written = WritePackage(test::SettingsFile::Basic().Set("Run", "1", "setup\\zqprep.exe").Text());
+    const fs::path file = written.parent_path() / "autorun-\xe9\xff.inf";
+    fs::rename(written, file);
+    const ProgramResult result = RunSim({"--check", file.string(), "--format", "json"}, scratch_);
+    ASSERT_EQ(result.status, 0) << result.err;
+    const nlohmann::json report = nlohmann::json::parse(result.out);
+    const std::string name = report["file"];
+    EXPECT_EQ(name, (written.parent_path() / "autorun-\xef\xbf\xbd\xef\xbf\xbd.inf").string());
+    EXPECT_EQ(report["findings"], nlohmann::json::array());
+    // The text report gives the name as it is.
+    EXPECT_NE(RunSim({"--check", file.string()}, scratch_).out.find(file.string()), std::string::npos);
 }
 
 TEST_F(CheckProgram, JsonReportReadsBack) {

@@ -4,10 +4,16 @@
 
 #include <gtest/gtest.h>
 
+#include <sys/stat.h>
+
+#include <filesystem>
+
 #include "tests/support/scenario.h"
 
 namespace zq {
 namespace {
+
+namespace fs = std::filesystem;
 
 using test::Contains;
 using test::SettingsFile;
@@ -170,6 +176,42 @@ TEST(DriverDetection, ThreeFilesNoneMatching) {
     std::vector<std::string> lines = DetectionLines(machine.LogMessages());
     EXPECT_EQ(test::LinesStartingWith(lines, "** Searching").size(), 3u);
     EXPECT_EQ(lines.back(), "Drivers not found");
+}
+
+// A name in the inf folder that is not a regular file on the host (a FIFO,
+// a device, a folder) is listed, and its open fails as a file Windows
+// cannot read: the search goes on to the next file, the launcher's log
+// lines are those of Windows, and the simulated machine says on stderr
+// which host file it did not read. Nothing waits for a FIFO's writer or
+// reads /dev/zero to its end.
+TEST(DriverDetection, NamesThatAreNotRegularFilesAreSkipped) {
+    StandardMachine machine(SettingsFile::Basic(), /*driverInstalled=*/false);
+    machine.MakeFolder("C:\\Windows\\inf\\oem2.inf");
+    machine.WriteUtf16LeFile("C:\\Windows\\inf\\oem4.inf", L"ZQ Merle 5400", true);
+    const fs::path fifo = machine.HostPath("C:\\Windows\\inf\\oem0.inf");
+    ASSERT_EQ(::mkfifo(fifo.c_str(), 0600), 0);
+    const fs::path zero = machine.HostPath("C:\\Windows\\inf\\oem1.inf");
+    fs::create_symlink("/dev/zero", zero);
+    const fs::path null = machine.HostPath("C:\\Windows\\inf\\oem3.inf");
+    fs::create_symlink("/dev/null", null);
+    testing::internal::CaptureStderr();
+    machine.Run("-log 127");
+    const std::string err = testing::internal::GetCapturedStderr();
+    EXPECT_EQ(DetectionLines(machine.LogMessages()),
+              (std::vector<std::string>{"========Enumerating Magic Keywords========", "ZQ Merle 5400",
+                                        "==========================================",
+                                        "** Searching C:\\Windows\\inf\\oem4.inf",
+                                        "** Magic key word ZQ Merle 5400 found in C:\\Windows\\inf\\oem4.inf"}));
+    EXPECT_TRUE(machine.Events("messageBox").empty());
+    const std::string failure = ": not read; the launcher's open of it fails with error 5 (access denied)\n";
+    for (const auto& [path, kind] : {std::pair{fifo, "a FIFO"}, {zero, "a device"}, {null, "a device"}}) {
+        const std::string windowsName = "C:\\Windows\\inf\\" + path.filename().string();
+        EXPECT_NE(err.find("zqmerlesetup-sim: " + windowsName + " (" + path.string() + ") is " + kind +
+                           ", not a regular file" + failure),
+                  std::string::npos)
+            << err;
+    }
+    EXPECT_EQ(err.find("oem2.inf"), std::string::npos) << "a folder is no file on Windows either";
 }
 
 TEST(DriverDetection, SingleByteFileWithTheKeywordIsNotFound) {

@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 
+#include <cstdint>
+
 namespace zq {
 namespace {
 
@@ -22,6 +24,31 @@ TEST(Format, ConversionsTheLauncherUses) {
     EXPECT_EQ(Format(L"0x%04x", 0x40c), L"0x040c");
     EXPECT_EQ(Format(L"0x%04x", 0x0409), L"0x0409");
     EXPECT_EQ(Format(L"%d", -2147483647 - 1), L"-2147483648");
+}
+
+// Microsoft's C library takes an integer at the directive's size (long is
+// 32-bit there), whatever the caller's type: the same text on every build.
+TEST(Format, IntegersAtTheDirectivesWidthAsOnWindows) {
+    struct Case {
+        std::wstring got, expected;
+    } cases[] = {
+        {Format(L"%ld", static_cast<unsigned>(-50)), L"-50"},
+        {Format(L"%d", 4294967246u), L"-50"},
+        {Format(L"%i", std::uint64_t{0x1FFFFFFFF}), L"-1"},
+        {Format(L"%ld", 2147483648u), L"-2147483648"},
+        {Format(L"%u", -50), L"4294967246"},
+        {Format(L"%lu", -1L), L"4294967295"},
+        {Format(L"%x", -1), L"ffffffff"},
+        {Format(L"%lX", std::int64_t{-2}), L"FFFFFFFE"},
+        {Format(L"%lld", std::int64_t{-5000000000}), L"-5000000000"},
+        {Format(L"%llu", std::uint64_t{5000000000}), L"5000000000"},
+        {Format(L"%hd", 65535), L"-1"},
+        {Format(L"%hu", -1), L"65535"},
+        {Format(L"%hhd", 255), L"-1"},
+        {Format(L"%05ld", static_cast<unsigned>(-50)), L"-0050"},
+        {Format(L"%ld", 501u), L"501"},
+    };
+    for (const Case& c : cases) EXPECT_EQ(c.got, c.expected);
 }
 
 TEST(Format, ArgumentTextIsNeverInterpretedAgain) {

@@ -147,7 +147,9 @@ TEST(FuzzRegression, LogLinesOfControlCharacters) {
 // formatter's fuzz target: negating the smallest 64-bit number, and a width
 // of billions, which must not throw out of a formatter that never fails.
 TEST(FuzzRegression, TheSmallest64BitNumberFormats) {
-    EXPECT_EQ(Format(L"%d", std::numeric_limits<std::int64_t>::min()), L"-9223372036854775808");
+    EXPECT_EQ(Format(L"%lld", std::numeric_limits<std::int64_t>::min()), L"-9223372036854775808");
+    // "%d" takes its low 32 bits, as Microsoft's C library does.
+    EXPECT_EQ(Format(L"%d", std::numeric_limits<std::int64_t>::min()), L"0");
 }
 
 TEST(FuzzRegression, AHugeWidthDoesNotThrow) {

@@ -136,6 +136,55 @@ TEST(CopyDialog, ProgressOnTheVirtualClock) {
     }
 }
 
+// The journal lists what happens in the order of the virtual clock: an
+// Escape pressed while the runner waits for the program closes the dialog
+// at its own time, before the program ends, wherever the Escape falls.
+TEST(CopyDialog, EscapeIsJournaledAtItsOwnTime) {
+    struct Case {
+        const char* why;
+        double runSeconds, escapeAfterSeconds;
+        std::vector<std::string> order;  // the events from the dialog's display on
+        std::int64_t closedAfterMs;      // after copyDialogShown (the runner closes 200 ms after the
+                                         // program, and the dialog holds 100 % for 200 ms)
+    } cases[] = {
+        {"Escape 2 s into a 5 s program", 5, 2,
+         {"copyDialogShown", "copyDialogClosed", "processEnd", "processStart", "processEnd"}, 2000},
+        {"Escape at once", 5, 0, {"copyDialogShown", "copyDialogClosed", "processEnd", "processStart", "processEnd"}, 0},
+        {"Escape after the program ended: the runner closes", 1, 5,
+         {"copyDialogShown", "processEnd", "copyDialogClosed", "processStart", "processEnd"}, 1400},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.why);
+        StandardMachine machine(SettingsFile::Basic()
+                                    .Set("Run", "1", "C:\\Package\\setup\\zqstage.exe")
+                                    .Set("Run", "2", "C:\\Package\\setup\\next.exe"));
+        AddProgram(machine, "zqstage.exe", c.runSeconds);
+        AddProgram(machine, "next.exe", 1);
+        machine.config()["user"]["copyDialogEscapeAfterSeconds"] = c.escapeAfterSeconds;
+        machine.Run();
+        const std::vector<json> journal = machine.Journal();
+        std::vector<std::string> order;
+        std::int64_t shownAt = -1, closedAt = -1, firstEndAt = -1;
+        for (std::size_t i = 0; i < journal.size(); ++i) {
+            if (i > 0) {
+                EXPECT_GE(journal[i]["t"], journal[i - 1]["t"]) << journal[i].dump();
+            }
+            const std::string event = journal[i]["event"];
+            if (event == "copyDialogShown") shownAt = journal[i]["t"];
+            const bool watched = event == "processStart" || event == "processEnd" || event.rfind("copyDialog", 0) == 0;
+            if (shownAt < 0 || !watched) continue;
+            order.push_back(event);
+            if (event == "copyDialogClosed") closedAt = journal[i]["t"];
+            if (event == "processEnd" && firstEndAt < 0) firstEndAt = journal[i]["t"];
+        }
+        EXPECT_EQ(order, c.order);
+        EXPECT_EQ(closedAt - shownAt, c.closedAfterMs);
+        EXPECT_EQ(firstEndAt - shownAt, static_cast<std::int64_t>(c.runSeconds * 1000));
+        // The runner found no window to close after the Escape.
+        ASSERT_EQ(machine.Events("copyDialogClosed").size(), 1u);
+    }
+}
+
 TEST(CopyDialog, ShownAgainForEachMarkedProgram) {
     StandardMachine machine(SettingsFile::Basic()
                                 .Set("Run", "1", "C:\\Package\\setup\\zqstage.exe")

@@ -98,6 +98,8 @@ TEST(ValidateOS, Table) {
          502, kPlatform32, 0, 0, true, {enter + "502, 10032, 0, 0)", passed, valid32}},
         {"IsWow64Process fails: taken as 32-bit", Os(5, 2, 2, 0, 64), {{"isWow64ProcessFails", true}}, 502,
          kPlatform32, 0, 0, true, {enter + "502, 10032, 0, 0)", passed, " fnIsWow64Process Failed ", valid32}},
+        {"OS number of the entry \"-502\"", Os(5, 1, 3, 0, 32), {}, OsNumberOfEntry(L"-502"), kPlatform32, 0, 0,
+         false, {enter + "-50, 10032, 0, 0)", failed}},
     };
     for (const ValidateCase& c : cases) {
         SCOPED_TRACE(c.why);
@@ -135,6 +137,9 @@ TEST(OsListLoop, Table) {
         {"four-digit entry tested as its first three", "6001", Os(6, 0, 1, 0, 32), "Valid OS found. OS: 6001",
          {"600, 10032"}},
         {"empty list", "", Os(5, 1, 3, 0, 32), "This Operating is not Valid. OS: ", {"0, 10032"}},
+        // "-50" reads as -50; "%ld" takes it as Windows' 32-bit long.
+        {"a minus sign makes a negative number", "-502", Os(5, 1, 3, 0, 32), "This Operating is not Valid. OS: ",
+         {"-50, 10032", "0, 10032"}},
     };
     for (const LoopCase& c : cases) {
         SCOPED_TRACE(c.why);

@@ -2,6 +2,7 @@
 // the state written after a run, and whole runs on machine folders.
 #include <gtest/gtest.h>
 
+#include <sys/stat.h>
 #include <sys/wait.h>
 
 #include <cstdlib>
@@ -46,7 +47,19 @@ struct BadFolderRow {
     const char* name;
     const char* machineJson;  // nullptr: no machine.json
     const char* mentions;     // a text the message must contain
+    // Puts something else than a file at machine.json (a FIFO, a device).
+    void (*plant)(const fs::path& machineJson) = nullptr;
 };
+
+void PlantFifo(const fs::path& file) { ASSERT_EQ(::mkfifo(file.c_str(), 0600), 0); }
+void PlantFolder(const fs::path& file) { fs::create_directory(file); }
+void PlantDevZero(const fs::path& file) { fs::create_symlink("/dev/zero", file); }
+void PlantDevNull(const fs::path& file) { fs::create_symlink("/dev/null", file); }
+// A file one byte over 64 MiB, sparse: it costs no disk.
+void PlantHugeFile(const fs::path& file) {
+    std::ofstream(file) << "{}";
+    fs::resize_file(file, (std::uintmax_t{64} << 20) + 1);
+}
 
 TEST_F(SimProgram, BadMachineFoldersExitWithTwoAndWriteNothing) {
     const BadFolderRow rows[] = {
@@ -65,6 +78,16 @@ TEST_F(SimProgram, BadMachineFoldersExitWithTwoAndWriteNothing) {
         {"fractional allocation limit", "{\"largestAllocationBytes\": 1.5}",
          "\"largestAllocationBytes\" must be a whole number"},
         {"negative allocation limit", "{\"largestAllocationBytes\": -1}", "\"largestAllocationBytes\" must lie between"},
+        // Hostile input: a clear message, never a hang, an abort or all memory.
+        {"a number beyond a double", "{\"os\": {\"major\": 1e999}}", "\"os.major\" is a number out of range: 1e999"},
+        {"a number beyond a double in a list", "{\"printers\": [{\"name\": \"P\"}, {\"port\": -1E+400}]}",
+         "\"printers[1].port\" is a number out of range: -1E+400"},
+        {"a JSON error in a key's value", "{\"os\": {\"major\": 5, \"minor\": tru}}", "not valid JSON at \"os.minor\""},
+        {"a FIFO", nullptr, "machine.json: cannot be read: a FIFO, not a regular file", PlantFifo},
+        {"a folder", nullptr, "machine.json: cannot be read: a folder, not a regular file", PlantFolder},
+        {"/dev/zero", nullptr, "machine.json: cannot be read: a device, not a regular file", PlantDevZero},
+        {"/dev/null", nullptr, "machine.json: cannot be read: a device, not a regular file", PlantDevNull},
+        {"over 64 MiB", nullptr, "machine.json: cannot be read: larger than 64 MiB", PlantHugeFile},
     };
     const fs::path scratch = Scratch();
     int index = 0;
@@ -73,6 +96,7 @@ TEST_F(SimProgram, BadMachineFoldersExitWithTwoAndWriteNothing) {
         const fs::path folder = machine_.Dir() / ("bad" + std::to_string(index++));
         fs::create_directories(folder / "drives" / "C");
         if (row.machineJson) std::ofstream(folder / "machine.json") << row.machineJson;
+        if (row.plant) row.plant(folder / "machine.json");
         const std::vector<std::string> before = FolderContent(folder);
 
         ProgramResult result = RunSim({folder.string()}, scratch);
@@ -94,6 +118,57 @@ TEST_F(SimProgram, AMissingFolderExitsWithTwo) {
 TEST_F(SimProgram, BadOptionsExitWithTwo) {
     EXPECT_EQ(RunSim({"--journal"}, Scratch()).status, 2);
     EXPECT_EQ(RunSim({"--frobnicate", machine_.Dir().string()}, Scratch()).status, 2);
+}
+
+// The journal and the state file are looked at before the run: a run
+// that could not write them, or would write over its own machine.json,
+// does not start.
+TEST_F(SimProgram, OutputFilesThatCannotBeWrittenAreRefusedBeforeTheRun) {
+    struct Row {
+        const char* name;
+        std::vector<std::string> options;  // MACHINE stands for the machine folder, SCRATCH for a scratch folder
+        std::string mentions;
+    };
+    const Row rows[] = {
+        {"journal is machine.json", {"--journal", "MACHINE/machine.json"},
+         "machine.json: the journal cannot be written: it is the machine's machine.json"},
+        {"journal is machine.json by another spelling", {"--journal", "MACHINE/drives/../machine.json"},
+         "the journal cannot be written: it is the machine's machine.json"},
+        {"journal is a folder", {"--journal", "SCRATCH"}, "the journal cannot be written: a folder, not a regular file"},
+        {"journal is a FIFO nothing reads", {"--journal", "SCRATCH/fifo"},
+         "fifo: the journal cannot be written: a FIFO that nothing reads"},
+        {"journal in a missing folder", {"--journal", "SCRATCH/none/j.jsonl"},
+         "j.jsonl: the journal cannot be written: no folder "},
+        {"state is machine.json", {"--state-out", "MACHINE/machine.json"},
+         "machine.json: the state cannot be written: it is the machine's machine.json"},
+        {"state is the journal", {"--journal", "SCRATCH/j.jsonl", "--state-out", "SCRATCH/j.jsonl"},
+         "j.jsonl: the state cannot be written: it is the journal too"},
+        {"state is the default journal", {"--state-out", "MACHINE/journal.jsonl"},
+         "the state cannot be written: it is the journal too"},
+        {"state is a folder", {"--state-out", "SCRATCH"}, "the state cannot be written: a folder, not a regular file"},
+    };
+    const fs::path folder = machine_.Dir() / "machine";
+    MakeDefaultMachine(folder);
+    const fs::path scratch = Scratch();
+    ASSERT_EQ(::mkfifo((scratch / "fifo").c_str(), 0600), 0);
+    const std::string machineJson = ReadText(folder / "machine.json");
+    for (const Row& row : rows) {
+        SCOPED_TRACE(row.name);
+        const std::vector<std::string> before = FolderContent(folder);
+        std::vector<std::string> arguments;
+        for (std::string option : row.options) {
+            for (const auto& [name, path] : {std::pair{std::string("MACHINE"), folder}, {"SCRATCH", scratch}}) {
+                if (option.rfind(name, 0) == 0) option = path.string() + option.substr(name.size());
+            }
+            arguments.push_back(option);
+        }
+        arguments.push_back(folder.string());
+        const ProgramResult result = RunSim(arguments, scratch);
+        EXPECT_EQ(result.status, 2) << result.err;
+        EXPECT_NE(result.err.find(row.mentions), std::string::npos) << result.err;
+        EXPECT_EQ(ReadText(folder / "machine.json"), machineJson);
+        EXPECT_EQ(FolderContent(folder), before) << "nothing ran";
+    }
 }
 
 TEST(SimState, RoundTripsThroughMachineJson) {
