@@ -186,29 +186,6 @@ void SortAsListed(std::vector<FolderEntry>& entries) {
     for (std::size_t i = 0; i < entries.size(); ++i) entries[i] = std::move(keyed[i].second);
 }
 
-// The short names a volume holds for the first `count` entries of one
-// folder. Entries are numbered in listing order, so "oem4.infx" and
-// "oem4.infy" become OEM4~1.INF and OEM4~2.INF: an entry's short name
-// depends on the folder's 8.3 names and on the entries before it only.
-std::vector<WString> ShortNamesOf(const std::vector<FolderEntry>& entries, std::size_t count) {
-    std::set<WString> used;
-    for (const FolderEntry& entry : entries) {
-        if (IsShortNameValid(entry.name)) used.insert(FoldName(entry.name));
-    }
-    std::vector<WString> shortNames;
-    shortNames.reserve(count);
-    for (std::size_t i = 0; i < count; ++i) {
-        const FolderEntry& entry = entries[i];
-        WString shortName;
-        for (int tail = 1; tail < 1000000; ++tail) {
-            shortName = MakeShortName(entry.name, tail);
-            if (shortName.empty() || used.insert(FoldName(shortName)).second) break;
-        }
-        shortNames.push_back(shortName);
-    }
-    return shortNames;
-}
-
 // Whether a path's last name resolves to itself: Win32 drops the trailing
 // dots and blanks of a last name, and "." and ".." are no names.
 bool IsPlainLastName(std::wstring_view name) {
@@ -294,7 +271,10 @@ std::vector<WString> SimFiles::ListMatching(const WString& pattern) {
         if (!matches[i] && HasShortName(name)) shortNamesNeeded = i + 1;
     }
     if (shortNamesNeeded > 0) {
-        const std::vector<WString> shortNames = ShortNamesOf(*entries, shortNamesNeeded);
+        std::vector<WString> names;
+        names.reserve(shortNamesNeeded);
+        for (std::size_t i = 0; i < shortNamesNeeded; ++i) names.push_back((*entries)[i].name);
+        const std::vector<WString> shortNames = FolderShortNames(names);
         for (std::size_t i = 0; i < shortNamesNeeded; ++i) {
             if (!matches[i]) matches[i] = MatchesFindPattern(namePattern, (*entries)[i].name, shortNames[i]);
         }
