@@ -439,8 +439,10 @@ const ProfileListing* SimProfileStrings::Scan(const std::string& hostPath) {
                                             static_cast<std::int64_t>(status.st_mode)};
     const unsigned codePage = core_.state.ansiCodePage;
     const auto kept = scanned_.find(hostPath);
-    if (kept != scanned_.end() && S_ISREG(status.st_mode) && kept->second.stamp == stamp &&
-        kept->second.codePage == codePage && std::max(modifiedNs, changedNs) < kept->second.checkedAtNs - kFileClockTickNs) {
+    const bool unchangedSinceLongBefore =
+        kept != scanned_.end() && S_ISREG(status.st_mode) && kept->second.stamp == stamp &&
+        std::max(modifiedNs, changedNs) < kept->second.checkedAtNs - kFileClockTickNs;
+    if (unchangedSinceLongBefore && kept->second.codePage == codePage) {
         return &kept->second.listing;
     }
     std::optional<std::string> bytes = ReadHostFile(hostPath);

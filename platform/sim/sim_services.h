@@ -102,7 +102,7 @@ public:
 private:
     // The scan of one settings file, kept while the file stays as it was.
     struct ScannedFile {
-        std::array<std::int64_t, 6> stamp{};  // host device, inode, size, change times
+        std::array<std::int64_t, 6> stamp{};  // host device, inode, size, both times, mode
         unsigned codePage = 0;
         std::int64_t checkedAtNs = 0;         // when the stamp was last taken
         std::string bytes;

@@ -43,7 +43,9 @@ std::string WithCrLf(const std::string& text) {
     return out;
 }
 
-TestMachine::TestMachine() : folder_("zqmachine"), dir_(folder_.Dir()) { fs::create_directories(dir_ / "drives" / "C"); }
+TestMachine::TestMachine() : folder_("zqmachine"), dir_(folder_.Dir()) {
+    fs::create_directories(dir_ / "drives" / "C");
+}
 
 // The machines go before their folder does.
 TestMachine::~TestMachine() { machines_.clear(); }
