@@ -139,7 +139,7 @@ private:
 
     std::optional<WString> Read(WStringView section, WStringView key) const {
         WString value =
-            ReadProfileString(bytes_, WString(section), WString(key), kReadFailed, kSettingsValueBuffer, codePage_);
+            ReadProfileString(listing_, WString(section), WString(key), kReadFailed, kSettingsValueBuffer);
         if (value == kReadFailed) return std::nullopt;
         return value;
     }
@@ -153,11 +153,7 @@ private:
 
     const ProfileKeyLine* KeyLine(WStringView section, WStringView key) const {
         const ProfileSectionLines* lines = listing_.Find(section);
-        if (!lines) return nullptr;
-        for (const ProfileKeyLine& line : lines->keys) {
-            if (!line.shadowed && EqualsIgnoringAsciiCase(line.key, key)) return &line;
-        }
-        return nullptr;
+        return lines ? ProfileListing::FindKey(*lines, key) : nullptr;
     }
 
     int LineOf(WStringView section, WStringView key = {}) const {

@@ -3,12 +3,14 @@
 #include <algorithm>
 #include <cstdlib>
 #include <fstream>
+#include <iterator>
 #include <ostream>
 #include <set>
 #include <sstream>
 #include <system_error>
 
 #include "base/text.h"
+#include "platform/sim/log_records.h"
 #include "platform/sim/machine_drives.h"
 #include "platform/sim/run_launcher.h"
 #include "platform/sim/sim_machine.h"
@@ -53,19 +55,14 @@ std::set<fs::path> LogFiles(const fs::path& folder) {
     return logs;
 }
 
-// The log is single-byte text (each byte one character up to U+00FF), CR LF
-// line ends, each line after a "[..]" time stamp.
+// The log's messages (log_records.h), each byte one character up to U+00FF.
 std::vector<std::string> LogMessages(const fs::path& file) {
     std::ifstream in(file, std::ios::binary);
+    const std::string bytes{std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
     std::vector<std::string> messages;
-    std::string line;
-    while (std::getline(in, line)) {
-        if (!line.empty() && line.back() == '\r') line.pop_back();
-        if (!line.empty() && line.front() == '[' && line.find(']') != std::string::npos) {
-            line.erase(0, line.find(']') + 1);
-        }
+    for (const std::string& message : sim::LogMessages(bytes)) {
         WString text;
-        for (char c : line) text.push_back(static_cast<wchar_t>(static_cast<unsigned char>(c)));
+        for (char c : message) text.push_back(static_cast<wchar_t>(static_cast<unsigned char>(c)));
         messages.push_back(Utf16ToUtf8(text));
     }
     return messages;

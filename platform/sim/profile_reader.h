@@ -43,6 +43,7 @@
 #include <string>
 
 #include "base/text.h"
+#include "platform/sim/profile_listing.h"
 
 namespace zq::sim {
 
@@ -52,6 +53,11 @@ namespace zq::sim {
 // `codePage` is the machine's ANSI code page; it must be supported.
 WString ReadProfileString(const std::string& fileBytes, const WString& section, const WString& key,
                           const WString& defaultValue, std::size_t bufferChars, unsigned codePage = 1252);
+
+// The same from the file's scan (profile_listing.h): a file read many
+// times is decoded and parsed once.
+WString ReadProfileString(const ProfileListing& file, const WString& section, const WString& key,
+                          const WString& defaultValue, std::size_t bufferChars);
 
 // What the call gives when the file itself is missing: the default, trailing
 // blanks cut, truncated to bufferChars-1.

@@ -5,6 +5,7 @@
 
 #include <algorithm>
 #include <cerrno>
+#include <ctime>
 #include <iterator>
 #include <memory>
 #include <new>
@@ -206,29 +207,6 @@ void SortAsListed(std::vector<FolderEntry>& entries) {
     for (std::size_t i = 0; i < entries.size(); ++i) entries[i] = std::move(keyed[i].second);
 }
 
-// The short names a volume holds for the first `count` entries of one
-// folder. Entries are numbered in listing order, so "oem4.infx" and
-// "oem4.infy" become OEM4~1.INF and OEM4~2.INF: an entry's short name
-// depends on the folder's 8.3 names and on the entries before it only.
-std::vector<WString> ShortNamesOf(const std::vector<FolderEntry>& entries, std::size_t count) {
-    std::set<WString> used;
-    for (const FolderEntry& entry : entries) {
-        if (IsShortNameValid(entry.name)) used.insert(FoldName(entry.name));
-    }
-    std::vector<WString> shortNames;
-    shortNames.reserve(count);
-    for (std::size_t i = 0; i < count; ++i) {
-        const FolderEntry& entry = entries[i];
-        WString shortName;
-        for (int tail = 1; tail < 1000000; ++tail) {
-            shortName = MakeShortName(entry.name, tail);
-            if (shortName.empty() || used.insert(FoldName(shortName)).second) break;
-        }
-        shortNames.push_back(shortName);
-    }
-    return shortNames;
-}
-
 // Whether a path's last name resolves to itself: Win32 drops the trailing
 // dots and blanks of a last name, and "." and ".." are no names.
 bool IsPlainLastName(std::wstring_view name) {
@@ -314,7 +292,10 @@ std::vector<WString> SimFiles::ListMatching(const WString& pattern) {
         if (!matches[i] && HasShortName(name)) shortNamesNeeded = i + 1;
     }
     if (shortNamesNeeded > 0) {
-        const std::vector<WString> shortNames = ShortNamesOf(*entries, shortNamesNeeded);
+        std::vector<WString> names;
+        names.reserve(shortNamesNeeded);
+        for (std::size_t i = 0; i < shortNamesNeeded; ++i) names.push_back((*entries)[i].name);
+        const std::vector<WString> shortNames = FolderShortNames(names);
         for (std::size_t i = 0; i < shortNamesNeeded; ++i) {
             if (!matches[i]) matches[i] = MatchesFindPattern(namePattern, (*entries)[i].name, shortNames[i]);
         }
@@ -493,16 +474,71 @@ WString SimProfileStrings::GetString(const WString& section, const WString& key,
     const bool bare = path.find_first_of(L"\\/") == WString::npos;
     std::optional<WindowsPath> resolved =
         bare ? ResolveWindowsPath(path, core_.WindowsFolder()) : core_.Resolve(path);
-    std::optional<std::string> bytes;
+    const ProfileListing* file = nullptr;
     if (resolved && core_.drives.KindOf(*resolved) == EntryKind::File && !core_.IsLocked(*resolved)) {
-        bytes = ReadHostFile(core_.drives.HostPath(*resolved));
+        file = Scan(core_.drives.HostPath(*resolved).native());
     }
-    if (!bytes) {
+    if (!file) {
         core_.SetLastError(resolved ? MissingError(core_.drives, *resolved) : kErrorPathNotFound);
         return ProfileDefault(defaultValue, bufferChars);
     }
     core_.SetLastError(0);
-    return ReadProfileString(*bytes, section, key, defaultValue, bufferChars, core_.state.ansiCodePage);
+    return ReadProfileString(*file, section, key, defaultValue, bufferChars);
+}
+
+std::uint64_t SimProfileStrings::Scans() const {
+    std::lock_guard guard(core_.mutex);
+    return scans_;
+}
+
+// GetPrivateProfileStringW sees every change of the file at once, so a scan
+// serves again only while the host file has the same device, inode, size and
+// modification and change times. A write within one tick of the host's file
+// clock can leave all of those as they were; so for a file changed less than
+// a tick before it was last looked at, the bytes are compared as well. The
+// scan is then kept for the same bytes: a file written again unchanged is
+// not parsed again.
+const ProfileListing* SimProfileStrings::Scan(const std::string& hostPath) {
+    // Longer than a tick of the coarse clock that stamps host files (1 to 10 ms).
+    constexpr std::int64_t kFileClockTickNs = 50'000'000;
+    struct timespec now {};
+    ::clock_gettime(CLOCK_REALTIME, &now);
+    const std::int64_t nowNs = std::int64_t{now.tv_sec} * 1'000'000'000 + now.tv_nsec;
+    struct stat status {};
+    if (::stat(hostPath.c_str(), &status) != 0) return nullptr;
+    const std::int64_t modifiedNs = std::int64_t{status.st_mtim.tv_sec} * 1'000'000'000 + status.st_mtim.tv_nsec;
+    const std::int64_t changedNs = std::int64_t{status.st_ctim.tv_sec} * 1'000'000'000 + status.st_ctim.tv_nsec;
+    const std::array<std::int64_t, 6> stamp{static_cast<std::int64_t>(status.st_dev),
+                                            static_cast<std::int64_t>(status.st_ino),
+                                            static_cast<std::int64_t>(status.st_size), modifiedNs, changedNs,
+                                            static_cast<std::int64_t>(status.st_mode)};
+    const unsigned codePage = core_.state.ansiCodePage;
+    const auto kept = scanned_.find(hostPath);
+    const bool unchangedSinceLongBefore =
+        kept != scanned_.end() && S_ISREG(status.st_mode) && kept->second.stamp == stamp &&
+        std::max(modifiedNs, changedNs) < kept->second.checkedAtNs - kFileClockTickNs;
+    if (unchangedSinceLongBefore && kept->second.codePage == codePage) {
+        return &kept->second.listing;
+    }
+    std::optional<std::string> bytes = ReadHostFile(hostPath);
+    if (!bytes) return nullptr;
+    if (kept != scanned_.end() && kept->second.codePage == codePage && kept->second.bytes == *bytes) {
+        kept->second.stamp = stamp;
+        kept->second.checkedAtNs = nowNs;
+        return &kept->second.listing;
+    }
+    ++scans_;
+    // A launcher reads one or two settings files; a bound keeps a long run's
+    // other files from piling up.
+    constexpr std::size_t kFilesKept = 8;
+    if (kept == scanned_.end() && scanned_.size() >= kFilesKept) scanned_.clear();
+    ScannedFile& file = scanned_[hostPath];
+    file.stamp = stamp;
+    file.codePage = codePage;
+    file.checkedAtNs = nowNs;
+    file.listing = ListProfile(*bytes, codePage);
+    file.bytes = std::move(*bytes);
+    return &file.listing;
 }
 
 }  // namespace zq::sim

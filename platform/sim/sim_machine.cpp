@@ -75,6 +75,8 @@ SimMachine::~SimMachine() = default;
 
 Platform& SimMachine::platform() { return parts_->platform; }
 
+std::uint64_t SimMachine::SettingsFileScans() const { return parts_->profile.Scans(); }
+
 const std::filesystem::path& SimMachine::Dir() const { return parts_->machineDir; }
 
 std::filesystem::path SimMachine::JournalPath() const { return parts_->core.JournalPath(); }

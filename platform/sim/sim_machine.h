@@ -63,6 +63,11 @@ public:
     nlohmann::ordered_json State() const;
     void WriteState(const std::filesystem::path& file) const;
 
+    // How many times the machine's GetPrivateProfileStringW has decoded and
+    // parsed a settings file: once for each content of each file it read,
+    // however many values it read from it.
+    std::uint64_t SettingsFileScans() const;
+
     // The host file of a Windows path (relative paths from the machine's
     // current directory); names that exist are matched without regard to case.
     std::filesystem::path HostPathOf(const WString& windowsPath) const;

@@ -2,6 +2,9 @@
 // shared MachineCore. Internal to platform/sim; SimMachine hands them out.
 #pragma once
 
+#include <array>
+#include <cstdint>
+#include <map>
 #include <optional>
 #include <set>
 #include <string>
@@ -9,6 +12,7 @@
 
 #include "platform/platform.h"
 #include "platform/sim/machine_core.h"
+#include "platform/sim/profile_listing.h"
 
 namespace zq::sim {
 
@@ -94,9 +98,24 @@ public:
     explicit SimProfileStrings(MachineCore& core) : core_(core) {}
     WString GetString(const WString& section, const WString& key, const WString& defaultValue,
                       std::size_t bufferChars, const WString& path) override;
+    // How many times a settings file has been decoded and parsed: once for
+    // each content of each file that GetString read.
+    std::uint64_t Scans() const;
 
 private:
+    // The scan of one settings file, kept while the file stays as it was.
+    struct ScannedFile {
+        std::array<std::int64_t, 6> stamp{};  // host device, inode, size, both times, mode
+        unsigned codePage = 0;
+        std::int64_t checkedAtNs = 0;         // when the stamp was last taken
+        std::string bytes;
+        ProfileListing listing;
+    };
+    const ProfileListing* Scan(const std::string& hostPath);
+
     MachineCore& core_;
+    std::map<std::string, ScannedFile> scanned_;  // by host path
+    std::uint64_t scans_ = 0;
 };
 
 class SimProcesses : public IProcesses {

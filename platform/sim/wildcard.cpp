@@ -1,6 +1,9 @@
 #include "platform/sim/wildcard.h"
 
 #include <algorithm>
+#include <unordered_map>
+#include <unordered_set>
+#include <cstdint>
 
 namespace zq::sim {
 
@@ -85,33 +88,113 @@ bool HasShortName(std::wstring_view longName) {
     return !IsShortNameValid(longName) && longName != L"." && longName != L"..";
 }
 
-WString MakeShortName(std::wstring_view longName, int tail) {
-    if (!HasShortName(longName)) return {};
+namespace {
+
+// The long name's characters as a short name takes them: the base (up to
+// the last dot, with blanks and dots removed) and up to three characters of
+// the extension, upper case, '_' for a character a short name cannot hold.
+struct ShortNameParts {
+    WString base;
+    WString ext;
+};
+
+ShortNameParts PartsOf(std::wstring_view longName) {
     std::size_t lastDot = longName.rfind(L'.');
     // A leading dot does not start an extension (".profile").
     if (lastDot == 0) lastDot = std::wstring_view::npos;
     std::wstring_view basePart = longName.substr(0, lastDot);
     std::wstring_view extPart =
         lastDot == std::wstring_view::npos ? std::wstring_view() : longName.substr(lastDot + 1);
-
-    WString base;
+    ShortNameParts parts;
     for (wchar_t c : basePart) {
         if (c == L' ' || c == L'.') continue;
-        base.push_back(ShortNameCharFor(c));
+        parts.base.push_back(ShortNameCharFor(c));
     }
-    WString ext;
     for (wchar_t c : extPart) {
         if (c == L' ' || c == L'.') continue;
-        if (ext.size() == 3) break;
-        ext.push_back(ShortNameCharFor(c));
+        if (parts.ext.size() == 3) break;
+        parts.ext.push_back(ShortNameCharFor(c));
     }
-    WString tailText = L"~" + std::to_wstring(tail);
+    return parts;
+}
+
+// BASE~TAIL.EXT, the base cut so that it and the tail fit in eight
+// characters, to six at the most.
+WString Assemble(WString base, const WString& ext, int tail) {
+    const WString tailText = L"~" + std::to_wstring(tail);
     std::size_t keep = 8 - std::min<std::size_t>(tailText.size(), 7);
     keep = std::min(keep, std::size_t{6});
     if (base.size() > keep) base.resize(keep);
     WString shortName = base + tailText;
     if (!ext.empty()) shortName += L"." + ext;
     return shortName;
+}
+
+// A 16-bit hash of the long name (FNV-1a over its upper-cased UTF-16 units,
+// folded): the volume's own, not NTFS's, which nothing may rely on anyway.
+unsigned NameHash(std::wstring_view longName) {
+    std::uint32_t hash = 2166136261u;
+    for (wchar_t c : longName) {
+        const std::uint32_t unit = static_cast<std::uint16_t>(FoldNameChar(c));
+        hash = (hash ^ (unit & 0xFF)) * 16777619u;
+        hash = (hash ^ (unit >> 8)) * 16777619u;
+    }
+    return (hash ^ (hash >> 16)) & 0xFFFF;
+}
+
+}  // namespace
+
+WString MakeShortName(std::wstring_view longName, int tail) {
+    if (!HasShortName(longName)) return {};
+    ShortNameParts parts = PartsOf(longName);
+    return Assemble(std::move(parts.base), parts.ext, tail);
+}
+
+WString MakeHashedShortName(std::wstring_view longName, int tail) {
+    if (!HasShortName(longName)) return {};
+    ShortNameParts parts = PartsOf(longName);
+    static constexpr wchar_t kHex[] = L"0123456789ABCDEF";
+    const unsigned hash = NameHash(longName);
+    WString base = parts.base.substr(0, 2);
+    for (int shift = 12; shift >= 0; shift -= 4) base.push_back(kHex[(hash >> shift) & 0xF]);
+    return Assemble(std::move(base), parts.ext, tail);
+}
+
+// Only the tails ~1 to ~4 are tried, as on NTFS; from the fifth name of the
+// same start on, the name is made from a hash of the long name, which rarely
+// meets another, so that thousands of alike names cost no more than a few.
+std::vector<WString> FolderShortNames(const std::vector<WString>& names) {
+    constexpr int kNumberedTails = 4;
+    std::unordered_set<WString> used;
+    for (const WString& name : names) {
+        if (IsShortNameValid(name)) used.insert(FoldName(name));
+    }
+    // Per hashed name with the tail ~1, the first tail that may still be free:
+    // every lower one is taken, even for names made to meet on the hash.
+    std::unordered_map<WString, int> nextHashedTail;
+    std::vector<WString> shortNames;
+    shortNames.reserve(names.size());
+    for (const WString& name : names) {
+        WString shortName;
+        if (HasShortName(name)) {
+            for (int tail = 1; tail <= kNumberedTails && shortName.empty(); ++tail) {
+                WString numbered = MakeShortName(name, tail);
+                if (used.insert(FoldName(numbered)).second) shortName = std::move(numbered);
+            }
+            if (shortName.empty()) {
+                int& tail = nextHashedTail[FoldName(MakeHashedShortName(name, 1))];
+                for (tail = std::max(tail, 1);; ++tail) {
+                    WString hashed = MakeHashedShortName(name, tail);
+                    if (used.insert(FoldName(hashed)).second) {
+                        shortName = std::move(hashed);
+                        break;
+                    }
+                }
+            }
+        }
+        shortNames.push_back(std::move(shortName));
+    }
+    return shortNames;
 }
 
 bool MatchesFindPattern(std::wstring_view pattern, std::wstring_view longName, std::wstring_view shortName) {

@@ -10,6 +10,7 @@
 #include "platform/platform.h"
 
 #include <string_view>
+#include <vector>
 
 namespace zq::sim {
 
@@ -39,6 +40,20 @@ bool HasShortName(std::wstring_view longName);
 // first three characters of the extension. Empty when the name is a valid
 // 8.3 name itself.
 WString MakeShortName(std::wstring_view longName, int tail = 1);
+// The short name that the volume gives a long name once the tails ~1 to ~4
+// of MakeShortName are taken, as NTFS does: the first two characters of the
+// base, four hex digits of a hash of the long name, "~" and the tail, then
+// the extension ("oem1234.infx" gives OEnnnn~1.INF). Empty when the name is
+// a valid 8.3 name itself.
+WString MakeHashedShortName(std::wstring_view longName, int tail = 1);
+
+// The short names that a volume holds for the entries of one folder, given
+// in listing order (empty for a name that is a valid 8.3 name itself). An
+// entry's short name depends on the folder's 8.3 names and on the entries
+// before it only, so a caller may pass the first entries alone: "oem4.infx"
+// and "oem4.infy" become OEM4~1.INF and OEM4~2.INF. A fifth name of the same
+// start gets MakeHashedShortName's, the lowest free tail of it.
+std::vector<WString> FolderShortNames(const std::vector<WString>& namesInListingOrder);
 
 // The listing's test for one entry.
 bool MatchesFindPattern(std::wstring_view pattern, std::wstring_view longName, std::wstring_view shortName);

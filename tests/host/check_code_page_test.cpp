@@ -11,7 +11,7 @@
 #include "platform/sim/package_checker.h"
 #include "tests/support/settings_file.h"
 #include "tests/support/sim_program.h"
-#include "tests/support/test_machine.h"
+#include "tests/support/temporary_folder.h"
 
 namespace zq::sim {
 namespace {
@@ -81,7 +81,7 @@ protected:
     test::ProgramResult Check(const std::vector<std::string>& arguments) {
         return test::RunSim(arguments, folder_.Dir() / "scratch");
     }
-    test::TestMachine folder_;  // a temporary folder
+    test::TemporaryFolder folder_;
 };
 
 TEST_F(CheckCodePageProgram, TheOptionNamesTheAuthorsCodePage) {

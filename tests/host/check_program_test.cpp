@@ -13,7 +13,7 @@
 
 #include "tests/support/settings_file.h"
 #include "tests/support/sim_program.h"
-#include "tests/support/test_machine.h"
+#include "tests/support/temporary_folder.h"
 
 namespace zq::sim {
 namespace {
@@ -38,7 +38,7 @@ protected:
         std::ofstream(package / "autorun.inf", std::ios::binary) << settings;
         return package / "autorun.inf";
     }
-    test::TestMachine folder_;  // a temporary folder, removed afterwards
+    test::TemporaryFolder folder_;
     fs::path scratch_;
 };
 

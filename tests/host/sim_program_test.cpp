@@ -12,6 +12,7 @@
 #include "platform/sim/default_machine.h"
 #include "platform/sim/machine_config.h"
 #include "tests/support/sim_program.h"
+#include "tests/support/temporary_folder.h"
 #include "tests/support/test_machine.h"
 
 namespace zq::sim {
@@ -36,11 +37,11 @@ std::vector<std::string> FolderContent(const fs::path& folder) {
 class SimProgram : public testing::Test {
 protected:
     fs::path Scratch() {
-        fs::path scratch = machine_.Dir() / "scratch";
+        fs::path scratch = folder_.Dir() / "scratch";
         fs::create_directories(scratch);
         return scratch;
     }
-    test::TestMachine machine_;  // a temporary folder that is removed afterwards
+    test::TemporaryFolder folder_;
 };
 
 struct BadFolderRow {
@@ -93,7 +94,7 @@ TEST_F(SimProgram, BadMachineFoldersExitWithTwoAndWriteNothing) {
     int index = 0;
     for (const BadFolderRow& row : rows) {
         SCOPED_TRACE(row.name);
-        const fs::path folder = machine_.Dir() / ("bad" + std::to_string(index++));
+        const fs::path folder = folder_.Dir() / ("bad" + std::to_string(index++));
         fs::create_directories(folder / "drives" / "C");
         if (row.machineJson) std::ofstream(folder / "machine.json") << row.machineJson;
         if (row.plant) row.plant(folder / "machine.json");
@@ -108,7 +109,7 @@ TEST_F(SimProgram, BadMachineFoldersExitWithTwoAndWriteNothing) {
 }
 
 TEST_F(SimProgram, AMissingFolderExitsWithTwo) {
-    const fs::path missing = machine_.Dir() / "no-such-machine";
+    const fs::path missing = folder_.Dir() / "no-such-machine";
     ProgramResult result = RunSim({missing.string()}, Scratch());
     EXPECT_EQ(result.status, 2);
     EXPECT_NE(result.err.find(missing.string()), std::string::npos) << result.err;
@@ -117,7 +118,7 @@ TEST_F(SimProgram, AMissingFolderExitsWithTwo) {
 
 TEST_F(SimProgram, BadOptionsExitWithTwo) {
     EXPECT_EQ(RunSim({"--journal"}, Scratch()).status, 2);
-    EXPECT_EQ(RunSim({"--frobnicate", machine_.Dir().string()}, Scratch()).status, 2);
+    EXPECT_EQ(RunSim({"--frobnicate", folder_.Dir().string()}, Scratch()).status, 2);
 }
 
 // The journal and the state file are looked at before the run: a run
@@ -211,7 +212,7 @@ TEST(SimState, RoundTripsThroughMachineJson) {
 }
 
 TEST_F(SimProgram, RunsTheLauncherOnAMachineFolder) {
-    const fs::path folder = machine_.Dir() / "machine";
+    const fs::path folder = folder_.Dir() / "machine";
     MakeDefaultMachine(folder);
     const fs::path scratch = Scratch();
     const fs::path state = scratch / "state.json";
@@ -242,7 +243,7 @@ TEST_F(SimProgram, RunsTheLauncherOnAMachineFolder) {
 }
 
 TEST_F(SimProgram, TheJournalCanGoElsewhere) {
-    const fs::path folder = machine_.Dir() / "machine";
+    const fs::path folder = folder_.Dir() / "machine";
     MakeDefaultMachine(folder);
     const fs::path journal = Scratch() / "run.jsonl";
     ProgramResult result = RunSim({"--journal", journal.string(), folder.string()}, Scratch());

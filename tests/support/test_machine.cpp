@@ -2,13 +2,13 @@
 
 #include <gtest/gtest.h>
 
-#include <cstdlib>
 #include <fstream>
 #include <sstream>
 #include <stdexcept>
 
 #include "base/text.h"
 #include "log/log_file.h"
+#include "platform/sim/log_records.h"
 #include "platform/sim/machine_drives.h"
 #include "platform/sim/run_launcher.h"
 #include "platform/sim/windows_path.h"
@@ -18,14 +18,6 @@ namespace zq::test {
 namespace fs = std::filesystem;
 
 namespace {
-
-fs::path MakeTemporaryFolder() {
-    std::string pattern = (fs::path(testing::TempDir()) / "zqmachine-XXXXXX").string();
-    std::vector<char> buffer(pattern.begin(), pattern.end());
-    buffer.push_back('\0');
-    if (!mkdtemp(buffer.data())) throw std::runtime_error(pattern + ": no temporary folder");
-    return fs::path(buffer.data());
-}
 
 sim::WindowsPath AbsolutePath(const std::string& windowsPath) {
     std::optional<sim::WindowsPath> path = sim::ParseAbsoluteWindowsPath(Utf8ToUtf16(windowsPath));
@@ -51,13 +43,12 @@ std::string WithCrLf(const std::string& text) {
     return out;
 }
 
-TestMachine::TestMachine() : dir_(MakeTemporaryFolder()) { fs::create_directories(dir_ / "drives" / "C"); }
-
-TestMachine::~TestMachine() {
-    machines_.clear();
-    std::error_code error;
-    fs::remove_all(dir_, error);
+TestMachine::TestMachine() : folder_("zqmachine"), dir_(folder_.Dir()) {
+    fs::create_directories(dir_ / "drives" / "C");
 }
+
+// The machines go before their folder does.
+TestMachine::~TestMachine() { machines_.clear(); }
 
 nlohmann::json& TestMachine::config() { return config_; }
 
@@ -135,18 +126,7 @@ std::string TestMachine::Log(int index) const {
     return path ? ReadHostFile(sim::MachineDrives(dir_).HostPath(*path)) : std::string();
 }
 
-std::vector<std::string> TestMachine::LogMessages(int index) const {
-    std::vector<std::string> messages;
-    std::istringstream lines(Log(index));
-    std::string line;
-    while (std::getline(lines, line)) {
-        if (!line.empty() && line.back() == '\r') line.pop_back();
-        // "[03/07/2009 09:05:02]" is 21 characters.
-        if (line.size() >= 21 && line[0] == '[' && line[20] == ']') line.erase(0, 21);
-        messages.push_back(line);
-    }
-    return messages;
-}
+std::vector<std::string> TestMachine::LogMessages(int index) const { return sim::LogMessages(Log(index)); }
 
 std::vector<nlohmann::json> TestMachine::Journal() const {
     std::vector<nlohmann::json> events;

@@ -19,6 +19,7 @@
 #include <nlohmann/json.hpp>
 
 #include "platform/sim/sim_machine.h"
+#include "tests/support/temporary_folder.h"
 
 namespace zq::test {
 
@@ -72,6 +73,7 @@ public:
     std::filesystem::path HostPath(const std::string& windowsPath) const;
 
 private:
+    TemporaryFolder folder_;
     std::filesystem::path dir_;
     nlohmann::json config_ = nlohmann::json::object();
     std::vector<std::unique_ptr<sim::SimMachine>> machines_;
