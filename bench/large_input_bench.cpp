@@ -36,7 +36,7 @@
 #include "app/entry.h"
 #include "base/text.h"
 #include "checks/driver_detection.h"
-#include "platform/sim/checker_report.h"
+#include "authoring/checker_report.h"
 #include "platform/sim/sim_machine.h"
 
 namespace {

@@ -5,8 +5,8 @@
 
 #include <sstream>
 
-#include "platform/sim/argument_check.h"
-#include "platform/sim/checker_report.h"
+#include "authoring/argument_check.h"
+#include "authoring/checker_report.h"
 
 namespace zq::sim {
 namespace {

@@ -8,7 +8,7 @@
 #include <nlohmann/json.hpp>
 
 #include "base/text.h"
-#include "platform/sim/package_checker.h"
+#include "authoring/package_checker.h"
 #include "tests/support/settings_file.h"
 #include "tests/support/sim_program.h"
 #include "tests/support/temporary_folder.h"

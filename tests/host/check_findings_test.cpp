@@ -10,8 +10,8 @@
 #include <sstream>
 
 #include "base/text.h"
-#include "platform/sim/checker_report.h"
-#include "platform/sim/package_checker.h"
+#include "authoring/checker_report.h"
+#include "authoring/package_checker.h"
 #include "tests/support/settings_file.h"
 
 namespace zq::sim {

@@ -6,7 +6,7 @@
 #include <map>
 
 #include "app/command_line.h"
-#include "platform/sim/run_launcher.h"
+#include "app/sim/run_launcher.h"
 #include "tests/support/result_file.h"
 #include "tests/support/run_scenarios.h"
 

@@ -9,7 +9,7 @@
 #include <map>
 #include <sstream>
 
-#include "platform/sim/package_preview.h"
+#include "authoring/package_preview.h"
 #include "tests/support/test_machine.h"
 
 namespace zq::sim {

@@ -2,7 +2,7 @@
 // simulated machine writes them.
 #include <gtest/gtest.h>
 
-#include "platform/sim/preview_summary.h"
+#include "authoring/preview_summary.h"
 
 namespace zq::sim {
 namespace {

@@ -5,7 +5,7 @@
 #include <string>
 #include <vector>
 
-#include "platform/sim/log_records.h"
+#include "authoring/log_records.h"
 
 namespace zq::sim {
 namespace {

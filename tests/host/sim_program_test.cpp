@@ -148,7 +148,7 @@ TEST_F(SimProgram, OutputFilesThatCannotBeWrittenAreRefusedBeforeTheRun) {
          "the state cannot be written: it is the journal too"},
         {"state is a folder", {"--state-out", "SCRATCH"}, "the state cannot be written: a folder, not a regular file"},
     };
-    const fs::path folder = machine_.Dir() / "machine";
+    const fs::path folder = folder_.Dir() / "machine";
     MakeDefaultMachine(folder);
     const fs::path scratch = Scratch();
     ASSERT_EQ(::mkfifo((scratch / "fifo").c_str(), 0600), 0);

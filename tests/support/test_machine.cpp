@@ -8,9 +8,9 @@
 
 #include "base/text.h"
 #include "log/log_file.h"
-#include "platform/sim/log_records.h"
+#include "authoring/log_records.h"
 #include "platform/sim/machine_drives.h"
-#include "platform/sim/run_launcher.h"
+#include "app/sim/run_launcher.h"
 #include "platform/sim/windows_path.h"
 
 namespace zq::test {

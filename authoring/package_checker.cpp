@@ -1,4 +1,4 @@
-#include "platform/sim/package_checker.h"
+#include "authoring/package_checker.h"
 
 #include <algorithm>
 #include <cstdio>

@@ -25,7 +25,7 @@
 
 #include <nlohmann/json.hpp>
 
-#include "platform/sim/package_checker.h"
+#include "authoring/package_checker.h"
 
 namespace zq::sim {
 

@@ -1,11 +1,11 @@
-#include "platform/sim/checker_report.h"
+#include "authoring/checker_report.h"
 
 #include <fstream>
 #include <ostream>
 #include <sstream>
 #include <system_error>
 
-#include "platform/sim/argument_check.h"
+#include "authoring/argument_check.h"
 #include "platform/sim/host_files.h"
 #include "platform/sim/machine_drives.h"
 #include "platform/sim/wildcard.h"

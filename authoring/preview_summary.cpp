@@ -1,4 +1,4 @@
-#include "platform/sim/preview_summary.h"
+#include "authoring/preview_summary.h"
 
 #include <algorithm>
 #include <sstream>

@@ -7,7 +7,7 @@
 
 #include <vector>
 
-#include "platform/sim/package_checker.h"
+#include "authoring/package_checker.h"
 
 namespace zq::sim {
 

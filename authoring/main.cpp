@@ -27,11 +27,11 @@
 
 #include "base/text.h"
 #include "platform/sim/ansi_code_page.h"
-#include "platform/sim/checker_report.h"
+#include "authoring/checker_report.h"
 #include "platform/sim/default_machine.h"
 #include "platform/sim/host_files.h"
-#include "platform/sim/package_preview.h"
-#include "platform/sim/run_launcher.h"
+#include "authoring/package_preview.h"
+#include "app/sim/run_launcher.h"
 #include "platform/sim/sim_machine.h"
 
 namespace {

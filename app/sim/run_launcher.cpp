@@ -1,4 +1,4 @@
-#include "platform/sim/run_launcher.h"
+#include "app/sim/run_launcher.h"
 
 #include "app/entry.h"
 #include "base/text.h"

@@ -1,4 +1,4 @@
-#include "platform/sim/package_preview.h"
+#include "authoring/package_preview.h"
 
 #include <algorithm>
 #include <cstdlib>
@@ -10,9 +10,9 @@
 #include <system_error>
 
 #include "base/text.h"
-#include "platform/sim/log_records.h"
+#include "authoring/log_records.h"
 #include "platform/sim/machine_drives.h"
-#include "platform/sim/run_launcher.h"
+#include "app/sim/run_launcher.h"
 #include "platform/sim/sim_machine.h"
 #include "platform/sim/windows_path.h"
 

@@ -1,4 +1,4 @@
-#include "platform/sim/log_records.h"
+#include "authoring/log_records.h"
 
 namespace zq::sim {
 

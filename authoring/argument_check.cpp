@@ -1,4 +1,4 @@
-#include "platform/sim/argument_check.h"
+#include "authoring/argument_check.h"
 
 #include <set>
 

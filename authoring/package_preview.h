@@ -18,7 +18,7 @@
 #include <vector>
 
 #include "platform/sim/machine_config.h"
-#include "platform/sim/preview_summary.h"
+#include "authoring/preview_summary.h"
 
 namespace zq::sim {
 
