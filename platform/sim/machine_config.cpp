@@ -18,6 +18,9 @@ namespace {
 
 using json = nlohmann::json;
 
+// While MachineConfigKeyPaths runs: every key place the readers ask for.
+thread_local std::set<std::string>* t_askedPlaces = nullptr;
+
 std::string TypeName(const json& value) {
     switch (value.type()) {
         case json::value_t::null: return "null";
@@ -50,6 +53,7 @@ public:
 
     const json* Find(const std::string& key) {
         asked_.insert(key);
+        if (t_askedPlaces) t_askedPlaces->insert(KeyPlace(key));
         auto found = object_.find(key);
         return found == object_.end() ? nullptr : &*found;
     }
@@ -572,6 +576,31 @@ MachineConfig LoadMachineConfig(const std::string& fileName) {
         throw MachineError(fileName + ": cannot be read: " + problem);
     }
     return ParseMachineConfig(ParseMachineJson(*content, fileName), fileName);
+}
+
+std::vector<std::string> MachineConfigKeyPaths() {
+    // A machine with one of each object, so that every reader runs; "*"
+    // stands for the names of maps and the first element for each of a list.
+    static const char* const kEveryObject = R"({
+        "os": {}, "programs": {"*": {}}, "processes": [{}], "services": {"*": {}}, "printers": [{}],
+        "printui": {}, "registry": {"HKLM\\*": {"*": {"type": "REG_SZ", "data": ""}}}, "user": {}})";
+    std::set<std::string> places;
+    struct Recording {
+        explicit Recording(std::set<std::string>& places) { t_askedPlaces = &places; }
+        ~Recording() { t_askedPlaces = nullptr; }
+    } recording(places);
+    ParseMachineConfig(json::parse(kEveryObject), "machine.json");
+    std::vector<std::string> paths;
+    for (std::string place : places) {
+        for (auto [from, to] : {std::pair{"[0]", "[]"}, {"registry.HKLM\\*.", "registry.*."}}) {
+            const std::string pattern(from);
+            for (std::size_t at = place.find(pattern); at != std::string::npos; at = place.find(pattern, at)) {
+                place.replace(at, pattern.size(), to);
+            }
+        }
+        paths.push_back(place);
+    }
+    return paths;
 }
 
 nlohmann::ordered_json MachineConfigToJson(const MachineConfig& config) {

@@ -1,4 +1,7 @@
-// The state of a simulated machine, as machine.json describes it.
+// The state of a simulated machine, as machine.json describes it. The
+// reference for package authors is docs/machine-file.md, with the JSON
+// Schema docs/machine-file.schema.json beside it; a key added here goes
+// into both (a host test holds the schema to the keys the reader asks for).
 //
 // Every key is optional; the defaults are those of a 32-bit Windows XP
 // (5.1, service pack 3) with an English user:
@@ -214,6 +217,11 @@ nlohmann::json ParseMachineJson(const std::string& content, const std::string& f
 // kMachineFileMaxBytes; anything else (a FIFO, a device, a folder) is
 // refused without being opened for reading.
 MachineConfig LoadMachineConfig(const std::string& fileName);
+// Every key the reader accepts, as the path of its place: "os.major",
+// "programs.*.runSeconds" (* for any name of a map), "processes[].name"
+// ([] for each element of a list). Taken from the readers as they run, so
+// that docs/machine-file.schema.json can be held to them.
+std::vector<std::string> MachineConfigKeyPaths();
 // The state in machine.json's schema.
 nlohmann::ordered_json MachineConfigToJson(const MachineConfig& config);
 

@@ -19,12 +19,13 @@ std::string ShellQuoted(const std::string& text) {
 
 }  // namespace
 
-SchemaCheck CheckAgainstResultSchema(const fs::path& file) {
+SchemaCheck CheckAgainstSchema(const fs::path& schema, const std::vector<fs::path>& files) {
     const fs::path source(ZQ_SOURCE_DIR);
-    const std::string command = ShellQuoted(ZQ_PYTHON3) + " " +
-                                ShellQuoted((source / "tests" / "host" / "validate_json.py").string()) + " " +
-                                ShellQuoted((source / "docs" / "result-file.schema.json").string()) + " " +
-                                ShellQuoted(file.string()) + " 2>&1";
+    std::string command = ShellQuoted(ZQ_PYTHON3) + " " +
+                          ShellQuoted((source / "tests" / "host" / "validate_json.py").string()) + " " +
+                          ShellQuoted(schema.string());
+    for (const fs::path& file : files) command += " " + ShellQuoted(file.string());
+    command += " 2>&1";
     SchemaCheck check;
     FILE* pipe = ::popen(command.c_str(), "r");
     if (pipe == nullptr) return check;
@@ -34,6 +35,10 @@ SchemaCheck CheckAgainstResultSchema(const fs::path& file) {
     const int status = ::pclose(pipe);
     check.status = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
     return check;
+}
+
+SchemaCheck CheckAgainstResultSchema(const fs::path& file) {
+    return CheckAgainstSchema(fs::path(ZQ_SOURCE_DIR) / "docs" / "result-file.schema.json", {file});
 }
 
 nlohmann::json ReadResultFile(const TestMachine& machine, const std::string& windowsPath) {

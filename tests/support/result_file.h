@@ -9,6 +9,7 @@
 
 #include <filesystem>
 #include <string>
+#include <vector>
 
 #include <nlohmann/json.hpp>
 
@@ -23,6 +24,9 @@ struct SchemaCheck {
 
 // Runs the validator on a host file.
 SchemaCheck CheckAgainstResultSchema(const std::filesystem::path& file);
+// Runs the validator with any schema on host files; its messages begin with
+// the name of the file they are about.
+SchemaCheck CheckAgainstSchema(const std::filesystem::path& schema, const std::vector<std::filesystem::path>& files);
 
 // The result file at a Windows path of the machine, parsed. A missing file,
 // one that is not valid against the schema, and a validator that cannot run
