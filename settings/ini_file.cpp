@@ -3,7 +3,6 @@
 namespace zq {
 
 namespace {
-const wchar_t kSourcePath[] = L"%sourcepath%";
 constexpr std::size_t kCurrentFolderBuffer = 260;
 }  // namespace
 

@@ -47,6 +47,8 @@ inline constexpr wchar_t kReadFailed[] = L"<READ_FAILED>";
 // The profile read's buffer: values are cut to 499 characters.
 inline constexpr std::size_t kSettingsValueBuffer = 500;
 
+// The package-folder placeholder, recognised in lower case only.
+inline constexpr wchar_t kSourcePath[] = L"%sourcepath%";
 // The "%sourcepath%" substitution, apart from the read.
 WString ResolveSourcePath(const WString& value, const WString& currentFolder);
 
