@@ -46,6 +46,8 @@ int CIniFile::GetNoOfKeys(const WString& section) {
     return count;
 }
 
+WString OverrideSectionName(const WString& section, const WString& osEntry) { return section + L"." + osEntry; }
+
 void GetKeyValues(CIniFile& g_iniFile, const WString& currentOsEntry, const WString& section,
                   std::vector<WString>& values, int count) {
     CLogFile& log = g_iniFile.log();
@@ -53,7 +55,7 @@ void GetKeyValues(CIniFile& g_iniFile, const WString& currentOsEntry, const WStr
     values.resize(count > 0 ? static_cast<std::size_t>(count) : 0);
     for (int k = 1; k <= count; ++k) {
         const WString key = Format(L"%d", k);
-        const WString override = section + L"." + currentOsEntry;
+        const WString override = OverrideSectionName(section, currentOsEntry);
         WString value;
         if (g_iniFile.ReadStrValue(override, key, value)) {
             log.LogMessage(LOG_LOW, L"Read Section:[%s] Key=%d Value=%s", override, k, value);

@@ -601,22 +601,22 @@ private:
             if (section.shadowed) continue;
             const WString& name = section.name;
             if (EqualsIgnoringAsciiCase(name, run64_)) continue;
-            WString base, entry;
-            if (StartsWithIgnoringCase(name, run64_ + L".")) {
-                base = run64_;
-                entry = name.substr(run64_.size() + 1);
-            } else if (StartsWithIgnoringCase(name, run_ + L".")) {
-                base = run_;
-                entry = name.substr(run_.size() + 1);
-            } else if (StartsWithIgnoringCase(name, L"OS_Support.")) {
-                entry = name.substr(11);
-            } else {
-                continue;
+            // Every override of a section begins with its name for the
+            // empty entry; Run.x64 is tried before Run, whose name it begins with.
+            std::optional<WString> entry;
+            WString base;  // empty for OS_Support
+            for (const WString& overridden : {run64_, run_, WString(L"OS_Support")}) {
+                const WString prefix = OverrideSectionName(overridden, L"");
+                if (!StartsWithIgnoringCase(name, prefix)) continue;
+                if (overridden != L"OS_Support") base = overridden;
+                entry = name.substr(prefix.size());
+                break;
             }
-            const WString* listed = FindEntry(entry);
+            if (!entry) continue;
+            const WString* listed = FindEntry(*entry);
             if (!listed) {
                 Add(name, L"", section.line, "override-unknown-entry",
-                    "os_list names no entry " + Quoted(entry) + ", so [" + U8(name) + "] is never read.",
+                    "os_list names no entry " + Quoted(*entry) + ", so [" + U8(name) + "] is never read.",
                     "Name the section after an os_list entry exactly as the list writes it (such as " +
                         std::string(base == run64_ ? "Run.x64.600_64" : base.empty() ? "OS_Support.501" : "Run.501") +
                         "), or remove it.");

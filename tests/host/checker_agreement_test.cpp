@@ -184,6 +184,49 @@ TEST(CheckerAgreement, TheCheckerSplitsOsListAsTheLauncherDoes) {
     }
 }
 
+// An override section replaces [Run] 1 (setup\zqprep.exe) with
+// setup\zqstage.exe on the system of one entry. The checker says when such
+// a section is never read; the launcher starts setup\zqstage.exe on a
+// machine where the entry matched exactly when it read the section.
+TEST(CheckerAgreement, TheCheckerKnowsWhichOverrideSectionTheLauncherReads) {
+    struct OverrideRow {
+        const char* osList;
+        const char* section;
+    };
+    const OverrideRow rows[] = {
+        {"501", "Run.501"},           {"501", "run.501"},        {"501", "Run.502"},
+        {"501", "Run.x64.501"},       {"600_64", "Run.x64.600_64"}, {"600_64", "Run.600_64"},
+        {"600_64", "Run.x64.600"},    {"600", "Run.x64.600"},    {"501_64", "Run.x64.501_64"},
+        {"501_64", "Run.x64.502_64"}, {"abc,501", "Run.abc"},    {"501", "Run."},
+        {"501", "Run..501"},          {"6001", "Run.6001"},      {"6001", "Run.600"},
+    };
+    for (const OverrideRow& row : rows) {
+        SCOPED_TRACE(std::string("os_list=") + row.osList + " [" + row.section + "]");
+        const SettingsFile settings = SettingsFile::Basic()
+                                          .Set("OS_Support", "os_list", row.osList)
+                                          .Set("Run", "1", "setup\\zqprep.exe")
+                                          .Set("Run.x64", "1", "setup\\zqprep.exe")
+                                          .Set(row.section, "1", "setup\\zqstage.exe");
+        test::TestMachine package;
+        package.WriteFile("C:\\Package\\setup\\zqprep.exe", "MZ");
+        package.WriteFile("C:\\Package\\setup\\zqstage.exe", "MZ");
+        const std::vector<Finding> findings = Check(package, settings);
+        const bool neverRead = Has(findings, "override-unknown-entry") || Has(findings, "override-wrong-word-size");
+
+        int readOn = 0;
+        for (const Windows& windows : kMachines) {
+            StandardMachine machine(settings);
+            machine.config()["os"] = {{"major", windows.major}, {"minor", windows.minor}, {"bits", windows.bits}};
+            machine.WriteFile("C:\\Package\\setup\\zqprep.exe", "MZ");
+            machine.WriteFile("C:\\Package\\setup\\zqstage.exe", "MZ");
+            machine.Run();
+            for (const json& start : machine.Events("processStart"))
+                if (start["commandLine"] == "setup\\zqstage.exe") ++readOn;
+        }
+        EXPECT_EQ(readOn, neverRead ? 0 : 1) << "machines on which the launcher read the section";
+    }
+}
+
 // ---- the programs ----------------------------------------------------------------
 
 struct ProgramRow {
