@@ -3,7 +3,7 @@
 namespace zq {
 
 unsigned OsNumberOfEntry(const WString& entry) {
-    return static_cast<unsigned>(WToI(WStringView(entry).substr(0, 3)));
+    return static_cast<unsigned>(WToI(WStringView(entry).substr(0, kOsNumberChars)));
 }
 
 int PlatformCodeOfEntry(const WString& entry) {

@@ -10,6 +10,8 @@ namespace zq {
 // The end of an os_list entry for 64-bit systems, compared exactly.
 inline constexpr wchar_t kEntry64Suffix[] = L"_64";
 
+// How many characters of an os_list entry make its OS number.
+inline constexpr std::size_t kOsNumberChars = 3;
 // The OS number of an os_list entry: its first three characters read as a
 // decimal number ("501_64" gives 501, " 600" gives 60, "6001" gives 600).
 unsigned OsNumberOfEntry(const WString& entry);

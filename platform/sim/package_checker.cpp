@@ -71,8 +71,9 @@ bool IsLanguageKey(WStringView key) {
 
 bool Is64BitEntry(const WString& entry) { return PlatformCodeOfEntry(entry) == kPlatform64; }
 
+// Whether every character that makes the OS number is a digit.
 bool BeginsWithThreeDigits(WStringView entry) {
-    return entry.size() >= 3 && IsDigit(entry[0]) && IsDigit(entry[1]) && IsDigit(entry[2]);
+    return entry.size() >= kOsNumberChars && std::all_of(entry.begin(), entry.begin() + kOsNumberChars, IsDigit);
 }
 
 // The Windows version that the launcher asks for with this entry (a
@@ -299,7 +300,7 @@ private:
             if (IsBlank(entry.front())) {
                 Add(section, L"os_list", line, "os-entry-blank",
                     "Entry " + Quoted(entry) + " begins with a blank: only its first three characters count, " +
-                        Quoted(entry.substr(0, 3)) + ", which name version " + VersionOf(entry) +
+                        Quoted(entry.substr(0, kOsNumberChars)) + ", which name version " + VersionOf(entry) +
                         ", so the entry never matches.",
                     "Write the list without blanks after the commas, such as os_list=501,600_64.");
                 continue;
@@ -313,7 +314,7 @@ private:
                 continue;
             }
             entries_.push_back(entry);
-            const WStringView rest = WStringView(entry).substr(3);
+            const WStringView rest = WStringView(entry).substr(kOsNumberChars);
             if (!rest.empty() && rest != kEntry64Suffix) {
                 Add(section, L"os_list", line, "os-entry-suffix",
                     "Entry " + Quoted(entry) + " has " + Quoted(rest) +
