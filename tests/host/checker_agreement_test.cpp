@@ -97,10 +97,11 @@ LauncherVerdict RunOn(const Windows& windows, const SettingsFile& settings) {
     return verdict;
 }
 
-// One entry alone in os_list. The checker says an entry never matches, or
-// (for an entry with more than three digits and "_64") which version and
-// word size it is read as, and which Run section a system needs; the
-// launcher accepts it on a machine or not, and runs one of the sections.
+// One entry alone in os_list. The checker says that an entry never
+// matches, or which Run section its systems need, and (for an entry with
+// more than "_64" after its three digits) which version and word size it
+// is read as; the launcher accepts it on one machine or on none, and runs
+// one of the sections there.
 TEST(CheckerAgreement, OneOsEntryMeansTheSameToTheCheckerAndTheLauncher) {
     // (The profile read trims the value: a blank before the first entry
     // comes with a list, below.)
