@@ -55,9 +55,9 @@ ManagedSwitches FindManagedSwitches(const SwitchPairs& pairs) {
     // the first "-result" written wins, as "-f" does.
     for (int i = 0; i < pairs.count; ++i) {
         const WString& name = pairs.names[i];
-        if (name == L"-quiet") found.quiet = true;
-        if (name == L"-norestart") found.noRestart = true;
-        if (name == L"-result") {
+        if (name == kQuietSwitch) found.quiet = true;
+        if (name == kNoRestartSwitch) found.noRestart = true;
+        if (name == kResultSwitch) {
             WString path = ReplaceAll(pairs.values[i], L"\"", L"");
             if (!path.empty()) found.resultPath = path;
         }
@@ -83,11 +83,11 @@ bool ApplyCommandLine(LauncherProcess& process) {
         for (int i = 0; i < app.SwitchCount; ++i) {
             const WString& name = app.SwitchNames[i];
             const WString& value = app.SwitchValues[i];
-            if (name == L"-f" && !value.empty()) {
+            if (name == kSettingsFileSwitch && !value.empty()) {
                 process.SettingsFilePath = ReplaceAll(value, L"\"", L"");
                 fileGiven = true;
             }
-            if (name == L"-log" && !value.empty()) {
+            if (name == kLogLevelSwitch && !value.empty()) {
                 process.RequestedLogLevel = WToI(value);
                 levelGiven = true;
             }

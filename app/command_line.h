@@ -10,6 +10,13 @@
 
 namespace zq {
 
+// The switches, as the lowered argument text spells them.
+inline constexpr wchar_t kSettingsFileSwitch[] = L"-f";
+inline constexpr wchar_t kLogLevelSwitch[] = L"-log";
+inline constexpr wchar_t kQuietSwitch[] = L"-quiet";
+inline constexpr wchar_t kNoRestartSwitch[] = L"-norestart";
+inline constexpr wchar_t kResultSwitch[] = L"-result";
+
 struct SwitchPairs {
     std::array<WString, kMaxSwitches> names;
     std::array<WString, kMaxSwitches> values;

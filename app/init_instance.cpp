@@ -35,6 +35,13 @@ WString OsListTokens::Next() {
     return token;
 }
 
+std::vector<WString> OsListEntries(const WString& list) {
+    std::vector<WString> entries;
+    OsListTokens tokens(list);
+    for (WString entry = tokens.Next(); !entry.empty(); entry = tokens.Next()) entries.push_back(std::move(entry));
+    return entries;
+}
+
 int ShowMessageBox(LauncherProcess& process, const WString& settingsFilePath, int number) {
     CIniFile settings(process.platform, process.g_logFile, settingsFilePath);
     WString text = ExpandLineBreaks(GetLangString(settings, number));

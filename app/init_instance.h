@@ -40,4 +40,8 @@ private:
     std::size_t position_ = 0;
 };
 
+// The entries that the operating-system loop tries, in list order, without
+// the final empty one.
+std::vector<WString> OsListEntries(const WString& list);
+
 }  // namespace zq

@@ -10,8 +10,9 @@ namespace {
 
 const char kSection[] = "command line";
 
-const std::set<WString> kKnownSwitches = {L"-f", L"-log", L"-quiet", L"-norestart", L"-result"};
-const std::set<WString> kSwitchesWithValue = {L"-f", L"-log", L"-result"};
+const std::set<WString> kKnownSwitches = {kSettingsFileSwitch, kLogLevelSwitch, kQuietSwitch, kNoRestartSwitch,
+                                          kResultSwitch};
+const std::set<WString> kSwitchesWithValue = {kSettingsFileSwitch, kLogLevelSwitch, kResultSwitch};
 
 // A drive letter, a colon and a backslash, or \\server\share.
 bool IsAbsolutePath(WStringView path) {
@@ -54,8 +55,8 @@ std::vector<Finding> CheckLauncherArguments(WStringView argumentText) {
                 "Use -f, -log, -quiet, -norestart or -result; for a deployment engine, "
                 "-quiet -norestart -result PATH.");
         } else if (kSwitchesWithValue.count(name) != 0 && ReplaceAll(pairs.values[i], L"\"", L"").empty()) {
-            const char* example = name == L"-log" ? " 511."
-                                  : name == L"-f"   ? " autorun.inf."
+            const char* example = name == kLogLevelSwitch       ? " 511."
+                                  : name == kSettingsFileSwitch ? " autorun.inf."
                                                     : " C:\\ProgramData\\Zq\\result.json.";
             add(name, "switch-value-missing", "\"" + shown + "\" has no value: the launcher ignores it.",
                 "Write the value after the switch and a blank, such as " + shown + example);
@@ -70,13 +71,13 @@ std::vector<Finding> CheckLauncherArguments(WStringView argumentText) {
     }
     const ManagedSwitches managed = FindManagedSwitches(pairs);
     if (managed.resultPath && !IsAbsolutePath(*managed.resultPath)) {
-        add(L"-result", "result-path-relative",
+        add(kResultSwitch, "result-path-relative",
             "The result file \"" + Utf16ToUtf8(*managed.resultPath) + "\" is a relative path: it lands in the "
             "launcher's current folder, which the deployment engine chooses.",
             "Give a full path, such as -result \"C:\\ProgramData\\Zq\\result.json\".");
     }
     if (managed.quiet && !managed.noRestart) {
-        add(L"-quiet", "quiet-restarts",
+        add(kQuietSwitch, "quiet-restarts",
             "\"-quiet\" without \"-norestart\" restarts the computer at the end of every completed run, as Windows "
             "Installer's quiet mode does, and ends with 1641; Configuration Manager and PDQ Deploy report such a "
             "deployment as failed unless they are told to expect the restart.",

@@ -6,6 +6,10 @@
 #include <optional>
 #include <set>
 
+#include "app/init_instance.h"
+#include "checks/os_validation.h"
+#include "launch/app_runner.h"
+#include "launch/section_launcher.h"
 #include "platform/sim/ansi_code_page.h"
 #include "platform/sim/command_line.h"
 #include "platform/sim/profile_listing.h"
@@ -18,12 +22,10 @@ namespace zq::sim {
 
 namespace {
 
-constexpr wchar_t kSourcePath[] = L"%sourcepath%";
-constexpr wchar_t kPlugInMarker[] = L"lanpatch.exe";
-constexpr wchar_t kProgressMarker[] = L"zqstage";
 // Stands for the package folder while command lines are resolved: the
 // launcher's current folder, which "%sourcepath%" and relative paths name.
-constexpr wchar_t kPackageRoot[] = L"Q:\\zq-package-root";
+// In lower case, so that it reads the same in a lowered command line.
+constexpr wchar_t kPackageRoot[] = L"q:\\zq-package-root";
 // How findings show the package folder.
 constexpr wchar_t kShownRoot[] = L"<package folder>";
 constexpr int kTextCount = 8;
@@ -67,29 +69,18 @@ bool IsLanguageKey(WStringView key) {
     });
 }
 
-// The entries of os_list as the launcher's tokeniser gives them: split at
-// commas, a run of commas being one separator; blanks stay.
-std::vector<WString> OsEntries(WStringView list) {
-    std::vector<WString> entries;
-    std::size_t start = 0;
-    while (start <= list.size()) {
-        std::size_t comma = list.find(L',', start);
-        if (comma == WStringView::npos) comma = list.size();
-        if (comma > start) entries.emplace_back(list.substr(start, comma - start));
-        start = comma + 1;
-    }
-    return entries;
-}
+bool Is64BitEntry(const WString& entry) { return PlatformCodeOfEntry(entry) == kPlatform64; }
 
-bool Is64BitEntry(WStringView entry) { return entry.size() >= 3 && entry.substr(entry.size() - 3) == L"_64"; }
-
+// Whether every character that makes the OS number is a digit.
 bool BeginsWithThreeDigits(WStringView entry) {
-    return entry.size() >= 3 && IsDigit(entry[0]) && IsDigit(entry[1]) && IsDigit(entry[2]);
+    return entry.size() >= kOsNumberChars && std::all_of(entry.begin(), entry.begin() + kOsNumberChars, IsDigit);
 }
 
-std::string VersionOf(WStringView entry) {
-    const int number = WToI(entry.substr(0, std::min<std::size_t>(3, entry.size())));
-    return std::to_string(number / 100) + "." + std::to_string(number % 100);
+// The Windows version that the launcher asks for with this entry (a
+// 64-bit 501 is asked as 5.2).
+std::string VersionOf(const WString& entry) {
+    const VersionRequest asked = VersionRequestFor(OsNumberOfEntry(entry), PlatformCodeOfEntry(entry), 0, 0);
+    return std::to_string(asked.major) + "." + std::to_string(asked.minor);
 }
 
 std::string TextPlace(int number) {
@@ -116,7 +107,8 @@ class Checker {
 public:
     Checker(const std::string& bytes, const PackageEntryExists& exists, unsigned codePage)
         : bytes_(bytes), exists_(exists), codePage_(codePage), listing_(ListProfile(bytes, codePage)),
-          root_(*ResolveWindowsPath(kPackageRoot, WindowsPath{})) {}
+          root_(*ResolveWindowsPath(kPackageRoot, WindowsPath{})), run_(ProgramSectionFor(kPlatform32)),
+          run64_(ProgramSectionFor(kPlatform64)) {}
 
     std::vector<Finding> Run() {
         CheckFileLayout();
@@ -294,17 +286,17 @@ private:
         const int line = LineOf(L"OS_Support", L"os_list");
         const WString section = Spelling(L"OS_Support");
         std::optional<WString> list = Read(L"OS_Support", L"os_list");
-        if (!list || OsEntries(*list).empty()) {
+        if (!list || OsListEntries(*list).empty()) {
             Add(section, L"os_list", line, "os-list-missing",
                 "No os_list entry is given: no Windows is supported, and every machine gets message 1.",
                 "List the supported systems, such as os_list=501,502_64,600,600_64.");
             return;
         }
-        for (const WString& entry : OsEntries(*list)) {
+        for (const WString& entry : OsListEntries(*list)) {
             if (IsBlank(entry.front())) {
                 Add(section, L"os_list", line, "os-entry-blank",
                     "Entry " + Quoted(entry) + " begins with a blank: only its first three characters count, " +
-                        Quoted(entry.substr(0, 3)) + ", which name version " + VersionOf(entry) +
+                        Quoted(entry.substr(0, kOsNumberChars)) + ", which name version " + VersionOf(entry) +
                         ", so the entry never matches.",
                     "Write the list without blanks after the commas, such as os_list=501,600_64.");
                 continue;
@@ -318,8 +310,8 @@ private:
                 continue;
             }
             entries_.push_back(entry);
-            const WStringView rest = WStringView(entry).substr(3);
-            if (!rest.empty() && rest != L"_64") {
+            const WStringView rest = WStringView(entry).substr(kOsNumberChars);
+            if (!rest.empty() && rest != kEntry64Suffix) {
                 Add(section, L"os_list", line, "os-entry-suffix",
                     "Entry " + Quoted(entry) + " has " + Quoted(rest) +
                         " after its three digits; only the first three characters and an exact \"_64\" at the "
@@ -404,24 +396,24 @@ private:
     // ---- programs ----------------------------------------------------------
 
     void CheckRunSections() {
-        CheckNumberedList(L"Run");
-        CheckNumberedList(L"Run.x64");
+        CheckNumberedList(run_);
+        CheckNumberedList(run64_);
         CheckNumberedList(L"UpdateDrivers");
         const bool any32 = std::any_of(entries_.begin(), entries_.end(), [](const WString& e) { return !Is64BitEntry(e); });
         const bool any64 = std::any_of(entries_.begin(), entries_.end(), Is64BitEntry);
         const int line = LineOf(L"OS_Support", L"os_list");
-        if (any32 && !listing_.Find(L"Run")) {
-            Add(L"Run", L"", line, "run-missing",
+        if (any32 && !listing_.Find(run_)) {
+            Add(run_, L"", line, "run-missing",
                 "os_list names 32-bit systems, but there is no [Run] section: on them nothing is installed.",
                 "Add [Run] with the programs for 32-bit systems.");
         }
-        if (any64 && !listing_.Find(L"Run.x64")) {
-            Add(L"Run.x64", L"", line, "run-x64-missing",
+        if (any64 && !listing_.Find(run64_)) {
+            Add(run64_, L"", line, "run-x64-missing",
                 "os_list names 64-bit systems (\"_64\"), but there is no [Run.x64] section: on them nothing is "
                 "installed.",
                 "Add [Run.x64] with the programs for 64-bit systems.");
         }
-        for (WStringView section : {L"Run", L"Run.x64"}) {
+        for (const WString& section : {run_, run64_}) {
             const int count = ListCount(section);
             for (int i = 1; i <= count; ++i) {
                 const WString key = std::to_wstring(i);
@@ -441,7 +433,9 @@ private:
     }
 
     void CheckCommandLine(const WString& section, const WString& key, int line, const WString& value) {
-        if (ContainsIgnoringCase(value, kProgressMarker) && !Contains(value, kProgressMarker)) {
+        const WString resolved = ResolveSourcePath(value, kPackageRoot);
+        const ProgramEntry entry = ReadProgramEntry(resolved);
+        if (ContainsIgnoringCase(resolved, kProgressMarker) && !entry.copyDialogWanted) {
             Add(section, key, line, "zqstage-case",
                 "The entry holds \"zqstage\" in other letters: the copy dialog is shown only for \"zqstage\" in "
                 "lower case.",
@@ -452,9 +446,8 @@ private:
                 "The placeholder is recognised only as \"%sourcepath%\" in lower case; here it stays as written.",
                 "Write %sourcepath% in lower case.");
         }
-        const WString resolved = ResolveSourcePath(value, kPackageRoot);
-        if (Contains(ToLowerAscii(resolved), kPlugInMarker)) {
-            CheckPlugInEntry(section, key, line, resolved);
+        if (entry.runsPlugin) {
+            CheckPlugInEntry(section, key, line, entry.lowered);
             return;
         }
         if (SourcePathHasArguments(value)) {
@@ -564,11 +557,11 @@ private:
 
     // "lanpatch.exe" runs the printer update: the rest of the lower-cased
     // command line, trimmed, is the INF path handed to printui.
-    void CheckPlugInEntry(const WString& section, const WString& key, int line, const WString& resolved) {
+    void CheckPlugInEntry(const WString& section, const WString& key, int line, const WString& lowered) {
         if (plugInLine_ == 0) plugInLine_ = line;
         // The INF path as the printer update takes it: the quotes that
         // %sourcepath% or the author put around it come off.
-        const WString inf = UnquotedInfPath(InfPathOfCommandLine(ToLowerAscii(resolved)));
+        const WString inf = UnquotedInfPath(InfPathOfCommandLine(lowered));
         if (inf.empty()) {
             Add(section, key, line, "lanpatch-inf-missing",
                 "No INF path follows \"lanpatch.exe\": the printer update has no driver to install.",
@@ -584,7 +577,7 @@ private:
         }
         if (ExistsInPackage(inf, false) == false) {
             Add(section, key, line, "lanpatch-inf-missing",
-                "The printer update's INF path " + Quoted(inf) +
+                "The printer update's INF path \"" + Shown(inf) + "\"" +
                     " names no file in the package folder: no printer is re-created.",
                 "Write the path of the driver's .inf file relative to the package folder, such as "
                 "lanpatch.exe driver\\zqmerle.inf.");
@@ -604,27 +597,27 @@ private:
         for (const ProfileSectionLines& section : listing_.sections) {
             if (section.shadowed) continue;
             const WString& name = section.name;
-            if (EqualsIgnoringAsciiCase(name, L"Run.x64")) continue;
-            WString base, entry;
-            if (StartsWithIgnoringCase(name, L"Run.x64.")) {
-                base = L"Run.x64";
-                entry = name.substr(8);
-            } else if (StartsWithIgnoringCase(name, L"Run.")) {
-                base = L"Run";
-                entry = name.substr(4);
-            } else if (StartsWithIgnoringCase(name, L"OS_Support.")) {
-                entry = name.substr(11);
-            } else {
-                continue;
+            if (EqualsIgnoringAsciiCase(name, run64_)) continue;
+            // Every override of a section begins with its name for the
+            // empty entry; Run.x64 is tried before Run, whose name it begins with.
+            std::optional<WString> entry;
+            WString base;  // empty for OS_Support
+            for (const WString& overridden : {run64_, run_, WString(L"OS_Support")}) {
+                const WString prefix = OverrideSectionName(overridden, L"");
+                if (!StartsWithIgnoringCase(name, prefix)) continue;
+                if (overridden != L"OS_Support") base = overridden;
+                entry = name.substr(prefix.size());
+                break;
             }
-            const WString* listed = FindEntry(entry);
+            if (!entry) continue;
+            const WString* listed = FindEntry(*entry);
             if (!listed) {
                 Add(name, L"", section.line, "override-unknown-entry",
-                    "os_list names no entry " + Quoted(entry) + ", so [" + U8(name) + "] is never read.",
+                    "os_list names no entry " + Quoted(*entry) + ", so [" + U8(name) + "] is never read.",
                     "Name the section after an os_list entry exactly as the list writes it (such as " +
-                        std::string(base == L"Run.x64" ? "Run.x64.600_64" : base.empty() ? "OS_Support.501" : "Run.501") +
+                        std::string(base == run64_ ? "Run.x64.600_64" : base.empty() ? "OS_Support.501" : "Run.501") +
                         "), or remove it.");
-            } else if (!base.empty() && Is64BitEntry(*listed) != (base == L"Run.x64")) {
+            } else if (!base.empty() && ProgramSectionFor(PlatformCodeOfEntry(*listed)) != base) {
                 const bool is64 = Is64BitEntry(*listed);
                 Add(name, L"", section.line, "override-wrong-word-size",
                     U8(*listed) + " is a " + (is64 ? "64" : "32") + "-bit entry, whose programs come from [" +
@@ -709,6 +702,8 @@ private:
     unsigned codePage_;
     ProfileListing listing_;
     WindowsPath root_;
+    const WString run_;    // the programs for 32-bit entries
+    const WString run64_;  // ... for 64-bit ones
     std::vector<WString> entries_;  // os_list entries that begin with three digits
     int plugInLine_ = 0;            // the first "lanpatch.exe" entry's line
     std::vector<Finding> findings_;

@@ -1,7 +1,11 @@
 // The package checker: what a settings file (autorun.inf) asks of the
 // launcher that the launcher will not do as the author meant, found without
 // running it. Values are read with the same profile rules as the launcher
-// (ReadProfileString), so the checker sees what the launcher sees.
+// (ReadProfileString), so the checker sees what the launcher sees; what it
+// makes of them (the os_list entries, their OS numbers and word sizes, the
+// Run section and its overrides, the program markers, the lowered command
+// line and the printer update's INF path) comes from the launcher's own
+// functions, never from a copy of their rules.
 //
 // The package folder is the folder of the settings file: "%sourcepath%" and
 // relative paths in command lines stand for it.

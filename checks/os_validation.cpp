@@ -3,11 +3,14 @@
 namespace zq {
 
 unsigned OsNumberOfEntry(const WString& entry) {
-    return static_cast<unsigned>(WToI(WStringView(entry).substr(0, 3)));
+    return static_cast<unsigned>(WToI(WStringView(entry).substr(0, kOsNumberChars)));
 }
 
 int PlatformCodeOfEntry(const WString& entry) {
-    return entry.size() >= 3 && entry.compare(entry.size() - 3, 3, L"_64") == 0 ? kPlatform64 : kPlatform32;
+    const WStringView suffix = kEntry64Suffix;
+    return entry.size() >= suffix.size() && WStringView(entry).substr(entry.size() - suffix.size()) == suffix
+               ? kPlatform64
+               : kPlatform32;
 }
 
 VersionRequest VersionRequestFor(unsigned osNumber, int platformCode, int spMajor, int spMinor) {

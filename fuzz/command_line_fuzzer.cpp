@@ -80,8 +80,8 @@ void CheckApplied(const zq::SwitchPairs& pairs, zq::LauncherProcess& process) {
     const WString* file = nullptr;
     const WString* level = nullptr;
     for (int i = 0; i < pairs.count; ++i) {
-        if (pairs.names[i] == L"-f" && !pairs.values[i].empty()) file = &pairs.values[i];
-        if (pairs.names[i] == L"-log" && !pairs.values[i].empty()) level = &pairs.values[i];
+        if (pairs.names[i] == zq::kSettingsFileSwitch && !pairs.values[i].empty()) file = &pairs.values[i];
+        if (pairs.names[i] == zq::kLogLevelSwitch && !pairs.values[i].empty()) level = &pairs.values[i];
     }
     const WString expectedFile =
         file ? zq::ReplaceAll(*file, L"\"", L"") : process.theApp.ModuleDirectory + L"\\autorun.inf";

@@ -11,7 +11,7 @@ using zq::fuzz::Require;
 // left to right (what the removal joins is not looked at again), then white
 // space cut at the end and at the start.
 WString ReferenceInfPath(const WString& commandLine) {
-    const WString marker = L"lanpatch.exe";
+    const WString marker = zq::kPluginMarker;
     WString kept;
     std::size_t i = 0;
     while (i < commandLine.size()) {

@@ -34,20 +34,21 @@ void CheckRegistryString(const std::vector<std::uint8_t>& data, std::size_t buff
 }
 
 void CheckDataFileCopy(const WString& uninstallString, const std::optional<zq::DataFileCopy>& copy) {
-    const std::size_t switchAt = uninstallString.find(L"-datfile");
+    const WString switchName = zq::kDataFileSwitch;
+    const std::size_t switchAt = uninstallString.find(switchName);
     if (switchAt == WString::npos) {
         Require(!copy, "no \"-datfile\", nothing copied");
         return;
     }
     if (!copy) return;
     // The switch must stand alone: "-datfile" up to a blank or the end.
-    const std::size_t after = switchAt + 8;
+    const std::size_t after = switchAt + switchName.size();
     Require(after == uninstallString.size() || uninstallString[after] == L' ', "the switch is a whole word");
     Require(copy->from.rfind(L"setup\\", 0) == 0, "the source is in the package's setup folder");
     const WString dataFile = copy->from.substr(6);
     Require(dataFile.find(L' ') == WString::npos, "the data file name holds no blank");
     Require(uninstallString.find(dataFile, after) != WString::npos, "the data file name follows the switch");
-    const std::size_t marker = uninstallString.find(L"zqclean");
+    const std::size_t marker = uninstallString.find(zq::kCleanupProgramMarker);
     const WString folder = marker == WString::npos ? L"" : uninstallString.substr(0, marker);
     Require(copy->to == folder + dataFile, "the target is the clean-up program's folder and the name");
 }

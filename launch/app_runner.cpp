@@ -7,12 +7,22 @@
 namespace zq {
 
 namespace {
-const wchar_t kProgressMarker[] = L"zqstage";
 constexpr unsigned kCloseDelayMs = 200;
 constexpr std::size_t kExceptionTextChars = 255;
 }  // namespace
 
 WString LowerCaseCommandLine(const WString& commandLine) { return ToLowerAscii(commandLine); }
+
+ProgramEntry ReadProgramEntry(const WString& commandLine) {
+    ProgramEntry entry;
+    // The progress marker is looked for before lowering: case-sensitive.
+    entry.copyDialogWanted = Contains(commandLine, kProgressMarker);
+    // The plug-in marker is looked for after lowering, so in effect in any
+    // letter case; the started program receives its arguments lowered.
+    entry.lowered = LowerCaseCommandLine(commandLine);
+    entry.runsPlugin = Contains(entry.lowered, kPluginMarker);
+    return entry;
+}
 
 int RunApplication(LauncherProcess& process, WString commandLine) {
     CLogFile& log = process.g_logFile;
@@ -21,13 +31,10 @@ int RunApplication(LauncherProcess& process, WString commandLine) {
         CCopyDlg& copyDialog = process.theApp.copyDialog;
         copyDialog.settingsFilePath = process.SettingsFilePath;
         CUpdateDriverPlugin plugin(process.SettingsFilePath);
-        // The progress marker is looked for before lowering: case-sensitive.
-        const bool progressWanted = Contains(commandLine, kProgressMarker);
-
-        // The plug-in marker is looked for after lowering, so in effect in
-        // any letter case; the started program receives its arguments lowered.
-        const WString lowered = LowerCaseCommandLine(commandLine);
-        if (Contains(lowered, kPluginMarker)) {
+        const ProgramEntry entry = ReadProgramEntry(commandLine);
+        const bool progressWanted = entry.copyDialogWanted;
+        const WString& lowered = entry.lowered;
+        if (entry.runsPlugin) {
             RunUpdateDriver(process, plugin, lowered);
             return 1;
         }

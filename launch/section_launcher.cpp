@@ -5,10 +5,11 @@
 
 namespace zq {
 
-namespace {
-const wchar_t kCleanupProgramMarker[] = L"zqclean";
-const wchar_t kDataFileSwitch[] = L"-datfile";
-}  // namespace
+WString ProgramSectionFor(int platformCode) {
+    if (platformCode == kPlatform32) return kProgramSection;
+    if (platformCode == kPlatform64) return WString(kProgramSection) + kProgramSection64Suffix;
+    return {};
+}
 
 bool DropMain(LauncherProcess& process) {
     CLogFile& log = process.g_logFile;
@@ -19,7 +20,7 @@ bool DropMain(LauncherProcess& process) {
             RunSectionExe(process, L"");
         } else if (process.OsPlatformCode == kPlatform64) {
             log.LogMessage(LOG_LOW, L"Calling RunSectionExe() with Parameter .x64 for 64 bit OS");
-            RunSectionExe(process, L".x64");
+            RunSectionExe(process, kProgramSection64Suffix);
         }
         log.LogMessage(LOG_LOW, L"<-- Exit DropMain()");
         return true;
@@ -35,7 +36,7 @@ bool RunSectionExe(LauncherProcess& process, const WString& suffix) {
     CLogFile& log = process.g_logFile;
     try {
         log.LogMessage(LOG_LOW, L"--> Enter RunSectionExe(%s)", suffix);
-        const WString section = L"Run" + suffix;
+        const WString section = kProgramSection + suffix;
         const int count = process.g_iniFile.GetNoOfKeys(section);
         std::vector<WString> commandLines;
         GetKeyValues(process.g_iniFile, process.CurrentOsEntry, section, commandLines, count);

@@ -14,6 +14,17 @@ inline constexpr wchar_t kUninstallKeyPrefix[] = L"SOFTWARE\\Microsoft\\Windows\
 // the terminator).
 inline constexpr std::size_t kUninstallStringBytes = 500;
 
+// The section of programs: "Run", and "Run.x64" for 64-bit entries.
+inline constexpr wchar_t kProgramSection[] = L"Run";
+inline constexpr wchar_t kProgramSection64Suffix[] = L".x64";
+// The section whose programs run after an entry of this platform code
+// passed; empty for a code that is neither (then no program runs).
+WString ProgramSectionFor(int platformCode);
+
+// The uninstall string's markers, both compared exactly.
+inline constexpr wchar_t kCleanupProgramMarker[] = L"zqclean";
+inline constexpr wchar_t kDataFileSwitch[] = L"-datfile";
+
 bool DropMain(LauncherProcess& process);
 bool RunSectionExe(LauncherProcess& process, const WString& suffix);
 void RefreshUninstallDataFile(LauncherProcess& process);

@@ -22,7 +22,7 @@ int ReadServicePackPart(CIniFile& g_iniFile, const WString& entrySection, const 
 void ReadSPVersion(CIniFile& g_iniFile, const WString& entry, int& major, int& minor) {
     CLogFile& log = g_iniFile.log();
     log.LogMessage(LOG_LOW, L"--> Enter ReadSPVersion()");
-    const WString section = L"OS_Support." + entry;
+    const WString section = OverrideSectionName(L"OS_Support", entry);
     major = ReadServicePackPart(g_iniFile, section, L"ServicePack_MajorVersion", L"Major");
     minor = ReadServicePackPart(g_iniFile, section, L"ServicePack_MinorVersion", L"Minor");
     log.LogMessage(LOG_LOW, L"<-- Exit ReadSPVersion()");

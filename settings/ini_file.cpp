@@ -3,7 +3,6 @@
 namespace zq {
 
 namespace {
-const wchar_t kSourcePath[] = L"%sourcepath%";
 constexpr std::size_t kCurrentFolderBuffer = 260;
 }  // namespace
 
@@ -47,6 +46,8 @@ int CIniFile::GetNoOfKeys(const WString& section) {
     return count;
 }
 
+WString OverrideSectionName(const WString& section, const WString& osEntry) { return section + L"." + osEntry; }
+
 void GetKeyValues(CIniFile& g_iniFile, const WString& currentOsEntry, const WString& section,
                   std::vector<WString>& values, int count) {
     CLogFile& log = g_iniFile.log();
@@ -54,7 +55,7 @@ void GetKeyValues(CIniFile& g_iniFile, const WString& currentOsEntry, const WStr
     values.resize(count > 0 ? static_cast<std::size_t>(count) : 0);
     for (int k = 1; k <= count; ++k) {
         const WString key = Format(L"%d", k);
-        const WString override = section + L"." + currentOsEntry;
+        const WString override = OverrideSectionName(section, currentOsEntry);
         WString value;
         if (g_iniFile.ReadStrValue(override, key, value)) {
             log.LogMessage(LOG_LOW, L"Read Section:[%s] Key=%d Value=%s", override, k, value);

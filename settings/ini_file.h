@@ -47,6 +47,8 @@ inline constexpr wchar_t kReadFailed[] = L"<READ_FAILED>";
 // The profile read's buffer: values are cut to 499 characters.
 inline constexpr std::size_t kSettingsValueBuffer = 500;
 
+// The package-folder placeholder, recognised in lower case only.
+inline constexpr wchar_t kSourcePath[] = L"%sourcepath%";
 // The "%sourcepath%" substitution, apart from the read.
 WString ResolveSourcePath(const WString& value, const WString& currentFolder);
 
@@ -69,8 +71,12 @@ private:
     WString path_;
 };
 
+// The section that overrides `section` on the system of an os_list entry:
+// section + "." + entry ("Run.501", "OS_Support.600_64").
+WString OverrideSectionName(const WString& section, const WString& osEntry);
+
 // Entries 1..count of section's numbered list, each from the override
-// section (section + "." + currentOsEntry) when it has the key there.
+// section (OverrideSectionName) when it has the key there.
 // Reads the process-wide settings object.
 void GetKeyValues(CIniFile& g_iniFile, const WString& currentOsEntry, const WString& section,
                   std::vector<WString>& values, int count);
