@@ -10,7 +10,7 @@
 #include <optional>
 
 #include "base/text.h"
-#include "platform/sim/package_checker.h"
+#include "authoring/package_checker.h"
 #include "tests/support/scenario.h"
 
 namespace zq {
