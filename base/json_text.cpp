@@ -33,14 +33,20 @@ std::string JsonString(WStringView text) {
     return out;
 }
 
+// A line break and the indentation of the current depth.
+void JsonWriter::NewLine() {
+    text_.push_back('\n');
+    text_.append(static_cast<std::size_t>(depth_) * 2, ' ');
+}
+
 void JsonWriter::BeforeValue() {
     if (afterKey_) {
         afterKey_ = false;
         return;
     }
     if (depth_ > 0) {
-        if (!first_) text_ += ",";
-        text_ += "\n" + std::string(static_cast<std::size_t>(depth_) * 2, ' ');
+        if (!first_) text_.push_back(',');
+        NewLine();
     }
     first_ = false;
 }
@@ -54,7 +60,7 @@ void JsonWriter::Open(char bracket) {
 
 void JsonWriter::Close(char bracket) {
     --depth_;
-    if (!first_) text_ += "\n" + std::string(static_cast<std::size_t>(depth_) * 2, ' ');
+    if (!first_) NewLine();
     text_.push_back(bracket);
     first_ = false;
 }

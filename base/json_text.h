@@ -41,6 +41,7 @@ public:
     const std::string& Text() const { return text_; }
 
 private:
+    void NewLine();
     void BeforeValue();
     void Open(char bracket);
     void Close(char bracket);
