@@ -10,7 +10,7 @@ host_packages=(cmake ninja-build g++ libgtest-dev libgmock-dev nlohmann-json3-de
 # The fuzz targets: clang++ with libFuzzer and the sanitizer runtimes.
 fuzz_packages=(clang libclang-rt-14-dev)
 bench_packages=(ripgrep)
-windows_packages=(mingw-w64 wine64 xvfb x11-apps imagemagick googletest)
+windows_packages=(mingw-w64 wine64 fonts-wine xvfb x11-apps imagemagick googletest)
 
 scripts=$(dirname "$0")
 wine32=()

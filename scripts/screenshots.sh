@@ -50,7 +50,7 @@ mkdir -p "$prefix"
 # A Wine desktop of its own: Wine then draws the windows' frames and
 # captions itself (the bare display has no window manager to do it).
 "$boot" reg add 'HKCU\Software\Wine\Explorer' /v Desktop /d Default /f >/dev/null 2>&1
-"$boot" reg add 'HKCU\Software\Wine\Explorer\Desktops' /v Default /d 800x600 /f >/dev/null 2>&1
+"$boot" reg add 'HKCU\Software\Wine\Explorer\Desktops' /v Default /d 1000x740 /f >/dev/null 2>&1
 "$boot" winecfg -v win7 >/dev/null 2>&1
 # The running desktop was made before the setting: the next program that
 # starts makes the new one.
