@@ -451,9 +451,15 @@ private:
             return;
         }
         if (SourcePathHasArguments(value)) {
+            const std::size_t first = value.find(kSourcePath);
+            const bool twice = value.find(kSourcePath, first + WStringView(kSourcePath).size()) != WString::npos;
             Add(section, key, line, "sourcepath-arguments",
-                "%sourcepath% is followed by arguments: the launcher turns the value into " + Shown(resolved) +
-                    ", one quoted name with the arguments inside it, so the program cannot start.",
+                twice ? "%sourcepath% is written twice: the launcher turns the value into " + Shown(resolved) +
+                            "; Windows starts the first program, and the second path reaches it glued to the "
+                            "program's name, with a stray double quote."
+                      : "%sourcepath% is followed by arguments: the launcher turns the value into " +
+                            Shown(resolved) + ", one quoted name with the arguments inside it, so the program "
+                            "cannot start.",
                 "Use %sourcepath% only for a program path with nothing after it; for a program with arguments "
                 "write its path relative to the package folder, such as setup\\zqprep.exe /q.");
             return;

@@ -257,6 +257,28 @@ TEST(CheckFindings, EachFaultGivesItsFindingsAndNoOthers) {
     }
 }
 
+// Arguments after one %sourcepath% end up inside the quoted name, and
+// nothing starts; with a second %sourcepath% Windows still starts the first
+// program. The finding says which.
+TEST(CheckFindings, SourcePathFindingSaysWhetherTheProgramStarts) {
+    const struct {
+        const char* value;
+        bool starts;
+    } rows[] = {
+        {"%sourcepath%setup\\zqprep.exe /q", false},
+        {"%sourcepath%setup\\zqprep.exe %sourcepath%driver\\zqmerle.inf", true},
+    };
+    for (const auto& row : rows) {
+        SCOPED_TRACE(row.value);
+        const std::vector<Finding> findings =
+            CheckSettingsFile(RunEntry("1", row.value)(), InMemoryPackage(kPackageFiles));
+        ASSERT_EQ(findings.size(), 1u) << FindingsAsText("autorun.inf", findings);
+        EXPECT_EQ(findings[0].problem.find("cannot start") == std::string::npos, row.starts) << findings[0].problem;
+        EXPECT_EQ(findings[0].problem.find("Windows starts the first program") != std::string::npos, row.starts)
+            << findings[0].problem;
+    }
+}
+
 TEST(CheckFindings, FindingsNameTheirLinesInFileOrder) {
     const std::string text = "[OS_Support]\r\nos_list=501, 600\r\n\r\n[Run]\r\n1=setup\\zqprep.exe\r\n3=setup\\zqstage.exe\r\n";
     const std::vector<Finding> findings = CheckSettingsFile(text, InMemoryPackage(kPackageFiles));
