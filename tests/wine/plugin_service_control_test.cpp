@@ -1,7 +1,7 @@
 // ChangeServiceState on the real control manager: a real service
 // "zqdevsvc" stopped and started, its state read back from the system.
 //
-// Runs in a prefix of the plug-in tests' own (plugin_prefix.sh), where
+// Runs in a prefix of its own ("services" in CMakeLists.txt), where
 // services of one's own can be started.
 #include <gtest/gtest.h>
 

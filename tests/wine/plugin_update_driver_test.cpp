@@ -1,11 +1,10 @@
-// The plug-in on a Windows newer than major version 5 (the default prefix):
-// it refuses, says so, and leaves the tray application and the service
-// alone.
+// The plug-in on a Windows newer than major version 5 (the "main" prefix,
+// Wine's default version): it refuses, says so, and leaves the tray
+// application and the service alone.
 //
 // The service is installed but left stopped: had the plug-in gone on, it
-// would have asked for it to start. (Starting a service of one's own does
-// not work in the default prefix, which wineboot -i initialises twice; see
-// plugin_prefix.sh.)
+// would have asked for it to start. (Service starts are tested in prefixes
+// of their own; see prefix.sh on a prefix initialised twice.)
 #include <gtest/gtest.h>
 
 #include "plugin/update_driver_plugin.h"

@@ -3,7 +3,7 @@
 // dialog while the program runs, then the finish screen.
 //
 // Runs in a prefix of its own that reports Windows 7 (601), on the
-// virtual display (see ui-prefix.sh). The program ends when the test
+// virtual display (see prefix.sh). The program ends when the test
 // releases it, so nothing here depends on how long anything takes.
 #include <gtest/gtest.h>
 
