@@ -48,7 +48,7 @@ int RunApplication(LauncherProcess& process, WString commandLine) {
         const bool dialogShown = progressWanted && !process.Managed.quiet;
         if (dialogShown) copyDialog.ShowOnProgressThread();
         // A failed wait is taken as the end of the process.
-        started.process->WaitForEnd();
+        (void)started.process->WaitForEnd();
         // What the program ended with tells a managed run whether it failed
         // or asked for a restart.
         std::uint32_t exitCode = 0;

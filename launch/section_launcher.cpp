@@ -119,8 +119,9 @@ void RefreshUninstallDataFile(LauncherProcess& process) {
     if (!text) return;
     std::optional<DataFileCopy> copy = DataFileCopyFor(*text);
     if (!copy) return;
-    // Relative to the current folder, as the source is.
-    platform.files.CopyFileReplacing(copy->from, copy->to);
+    // Relative to the current folder, as the source is. A failed copy leaves
+    // the old data file, and says nothing, like every failure here.
+    (void)platform.files.CopyFileReplacing(copy->from, copy->to);
 }
 
 }  // namespace zq

@@ -9,6 +9,11 @@
 //
 // Strings are WString: every element is one UTF-16 code unit, on every
 // build, so searches, lengths and cuts behave as on Windows.
+//
+// A result whose loss would hide a failure (a write, a start, a wait, a
+// delete) is [[nodiscard]]; a caller that means to go on whatever happened
+// says so with (void) and a comment. GCC 12 does not warn for such a call
+// through an interface; the clang build of fuzz/ does, and stops on it.
 #pragma once
 
 #include <cstdint>
@@ -66,7 +71,7 @@ public:
     virtual void Sleep(unsigned milliseconds) = 0;
     // CreateMutexW without initial ownership; the handle stays open for the
     // life of the process.
-    virtual MutexOutcome CreateNamedMutex(const WString& name) = 0;
+    [[nodiscard]] virtual MutexOutcome CreateNamedMutex(const WString& name) = 0;
     // InitCommonControlsEx with ICC_WIN95_CLASSES.
     virtual void InitCommonControls() = 0;
     // FormatMessageW(FROM_SYSTEM | IGNORE_INSERTS | ALLOCATE_BUFFER, language
@@ -174,14 +179,14 @@ public:
         return true;
     }
     // CopyFileW, replacing an existing target.
-    virtual bool CopyFileReplacing(const WString& from, const WString& to) = 0;
+    [[nodiscard]] virtual bool CopyFileReplacing(const WString& from, const WString& to) = 0;
     // MoveFileExW(MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH): the
     // file takes the target's name in one step, replacing what had it (a
     // link at the target is replaced, not followed). 0, or the system error
     // code.
     [[nodiscard]] virtual ErrorCode MoveFileReplacing(const WString& from, const WString& to) = 0;
     // DeleteFileW: 0, or the system error code.
-    virtual ErrorCode RemoveFile(const WString& path) = 0;
+    [[nodiscard]] virtual ErrorCode RemoveFile(const WString& path) = 0;
 };
 
 // ---------------------------------------------------------------------------
@@ -206,10 +211,10 @@ public:
     virtual ~IRunningProcess() = default;  // closes the process and thread handles
     // WaitForSingleObject(INFINITE): 0 once the process has ended, else the
     // system error code of the failed wait.
-    virtual ErrorCode WaitForEnd() = 0;
+    [[nodiscard]] virtual ErrorCode WaitForEnd() = 0;
     // GetExitCodeProcess, once WaitForEnd has seen the end: 0 with the
     // program's exit code in `code`, else the system error code.
-    virtual ErrorCode ExitCode(std::uint32_t& code) = 0;
+    [[nodiscard]] virtual ErrorCode ExitCode(std::uint32_t& code) = 0;
 };
 
 struct ProcessStart {
@@ -239,7 +244,7 @@ public:
     // applicationPath the program is found from the command line by the
     // system's rules; otherwise applicationPath (a full path) is the program
     // and the command line only its arguments' carrier.
-    virtual ProcessStart Start(const WString& commandLine, const WString& applicationPath = {}) = 0;
+    [[nodiscard]] virtual ProcessStart Start(const WString& commandLine, const WString& applicationPath = {}) = 0;
     // CreateToolhelp32Snapshot / Process32FirstW / Process32NextW;
     // nullopt when no snapshot can be taken.
     virtual std::optional<std::vector<ProcessEntry>> Snapshot() = 0;
@@ -275,8 +280,8 @@ public:
     // RegQueryValueExW into a buffer as large as the value: its whole data.
     virtual RegistryRead ReadWholeValue(const WString& name) = 0;
     // RegSetValueExW; 0 on success.
-    virtual ErrorCode SetString(const WString& name, const WString& text) = 0;
-    virtual ErrorCode SetDword(const WString& name, std::uint32_t value) = 0;
+    [[nodiscard]] virtual ErrorCode SetString(const WString& name, const WString& text) = 0;
+    [[nodiscard]] virtual ErrorCode SetDword(const WString& name, std::uint32_t value) = 0;
 };
 
 enum class RegistryAccess { Read, Write };
@@ -304,10 +309,10 @@ struct PrinterRecord {
 class IPrinter {
 public:
     virtual ~IPrinter() = default;  // ClosePrinter
-    virtual ErrorCode Delete() = 0;  // DeletePrinter; 0 on success
+    [[nodiscard]] virtual ErrorCode Delete() = 0;  // DeletePrinter; 0 on success
     // SetPrinterDataW(REG_SZ): a text value of the printer's driver data
     // (its PrinterDriverData key, made when missing); 0 on success.
-    virtual ErrorCode SetDataText(const WString& name, const WString& text) = 0;
+    [[nodiscard]] virtual ErrorCode SetDataText(const WString& name, const WString& text) = 0;
 };
 
 struct PrinterOpen {
@@ -325,7 +330,7 @@ public:
     // AddPrinterW(level 2) with the record's fields, no device mode and no
     // security descriptor; the printer handle is closed at once. 0 on
     // success, else the system error code.
-    virtual ErrorCode Add(const PrinterRecord& printer) = 0;
+    [[nodiscard]] virtual ErrorCode Add(const PrinterRecord& printer) = 0;
 };
 
 // ---------------------------------------------------------------------------
@@ -340,8 +345,8 @@ inline constexpr std::uint32_t kServiceRunning = 4;
 class IService {
 public:
     virtual ~IService() = default;  // CloseServiceHandle
-    virtual ErrorCode Stop() = 0;   // ControlService(SERVICE_CONTROL_STOP)
-    virtual ErrorCode Start() = 0;  // StartServiceW without arguments
+    [[nodiscard]] virtual ErrorCode Stop() = 0;   // ControlService(SERVICE_CONTROL_STOP)
+    [[nodiscard]] virtual ErrorCode Start() = 0;  // StartServiceW without arguments
     // QueryServiceStatus: the current state; nullopt when the query fails.
     virtual std::optional<std::uint32_t> CurrentState() = 0;
 };

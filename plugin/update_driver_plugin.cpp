@@ -174,7 +174,9 @@ PrinterOutcome RestorePrinter(LauncherProcess& process, const PrinterRecord& pri
     // the new printer has none yet.
     if (deviceInstanceId && !deviceInstanceId->empty()) {
         PrinterOpen restored = process.platform.spooler.Open(printer.name);
-        if (restored.printer) restored.printer->SetDataText(L"SoftwareCUEContextID", *deviceInstanceId);
+        // The printer itself is back; the identifier is carried over when
+        // the spooler takes it, as the re-created printer's is.
+        if (restored.printer) (void)restored.printer->SetDataText(L"SoftwareCUEContextID", *deviceInstanceId);
     }
     log.LogMessage(LOG_MEDIUM, L"!! Printer restored : %s", printer.name);
     return PrinterOutcome::Restored;
@@ -207,7 +209,8 @@ PrinterOutcome RecreatePrinter(LauncherProcess& process, const CUpdateDriverPlug
         // The printer is deleted: whatever went wrong, put it back before
         // the pass ends.
         try {
-            if (!IsRecreated(process, context, printer.name)) process.platform.spooler.Add(printer);
+            // The last chance to put it back: nothing is left to report to.
+            if (!IsRecreated(process, context, printer.name)) (void)process.platform.spooler.Add(printer);
         } catch (...) {
         }
         throw;
@@ -327,8 +330,10 @@ int SetDeviceInstanceID(LauncherProcess& process, const WString& printerName,
     auto key = process.platform.registry.OpenLocalMachineKey(PrinterDriverDataKey(printerName), RegistryAccess::Write,
                                                              RegistryView::Force64);
     if (!key) return 0;
-    if (deviceInstanceId) key->SetString(L"SoftwareCUEContextID", *deviceInstanceId);
-    key->SetDword(L"AiODDPnPWorked", 1);
+    // The writes are not checked: the log line below says what was meant,
+    // whatever the registry made of it.
+    if (deviceInstanceId) (void)key->SetString(L"SoftwareCUEContextID", *deviceInstanceId);
+    (void)key->SetDword(L"AiODDPnPWorked", 1);
     key.reset();
     if (deviceInstanceId)
         process.g_logFile.LogMessage(LOG_MEDIUM, L"Updating new printer with DeviceInstanceID : %s", *deviceInstanceId);
