@@ -4,9 +4,10 @@
 # Runs a Windows program in the given Wine prefix and exits with its exit
 # status: a 32-bit program with Wine's 32-bit loader (under WOW64 in a
 # 64-bit prefix), a 64-bit one with the 64-bit loader. With --display, on
-# the virtual display of xvfb.sh; without, headless. The test programs'
-# cross-compiling emulator: ctest gives each test its prefix and display
-# in ZQ_WINE_PREFIX and ZQ_WINE_DISPLAY, which stand in for the options.
+# the virtual display of xvfb.sh; without, headless. As the test programs'
+# cross-compiling emulator it is called without PREFIX and --display: ctest
+# gives each test its prefix and display state directory in ZQ_WINE_PREFIX
+# and ZQ_WINE_DISPLAY instead.
 . "$(dirname "$0")/wine-env.sh"
 state=${ZQ_WINE_DISPLAY:-}
 if [ "${1:-}" = --display ]; then
