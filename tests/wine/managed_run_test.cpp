@@ -21,8 +21,6 @@ const wchar_t kKeyword[] = L"ZQ Merle Managed 5400";
 // Fits the 64-bit Windows 7 and the 32-bit XP of the prefixes.
 const wchar_t kOsList[] = L"501,601_64";
 
-std::wstring ChildExits(int status) { return L"\"" + test::kTestChildPath + L"\" exit " + std::to_wstring(status); }
-
 struct WatchedRun {
     DWORD exitCode = ~0u;
     std::vector<std::wstring> windowsSeen;  // visible top-level windows of the launcher, by title

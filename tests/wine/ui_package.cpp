@@ -57,6 +57,10 @@ InstalledOemInf::InstalledOemInf(const std::wstring& name, const std::wstring& k
 
 InstalledOemInf::~InstalledOemInf() { ::DeleteFileW(path_.c_str()); }
 
+std::wstring ChildExits(int status) {
+    return L"\"" + test::kTestChildPath + L"\" exit " + std::to_wstring(status);
+}
+
 std::wstring LauncherCommandLine(const std::wstring& settingsPath) {
     return L"\"" + test::kExePath + L"\" -f " + settingsPath;
 }

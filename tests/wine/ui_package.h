@@ -36,6 +36,9 @@ private:
     std::wstring path_;
 };
 
+// A package program: zq_test_child.exe, ending at once with `status`.
+std::wstring ChildExits(int status);
+
 // The launcher's command line for the package, its TEMP set by the caller.
 std::wstring LauncherCommandLine(const std::wstring& settingsPath);
 

@@ -24,8 +24,6 @@ const wchar_t kOsList[] = L"501,502_64";
 bool IsFinishScreen(HWND dialog) { return HasItem(dialog, kFinish) && HasItem(dialog, kBody); }
 bool IsMessageBox(HWND dialog) { return WindowText(dialog) == kMessageCaption; }
 
-std::wstring ChildExits(int status) { return L"\"" + test::kTestChildPath + L"\" exit " + std::to_wstring(status); }
-
 // The os_list entry the launcher must take here.
 std::string ExpectedOsEntry() { return test::IsSixtyFourBitWindows() ? "502_64" : "501"; }
 
