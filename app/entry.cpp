@@ -58,10 +58,7 @@ ProgramEnd EndOfRun(LauncherProcess& process) {
 }  // namespace
 
 LauncherProcess::LauncherProcess(Platform& machine)
-    : platform(machine),
-      theApp(machine, g_logFile),
-      g_iniFile(machine, g_logFile),
-      g_logFile(machine),
+    : platform(machine), theApp(machine, g_logFile), g_iniFile(machine, g_logFile), g_logFile(machine),
       fnIsWow64Process(machine.version.LookupIsWow64Process()) {}
 
 ProgramEnd RunLauncherProgram(Platform& platform) {

@@ -44,8 +44,8 @@ std::string ResultFileJson(const LauncherProcess& process, int exitCode, const L
         json.Key("commandLine").String(program.commandLine);
         json.Key("started").Bool(program.started);
         json.Key("startError").Number(program.startError);
-        json.Key("exitCode").OptionalNumber(program.exitCode ? std::optional<std::int64_t>(*program.exitCode)
-                                                             : std::nullopt);
+        json.Key("exitCode")
+            .OptionalNumber(program.exitCode ? std::optional<std::int64_t>(*program.exitCode) : std::nullopt);
         json.EndObject();
     }
     json.EndArray();

@@ -47,13 +47,13 @@ bool IsRestartStarted(const RunReport& report) {
 
 int ManagedExitCode(const RunReport& report, const std::vector<PrinterResult>& printers) {
     switch (report.end) {
-    case RunEnd::AnotherInstance: return kExitAnotherInstall;
-    case RunEnd::UnsupportedWindows: return kExitUnsupportedPlatform;
-    case RunEnd::DriverNotInstalled: return kExitNotInstalled;
-    case RunEnd::Unfinished:
-    case RunEnd::CurrentDirectoryUnreadable:
-    case RunEnd::UnexpectedError: return kExitFailed;
-    case RunEnd::Completed: break;
+        case RunEnd::AnotherInstance: return kExitAnotherInstall;
+        case RunEnd::UnsupportedWindows: return kExitUnsupportedPlatform;
+        case RunEnd::DriverNotInstalled: return kExitNotInstalled;
+        case RunEnd::Unfinished:
+        case RunEnd::CurrentDirectoryUnreadable:
+        case RunEnd::UnexpectedError: return kExitFailed;
+        case RunEnd::Completed: break;
     }
     if (report.stepFailed || AnyProgramFailed(report) || AnyPrinterNotRecreated(printers)) return kExitFailed;
     if (IsRestartStarted(report)) return kExitRestartStarted;
@@ -69,14 +69,14 @@ int ExitCodeAfterResultFile(int exitCode, bool resultFileWritten) {
 
 std::string_view OutcomeWord(int exitCode) {
     switch (exitCode) {
-    case kExitSuccess: return "success";
-    case kExitRestartNeeded: return "pending";
-    case kExitRestartStarted: return "restarting";
-    case kExitAnotherInstall: return "busy";
-    case kExitUnsupportedPlatform: return "unsupported";
-    case kExitNotInstalled: return "nodriver";
-    case kExitResultNotWritten: return "unreported";
-    default: return "failed";
+        case kExitSuccess: return "success";
+        case kExitRestartNeeded: return "pending";
+        case kExitRestartStarted: return "restarting";
+        case kExitAnotherInstall: return "busy";
+        case kExitUnsupportedPlatform: return "unsupported";
+        case kExitNotInstalled: return "nodriver";
+        case kExitResultNotWritten: return "unreported";
+        default: return "failed";
     }
 }
 

@@ -43,8 +43,8 @@ inline constexpr std::uint32_t kProgramRestartRequired = 3011;
 
 // The three switches of a managed run.
 struct ManagedSwitches {
-    bool quiet = false;      // "-quiet": no window of any kind
-    bool noRestart = false;  // "-norestart": never restart the computer
+    bool quiet = false;                 // "-quiet": no window of any kind
+    bool noRestart = false;             // "-norestart": never restart the computer
     std::optional<WString> resultPath;  // "-result PATH"
 
     bool IsManaged() const { return quiet || noRestart || resultPath.has_value(); }
@@ -52,20 +52,20 @@ struct ManagedSwitches {
 
 // Where the run ended.
 enum class RunEnd {
-    Unfinished,                  // nothing ended it yet: it counts as failed
-    Completed,                   // the package's section ran to the finish step
-    AnotherInstance,             // the single-instance test refused the run
+    Unfinished,       // nothing ended it yet: it counts as failed
+    Completed,        // the package's section ran to the finish step
+    AnotherInstance,  // the single-instance test refused the run
     CurrentDirectoryUnreadable,
-    UnsupportedWindows,          // message 1
-    DriverNotInstalled,          // message 8
-    UnexpectedError,             // an exception ended the run at the top
+    UnsupportedWindows,  // message 1
+    DriverNotInstalled,  // message 8
+    UnexpectedError,     // an exception ended the run at the top
 };
 
 struct ProgramRun {
     WString commandLine;  // as the program received it (lower-cased)
     bool started = false;
-    ErrorCode startError = 0;                // CreateProcess's error when not started
-    std::optional<std::uint32_t> exitCode;   // missing when not started or not readable
+    ErrorCode startError = 0;               // CreateProcess's error when not started
+    std::optional<std::uint32_t> exitCode;  // missing when not started or not readable
 };
 
 struct LoggedMessage {
@@ -76,13 +76,13 @@ struct LoggedMessage {
 struct RunReport {
     RunEnd end = RunEnd::Unfinished;
     LocalTime startTime;
-    std::optional<WString> osEntry;                 // the os_list entry that fitted
-    std::optional<WString> keyword, keywordInfFile; // the magic keyword found, and where
+    std::optional<WString> osEntry;                  // the os_list entry that fitted
+    std::optional<WString> keyword, keywordInfFile;  // the magic keyword found, and where
     std::vector<ProgramRun> programs;
-    std::vector<LoggedMessage> messages;            // logged instead of shown ("-quiet")
-    bool stepFailed = false;       // an exception ended a program entry or the section
-    bool finishStepReached = false;  // the section ran to its finish screen (shown or not)
-    bool restartStarted = false;     // the launcher asked Windows to restart
+    std::vector<LoggedMessage> messages;  // logged instead of shown ("-quiet")
+    bool stepFailed = false;              // an exception ended a program entry or the section
+    bool finishStepReached = false;       // the section ran to its finish screen (shown or not)
+    bool restartStarted = false;          // the launcher asked Windows to restart
 };
 
 // Whether a program's exit code is one of success: 0, 3010, 3011 or 1641.

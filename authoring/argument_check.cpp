@@ -57,23 +57,25 @@ std::vector<Finding> CheckLauncherArguments(WStringView argumentText) {
         } else if (kSwitchesWithValue.count(name) != 0 && ReplaceAll(pairs.values[i], L"\"", L"").empty()) {
             const char* example = name == kLogLevelSwitch       ? " 511."
                                   : name == kSettingsFileSwitch ? " autorun.inf."
-                                                    : " C:\\ProgramData\\Zq\\result.json.";
+                                                                : " C:\\ProgramData\\Zq\\result.json.";
             add(name, "switch-value-missing", "\"" + shown + "\" has no value: the launcher ignores it.",
                 "Write the value after the switch and a blank, such as " + shown + example);
         }
     }
     for (const WString& word : SlashWords(argumentText)) {
         add(word, "switch-slash",
-            "\"" + Utf16ToUtf8(word) + "\" begins with \"/\": the launcher reads only switches that begin with \"-\", "
-            "so it is ignored.",
+            "\"" + Utf16ToUtf8(word) +
+                "\" begins with \"/\": the launcher reads only switches that begin with \"-\", "
+                "so it is ignored.",
             "Write the launcher's own switches: -quiet for /quiet, /qn, /S or /VERYSILENT, and -norestart for "
             "/norestart.");
     }
     const ManagedSwitches managed = FindManagedSwitches(pairs);
     if (managed.resultPath && !IsAbsolutePath(*managed.resultPath)) {
         add(kResultSwitch, "result-path-relative",
-            "The result file \"" + Utf16ToUtf8(*managed.resultPath) + "\" is a relative path: it lands in the "
-            "launcher's current folder, which the deployment engine chooses.",
+            "The result file \"" + Utf16ToUtf8(*managed.resultPath) +
+                "\" is a relative path: it lands in the "
+                "launcher's current folder, which the deployment engine chooses.",
             "Give a full path, such as -result \"C:\\ProgramData\\Zq\\result.json\".");
     }
     if (managed.quiet && !managed.noRestart) {

@@ -85,7 +85,8 @@ int RunCheck(const fs::path& settingsFile, bool asJson, std::ostream& out, std::
     if (asJson) {
         // A file name need not be UTF-8 on the host, nor a section or key
         // name read in another code page: such bytes become U+FFFD.
-        out << FindingsAsJson(settingsFile.string(), findings).dump(2, ' ', false, nlohmann::json::error_handler_t::replace)
+        out << FindingsAsJson(settingsFile.string(), findings)
+                   .dump(2, ' ', false, nlohmann::json::error_handler_t::replace)
             << "\n";
     } else {
         out << FindingsAsText(settingsFile.string(), findings);

@@ -53,7 +53,8 @@ const char kUsage[] =
 
 // The number of a supported ANSI code page, or nothing.
 std::optional<unsigned> ParseCodePage(const std::string& text) {
-    if (text.empty() || text.size() > 5 || text.find_first_not_of("0123456789") != std::string::npos) return std::nullopt;
+    if (text.empty() || text.size() > 5 || text.find_first_not_of("0123456789") != std::string::npos)
+        return std::nullopt;
     const auto number = static_cast<unsigned>(std::stoul(text));
     if (!zq::sim::IsSupportedAnsiCodePage(number)) return std::nullopt;
     return number;

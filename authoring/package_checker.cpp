@@ -64,9 +64,8 @@ bool IsListNumber(WStringView key) {
 // matter, because key names are compared without regard to case.
 bool IsLanguageKey(WStringView key) {
     if (key.size() != 6 || !EqualsIgnoringAsciiCase(key.substr(0, 2), L"0x")) return false;
-    return std::all_of(key.begin() + 2, key.end(), [](wchar_t c) {
-        return IsDigit(c) || (c >= L'a' && c <= L'f') || (c >= L'A' && c <= L'F');
-    });
+    return std::all_of(key.begin() + 2, key.end(),
+                       [](wchar_t c) { return IsDigit(c) || (c >= L'a' && c <= L'f') || (c >= L'A' && c <= L'F'); });
 }
 
 bool Is64BitEntry(const WString& entry) { return PlatformCodeOfEntry(entry) == kPlatform64; }
@@ -85,15 +84,15 @@ std::string VersionOf(const WString& entry) {
 
 std::string TextPlace(int number) {
     switch (number) {
-    case 1: return "the message box that refuses an unsupported Windows";
-    case 2: return "the finish screen's headline";
-    case 3: return "the finish screen's body text";
-    case 4: return "the label of the finish screen's check box";
-    case 5: return "the finish screen's hint";
-    case 6: return "the finish screen's button";
-    case 7: return "the caption of the copy dialog and of the finish screen";
-    case 8: return "the message box that says the driver is not installed";
-    default: return "";
+        case 1: return "the message box that refuses an unsupported Windows";
+        case 2: return "the finish screen's headline";
+        case 3: return "the finish screen's body text";
+        case 4: return "the label of the finish screen's check box";
+        case 5: return "the finish screen's hint";
+        case 6: return "the finish screen's button";
+        case 7: return "the caption of the copy dialog and of the finish screen";
+        case 8: return "the message box that says the driver is not installed";
+        default: return "";
     }
 }
 
@@ -130,8 +129,7 @@ private:
     // ---- reading, as the launcher reads ----------------------------------
 
     std::optional<WString> Read(WStringView section, WStringView key) const {
-        WString value =
-            ReadProfileString(listing_, WString(section), WString(key), kReadFailed, kSettingsValueBuffer);
+        WString value = ReadProfileString(listing_, WString(section), WString(key), kReadFailed, kSettingsValueBuffer);
         if (value == kReadFailed) return std::nullopt;
         return value;
     }
@@ -172,8 +170,7 @@ private:
     std::optional<bool> ExistsInPackage(WStringView path, bool folder) const {
         std::optional<WindowsPath> resolved = ResolveWindowsPath(path, root_);
         if (!resolved || !IsSameOrBelow(*resolved, root_)) return std::nullopt;
-        std::vector<WString> below(resolved->components.begin() + root_.components.size(),
-                                   resolved->components.end());
+        std::vector<WString> below(resolved->components.begin() + root_.components.size(), resolved->components.end());
         return exists_(below, folder);
     }
 
@@ -197,8 +194,9 @@ private:
             "The file has no byte-order mark, so Windows reads it in the computer's ANSI code page, and byte " +
                 std::string(byte) + " on this line is no character of code page " + page +
                 ": the text around it will not read as written.",
-            "Save the file in code page " + page + " (or check it with --code-page and the code page it was "
-            "written in), or as UTF-16LE with its byte-order mark.");
+            "Save the file in code page " + page +
+                " (or check it with --code-page and the code page it was "
+                "written in), or as UTF-16LE with its byte-order mark.");
     }
 
     // The 1-based line of a byte offset; CR LF, CR and LF each end a line.
@@ -221,15 +219,17 @@ private:
         }
         for (const ProfileKeyLine& key : listing_.keysBeforeFirstSection) {
             Add(L"", key.key, key.line, "key-outside-section",
-                "Key " + Quoted(key.key) + " comes before the first section header and belongs to no section: "
-                "it is never read.",
+                "Key " + Quoted(key.key) +
+                    " comes before the first section header and belongs to no section: "
+                    "it is never read.",
                 "Move it below the header of the section it belongs to.");
         }
         for (const ProfileSectionLines& section : listing_.sections) {
             if (section.shadowed) {
                 Add(section.name, L"", section.line, "duplicate-section",
-                    "[" + U8(section.name) + "] appears a second time here: the launcher reads only the first "
-                    "section of a name, so the keys below this header are never read.",
+                    "[" + U8(section.name) +
+                        "] appears a second time here: the launcher reads only the first "
+                        "section of a name, so the keys below this header are never read.",
                     "Merge the two sections into one.");
                 continue;
             }
@@ -268,8 +268,9 @@ private:
         if (!lines) return;
         for (const ProfileKeyLine& key : lines->keys) {
             if (key.shadowed) continue;
-            const bool isKnown = std::any_of(known.begin(), known.end(),
-                                             [&](const WString& name) { return EqualsIgnoringAsciiCase(name, key.key); });
+            const bool isKnown = std::any_of(known.begin(), known.end(), [&](const WString& name) {
+                return EqualsIgnoringAsciiCase(name, key.key);
+            });
             if (!isKnown) {
                 std::string names;
                 for (const WString& name : known) names += (names.empty() ? "" : ", ") + U8(name);
@@ -303,8 +304,9 @@ private:
             }
             if (!BeginsWithThreeDigits(entry)) {
                 Add(section, L"os_list", line, "os-entry-not-digits",
-                    "Entry " + Quoted(entry) + " does not begin with three digits (major * 100 + minor), so it "
-                    "never matches.",
+                    "Entry " + Quoted(entry) +
+                        " does not begin with three digits (major * 100 + minor), so it "
+                        "never matches.",
                     "Write the version as three digits, such as 501 for 5.1 or 602 for 6.2 (Windows 8.1, 10 "
                     "and 11 report themselves as 6.2), and add _64 for 64-bit systems.");
                 continue;
@@ -315,8 +317,8 @@ private:
                 Add(section, L"os_list", line, "os-entry-suffix",
                     "Entry " + Quoted(entry) + " has " + Quoted(rest) +
                         " after its three digits; only the first three characters and an exact \"_64\" at the "
-                        "end count, so it is read as version " + VersionOf(entry) + " for " +
-                        (Is64BitEntry(entry) ? "64" : "32") + "-bit systems.",
+                        "end count, so it is read as version " +
+                        VersionOf(entry) + " for " + (Is64BitEntry(entry) ? "64" : "32") + "-bit systems.",
                     "Write three digits, followed by _64 for a 64-bit system and nothing else (no blanks).");
             }
         }
@@ -386,8 +388,9 @@ private:
             const WString key = std::to_wstring(i);
             if (Read(L"CPE.MagicKeywords", key)->empty()) {
                 Add(Spelling(L"CPE.MagicKeywords"), key, LineOf(L"CPE.MagicKeywords", key), "magic-keyword-empty",
-                    "Keyword " + U8(key) + " is empty: an empty keyword is found in every file, so the driver "
-                    "counts as installed on any machine that has an oem*.inf file.",
+                    "Keyword " + U8(key) +
+                        " is empty: an empty keyword is found in every file, so the driver "
+                        "counts as installed on any machine that has an oem*.inf file.",
                     "Give the keyword a text that only the driver's .inf file holds, or remove it.");
             }
         }
@@ -399,7 +402,8 @@ private:
         CheckNumberedList(run_);
         CheckNumberedList(run64_);
         CheckNumberedList(L"UpdateDrivers");
-        const bool any32 = std::any_of(entries_.begin(), entries_.end(), [](const WString& e) { return !Is64BitEntry(e); });
+        const bool any32 =
+            std::any_of(entries_.begin(), entries_.end(), [](const WString& e) { return !Is64BitEntry(e); });
         const bool any64 = std::any_of(entries_.begin(), entries_.end(), Is64BitEntry);
         const int line = LineOf(L"OS_Support", L"os_list");
         if (any32 && !listing_.Find(run_)) {
@@ -457,8 +461,8 @@ private:
                 twice ? "%sourcepath% is written twice: the launcher turns the value into " + Shown(resolved) +
                             "; Windows starts the first program, and the second path reaches it glued to the "
                             "program's name, with a stray double quote."
-                      : "%sourcepath% is followed by arguments: the launcher turns the value into " +
-                            Shown(resolved) + ", one quoted name with the arguments inside it, so the program "
+                      : "%sourcepath% is followed by arguments: the launcher turns the value into " + Shown(resolved) +
+                            ", one quoted name with the arguments inside it, so the program "
                             "cannot start.",
                 "Use %sourcepath% only for a program path with nothing after it; for a program with arguments "
                 "write its path relative to the package folder, such as setup\\zqprep.exe /q.");
@@ -500,15 +504,20 @@ private:
                 tried += (tried.empty() ? "" : ", then ") + Shown(WithDefaultExtension(candidates[i].name));
             }
             Add(section, key, line, "program-path-unquoted-blank",
-                "The program's path " + Quoted(program) + " holds a blank and is not in double quotes: Windows "
-                    "tries " + tried + " before it and runs the first that exists, with the launcher's "
+                "The program's path " + Quoted(program) +
+                    " holds a blank and is not in double quotes: Windows "
+                    "tries " +
+                    tried +
+                    " before it and runs the first that exists, with the launcher's "
                     "administrator rights, so a program put there runs in place of yours.",
-                "Put the path in double quotes, such as \"" + U8(program) + "\" and then the arguments, or write "
-                "it as %sourcepath% and its path in the package when nothing follows it.");
+                "Put the path in double quotes, such as \"" + U8(program) +
+                    "\" and then the arguments, or write "
+                    "it as %sourcepath% and its path in the package when nothing follows it.");
         }
         if (IsBareName(program)) {
             Add(section, key, line, "program-bare-name",
-                Quoted(program) + " is a bare program name: Windows searches for it in the launcher's folder, "
+                Quoted(program) +
+                    " is a bare program name: Windows searches for it in the launcher's folder, "
                     "the current folder and the system folders, and runs the first it finds with the launcher's "
                     "administrator rights.",
                 "Write the program's path: %sourcepath% and its path in the package (such as "
@@ -576,8 +585,9 @@ private:
         }
         if (Contains(inf, L"\"")) {
             Add(section, key, line, "lanpatch-inf-quoted",
-                "The INF path " + Shown(inf) + " holds a double quote inside it, which the printer set-up "
-                "tool's command line cannot carry: the printer update leaves every printer as it is.",
+                "The INF path " + Shown(inf) +
+                    " holds a double quote inside it, which the printer set-up "
+                    "tool's command line cannot carry: the printer update leaves every printer as it is.",
                 "Write the INF path without quotes inside it, or wholly in one pair of double quotes.");
             return;
         }
@@ -621,7 +631,9 @@ private:
                 Add(name, L"", section.line, "override-unknown-entry",
                     "os_list names no entry " + Quoted(*entry) + ", so [" + U8(name) + "] is never read.",
                     "Name the section after an os_list entry exactly as the list writes it (such as " +
-                        std::string(base == run64_ ? "Run.x64.600_64" : base.empty() ? "OS_Support.501" : "Run.501") +
+                        std::string(base == run64_ ? "Run.x64.600_64"
+                                    : base.empty() ? "OS_Support.501"
+                                                   : "Run.501") +
                         "), or remove it.");
             } else if (!base.empty() && ProgramSectionFor(PlatformCodeOfEntry(*listed)) != base) {
                 const bool is64 = Is64BitEntry(*listed);
@@ -641,16 +653,17 @@ private:
             if (key.shadowed) continue;
             if (!IsListNumber(key.key)) {
                 Add(section.name, key.key, key.line, "list-key-not-number",
-                    "Key " + Quoted(key.key) + " is never read: an override section replaces the entries 1, 2, "
-                    "3 … of [" + U8(base) + "].",
+                    "Key " + Quoted(key.key) +
+                        " is never read: an override section replaces the entries 1, 2, "
+                        "3 … of [" +
+                        U8(base) + "].",
                     "Use the number of the [" + U8(base) + "] entry that this value replaces.");
                 continue;
             }
             if (std::stol(key.key) > count) {
                 Add(section.name, key.key, key.line, "override-adds-entry",
                     "[" + U8(base) + "] has " + std::to_string(count) + " entr" + (count == 1 ? "y" : "ies") +
-                        ": an override replaces entries, it never adds one, so key " + U8(key.key) +
-                        " is never read.",
+                        ": an override replaces entries, it never adds one, so key " + U8(key.key) + " is never read.",
                     "Add the entry to [" + U8(base) + "] as well; the override then replaces it on this system.");
                 continue;
             }
@@ -676,8 +689,9 @@ private:
             if (key.shadowed) continue;
             if (!IsLanguageKey(key.key)) {
                 Add(map->name, key.key, key.line, "langmap-key-format",
-                    "Key " + Quoted(key.key) + " is never asked for: the launcher asks for \"0x\" and the four "
-                    "hexadecimal digits of the user's language.",
+                    "Key " + Quoted(key.key) +
+                        " is never asked for: the launcher asks for \"0x\" and the four "
+                        "hexadecimal digits of the user's language.",
                     "Write the language as 0x and four hexadecimal digits, such as 0x0409 for English (United "
                     "States) or 0x0407 for German.");
                 continue;
@@ -696,8 +710,9 @@ private:
                 const WString textKey = std::to_wstring(number);
                 if (Read(texts->name, textKey)) continue;
                 Add(texts->name, textKey, texts->line, "language-text-missing",
-                    "Text " + std::to_string(number) + " is missing: " + TextPlace(number) + " is empty for users "
-                    "whose language [LangMap] sends here.",
+                    "Text " + std::to_string(number) + " is missing: " + TextPlace(number) +
+                        " is empty for users "
+                        "whose language [LangMap] sends here.",
                     "Add " + std::to_string(number) + "=… to [" + U8(texts->name) + "].");
             }
         }
@@ -708,8 +723,8 @@ private:
     unsigned codePage_;
     ProfileListing listing_;
     WindowsPath root_;
-    const WString run_;    // the programs for 32-bit entries
-    const WString run64_;  // ... for 64-bit ones
+    const WString run_;             // the programs for 32-bit entries
+    const WString run64_;           // ... for 64-bit ones
     std::vector<WString> entries_;  // os_list entries that begin with three digits
     int plugInLine_ = 0;            // the first "lanpatch.exe" entry's line
     std::vector<Finding> findings_;

@@ -161,8 +161,8 @@ int RunPreview(const fs::path& packageDir, const fs::path& machinesDir, std::ost
     int status = 0;
     for (const fs::path& machineDir : machines) {
         const MachinePreview preview = PreviewOnMachine(packageDir, machineDir);
-        const std::string heading = "== " + preview.machine + (preview.description.empty() ? "" : ": ") +
-                                    preview.description;
+        const std::string heading =
+            "== " + preview.machine + (preview.description.empty() ? "" : ": ") + preview.description;
         if (!preview.summary) {
             out << heading << "\n  cannot be simulated: " << preview.error << "\n";
             status = 2;

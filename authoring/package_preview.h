@@ -26,7 +26,7 @@ struct MachinePreview {
     std::string machine;      // the machine folder's name
     std::string description;  // "Windows 5.2 SP 2.0, 64-bit, user language 1031"
     std::optional<PreviewSummary> summary;
-    std::string error;        // why the machine could not be simulated
+    std::string error;  // why the machine could not be simulated
 };
 
 std::string DescribeMachine(const MachineConfig& config);

@@ -115,19 +115,16 @@ std::string FormatSummary(const std::string& heading, const PreviewSummary& summ
     };
     out << heading << "\n";
     switch (summary.verdict) {
-    case PreviewVerdict::Ran:
-        out << "  verdict:   ran (os_list entry " << summary.osEntry << ")\n";
-        break;
-    case PreviewVerdict::UnsupportedWindows:
-        out << "  verdict:   refused: unsupported Windows\n  message 1: \"" << Indented(summary.message.value_or("")) << "\"\n";
-        break;
-    case PreviewVerdict::DriverNotInstalled:
-        out << "  verdict:   refused: driver not installed (os_list entry " << summary.osEntry
-            << ")\n  message 8: \"" << Indented(summary.message.value_or("")) << "\"\n";
-        break;
-    case PreviewVerdict::Refused:
-        out << "  verdict:   refused before the checks (see the log)\n";
-        break;
+        case PreviewVerdict::Ran: out << "  verdict:   ran (os_list entry " << summary.osEntry << ")\n"; break;
+        case PreviewVerdict::UnsupportedWindows:
+            out << "  verdict:   refused: unsupported Windows\n  message 1: \""
+                << Indented(summary.message.value_or("")) << "\"\n";
+            break;
+        case PreviewVerdict::DriverNotInstalled:
+            out << "  verdict:   refused: driver not installed (os_list entry " << summary.osEntry
+                << ")\n  message 8: \"" << Indented(summary.message.value_or("")) << "\"\n";
+            break;
+        case PreviewVerdict::Refused: out << "  verdict:   refused before the checks (see the log)\n"; break;
     }
     if (summary.exit) {
         const PreviewExit& exit = *summary.exit;

@@ -32,11 +32,11 @@ struct PreviewExit {
 
 struct PreviewSummary {
     PreviewVerdict verdict = PreviewVerdict::Refused;
-    std::string osEntry;                     // the os_list entry that matched, when one did
-    std::optional<std::string> message;      // the message box's text, when one was shown
-    std::vector<std::string> programs;       // command lines started, in order; failures say so
-    std::vector<std::string> printers;       // "deleted X", "added X on PORT (DRIVER)", failures say so
-    std::vector<std::string> services;       // "stopped zqdevsvc", "started zqdevsvc", "ended zqnotify.exe"
+    std::string osEntry;                 // the os_list entry that matched, when one did
+    std::optional<std::string> message;  // the message box's text, when one was shown
+    std::vector<std::string> programs;   // command lines started, in order; failures say so
+    std::vector<std::string> printers;   // "deleted X", "added X on PORT (DRIVER)", failures say so
+    std::vector<std::string> services;   // "stopped zqdevsvc", "started zqdevsvc", "ended zqnotify.exe"
     // Each key read on a 64-bit machine, once, where it really is, with its
     // view: "HKLM\SOFTWARE\Wow6432Node\Zelt\Pictavo (32-bit view)", and
     // ", not found" inside the brackets when the key is missing. Empty on a

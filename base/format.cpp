@@ -80,44 +80,44 @@ void Pad(std::wstring& out, const Directive& directive, std::wstring sign, std::
 // Renders one conversion; false when the argument does not fit it.
 bool Render(std::wstring& out, const Directive& directive, const FormatArg& arg) {
     switch (directive.conversion) {
-    case L's': {
-        if (!arg.IsText()) return false;
-        std::wstring_view text = arg.Text();
-        if (directive.hasPrecision && text.size() > directive.precision) text = text.substr(0, directive.precision);
-        Directive textDirective = directive;
-        textDirective.zeroPad = false;
-        Pad(out, textDirective, L"", std::wstring(text));
-        return true;
-    }
-    case L'c': {
-        if (arg.IsText()) return false;
-        Pad(out, directive, L"", std::wstring(1, static_cast<wchar_t>(arg.Number())));
-        return true;
-    }
-    case L'd':
-    case L'i':
-    case L'u':
-    case L'x':
-    case L'X': {
-        if (arg.IsText()) return false;
-        const std::int64_t value = arg.Number();
-        std::wstring sign, body;
-        if (directive.conversion == L'x' || directive.conversion == L'X') {
-            body = ToHex(Unsigned(value, directive.argumentBytes), directive.conversion == L'X');
-        } else if (directive.conversion == L'u') {
-            body = ToDecimal(Unsigned(value, directive.argumentBytes));
-        } else {
-            const std::int64_t number = Signed(value, directive.argumentBytes);
-            if (number < 0) sign = L"-";
-            body = ToDecimal(number < 0 ? 0 - static_cast<std::uint64_t>(number) : static_cast<std::uint64_t>(number));
+        case L's': {
+            if (!arg.IsText()) return false;
+            std::wstring_view text = arg.Text();
+            if (directive.hasPrecision && text.size() > directive.precision) text = text.substr(0, directive.precision);
+            Directive textDirective = directive;
+            textDirective.zeroPad = false;
+            Pad(out, textDirective, L"", std::wstring(text));
+            return true;
         }
-        if (directive.hasPrecision && body.size() < directive.precision)
-            body.insert(0, directive.precision - body.size(), L'0');
-        Pad(out, directive, sign, body);
-        return true;
-    }
-    default:
-        return false;
+        case L'c': {
+            if (arg.IsText()) return false;
+            Pad(out, directive, L"", std::wstring(1, static_cast<wchar_t>(arg.Number())));
+            return true;
+        }
+        case L'd':
+        case L'i':
+        case L'u':
+        case L'x':
+        case L'X': {
+            if (arg.IsText()) return false;
+            const std::int64_t value = arg.Number();
+            std::wstring sign, body;
+            if (directive.conversion == L'x' || directive.conversion == L'X') {
+                body = ToHex(Unsigned(value, directive.argumentBytes), directive.conversion == L'X');
+            } else if (directive.conversion == L'u') {
+                body = ToDecimal(Unsigned(value, directive.argumentBytes));
+            } else {
+                const std::int64_t number = Signed(value, directive.argumentBytes);
+                if (number < 0) sign = L"-";
+                body =
+                    ToDecimal(number < 0 ? 0 - static_cast<std::uint64_t>(number) : static_cast<std::uint64_t>(number));
+            }
+            if (directive.hasPrecision && body.size() < directive.precision)
+                body.insert(0, directive.precision - body.size(), L'0');
+            Pad(out, directive, sign, body);
+            return true;
+        }
+        default: return false;
     }
 }
 

@@ -13,20 +13,20 @@ std::string JsonString(WStringView text) {
     for (char c : utf8) {
         const auto byte = static_cast<unsigned char>(c);
         switch (c) {
-        case '"': out += "\\\""; break;
-        case '\\': out += "\\\\"; break;
-        case '\n': out += "\\n"; break;
-        case '\r': out += "\\r"; break;
-        case '\t': out += "\\t"; break;
-        default:
-            if (byte < 0x20 || byte == 0x7F) {
-                static const char kHex[] = "0123456789abcdef";
-                out += "\\u00";
-                out.push_back(kHex[byte >> 4]);
-                out.push_back(kHex[byte & 0xF]);
-            } else {
-                out.push_back(c);
-            }
+            case '"': out += "\\\""; break;
+            case '\\': out += "\\\\"; break;
+            case '\n': out += "\\n"; break;
+            case '\r': out += "\\r"; break;
+            case '\t': out += "\\t"; break;
+            default:
+                if (byte < 0x20 || byte == 0x7F) {
+                    static const char kHex[] = "0123456789abcdef";
+                    out += "\\u00";
+                    out.push_back(kHex[byte >> 4]);
+                    out.push_back(kHex[byte & 0xF]);
+                } else {
+                    out.push_back(c);
+                }
         }
     }
     out.push_back('"');
@@ -98,9 +98,7 @@ JsonWriter& JsonWriter::String(WStringView text) {
     return *this;
 }
 
-JsonWriter& JsonWriter::OptionalString(const std::optional<WString>& text) {
-    return text ? String(*text) : Null();
-}
+JsonWriter& JsonWriter::OptionalString(const std::optional<WString>& text) { return text ? String(*text) : Null(); }
 
 JsonWriter& JsonWriter::Number(std::int64_t value) {
     BeforeValue();

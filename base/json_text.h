@@ -48,8 +48,8 @@ private:
 
     std::string text_;
     int depth_ = 0;
-    bool first_ = true;       // no member yet at this depth
-    bool afterKey_ = false;   // a key was written and waits for its value
+    bool first_ = true;      // no member yet at this depth
+    bool afterKey_ = false;  // a key was written and waits for its value
 };
 
 }  // namespace zq

@@ -77,11 +77,23 @@ WString Utf8ToUtf16(std::string_view utf8) {
         unsigned char lead = byte(i);
         std::uint32_t cp;
         std::size_t length;
-        if (lead < 0x80) { cp = lead; length = 1; }
-        else if ((lead & 0xE0) == 0xC0) { cp = lead & 0x1F; length = 2; }
-        else if ((lead & 0xF0) == 0xE0) { cp = lead & 0x0F; length = 3; }
-        else if ((lead & 0xF8) == 0xF0) { cp = lead & 0x07; length = 4; }
-        else { out.push_back(0xFFFD); ++i; continue; }
+        if (lead < 0x80) {
+            cp = lead;
+            length = 1;
+        } else if ((lead & 0xE0) == 0xC0) {
+            cp = lead & 0x1F;
+            length = 2;
+        } else if ((lead & 0xF0) == 0xE0) {
+            cp = lead & 0x0F;
+            length = 3;
+        } else if ((lead & 0xF8) == 0xF0) {
+            cp = lead & 0x07;
+            length = 4;
+        } else {
+            out.push_back(0xFFFD);
+            ++i;
+            continue;
+        }
         bool valid = i + length <= utf8.size();
         for (std::size_t k = 1; valid && k < length; ++k) {
             if ((byte(i + k) & 0xC0) != 0x80) valid = false;
@@ -138,8 +150,7 @@ std::string Utf16ToUtf8(WStringView utf16) {
 
 WString Utf16LeBytesToString(const std::uint8_t* bytes, std::size_t size) {
     WString out(size / 2, L'\0');
-    for (std::size_t i = 0; i < out.size(); ++i)
-        out[i] = static_cast<wchar_t>(bytes[2 * i] | (bytes[2 * i + 1] << 8));
+    for (std::size_t i = 0; i < out.size(); ++i) out[i] = static_cast<wchar_t>(bytes[2 * i] | (bytes[2 * i + 1] << 8));
     return out;
 }
 

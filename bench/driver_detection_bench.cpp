@@ -17,7 +17,8 @@
 //                 driver found in the file that the listing names last
 //
 // Each figure is the median of several rounds, after one round that warms
-// the page cache; the floor's and the detection's rounds take turns. Usage: zq_bench [--rounds N] [--dir PARENT] [--keep]
+// the page cache; the floor's and the detection's rounds take turns. Usage: zq_bench [--rounds N] [--dir PARENT]
+// [--keep]
 #include <fcntl.h>
 #include <spawn.h>
 #include <sys/stat.h>
@@ -100,12 +101,18 @@ std::string InfLine(Random& random) {
     char line[200];
     const unsigned model = static_cast<unsigned>(random.Below(90) + 10);
     switch (random.Below(8)) {
-        case 0: std::snprintf(line, sizeof line, "\"ZQ Merle %u00 Series PCL\" = ZQM%04u.GPD, ZQ_Merle_%u", model / 10, model, model); break;
+        case 0:
+            std::snprintf(line, sizeof line, "\"ZQ Merle %u00 Series PCL\" = ZQM%04u.GPD, ZQ_Merle_%u", model / 10,
+                          model, model);
+            break;
         case 1: std::snprintf(line, sizeof line, "CopyFiles=@ZQM%04u.GPD,ZQUNIRES.DLL,ZQSTDNAM.GPD", model); break;
         case 2: std::snprintf(line, sizeof line, "ZQM%04u.GPD = 1,,,,,,,,,,,,,,,,,%u", model, model * 37); break;
         case 3: std::snprintf(line, sizeof line, "[ZQ_Merle_%u.NTx86]", model); break;
         case 4: std::snprintf(line, sizeof line, "DriverVer=06/21/2006,6.0.%u.0", model * 101); break;
-        case 5: std::snprintf(line, sizeof line, "; ZQ Merle %u Series printer: driver files and registry entries", model * 100); break;
+        case 5:
+            std::snprintf(line, sizeof line, "; ZQ Merle %u Series printer: driver files and registry entries",
+                          model * 100);
+            break;
         case 6: std::snprintf(line, sizeof line, "DataFile=ZQM%04u.GPD", model); break;
         default: std::snprintf(line, sizeof line, "Include=NTPRINT.INF"); break;
     }
@@ -344,8 +351,8 @@ int main(int argc, char** argv) {
         detectionLoggedMs = MedianMs(rounds, [&] { return DetectionMs(sim, machine, zq::LOG_MEDIUM); });
         logLineUs = MedianMs(rounds, [&] { return LogLineMicroseconds(sim, machine); });
     }
-    if (floorBytes != machine.infBytes) std::fprintf(stderr, "warning: the floor read %llu bytes\n",
-                                                     static_cast<unsigned long long>(floorBytes));
+    if (floorBytes != machine.infBytes)
+        std::fprintf(stderr, "warning: the floor read %llu bytes\n", static_cast<unsigned long long>(floorBytes));
 
     std::optional<double> ripgrepMs;
     if (HasRipgrep(machine.infDir)) {

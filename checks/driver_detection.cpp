@@ -102,8 +102,8 @@ std::size_t FindUnits(const std::uint8_t* bytes, std::size_t units, const std::s
     const std::size_t length = needle.size() / 2;
     if (length > units) return kNotFound;
     const std::size_t lastStart = units - length;  // the last place a match can start
-    const std::uint16_t first = static_cast<std::uint16_t>(static_cast<std::uint8_t>(needle[0]) |
-                                                           (static_cast<std::uint8_t>(needle[1]) << 8));
+    const std::uint16_t first =
+        static_cast<std::uint16_t>(static_cast<std::uint8_t>(needle[0]) | (static_cast<std::uint8_t>(needle[1]) << 8));
     const std::uint16_t last = static_cast<std::uint16_t>(static_cast<std::uint8_t>(needle[2 * length - 2]) |
                                                           (static_cast<std::uint8_t>(needle[2 * length - 1]) << 8));
     std::size_t at = 0;
@@ -162,8 +162,8 @@ std::vector<Needle> NeedlesOf(const std::vector<WString>& keywords) {
     needles.reserve(keywords.size());
     for (const WString& keyword : keywords) {
         Needle needle{KeywordBytes(keyword)};
-        needle.holdsNul = FindNulUnit(reinterpret_cast<const std::uint8_t*>(needle.bytes.data()), 0,
-                                      keyword.size()) < keyword.size();
+        needle.holdsNul =
+            FindNulUnit(reinterpret_cast<const std::uint8_t*>(needle.bytes.data()), 0, keyword.size()) < keyword.size();
         needles.push_back(std::move(needle));
     }
     return needles;
@@ -269,9 +269,8 @@ private:
 // put, 0 at the end, or nullopt when it cannot read). `firstPieceRead` is
 // called once, after the first read. nullopt when a read fails.
 template <class ReadPiece, class FirstPieceRead>
-std::optional<int> SearchPieces(const std::vector<Needle>& needles, std::vector<std::uint8_t>& buffer,
-                                std::size_t size, std::size_t pieceBytes, ReadPiece readPiece,
-                                FirstPieceRead firstPieceRead) {
+std::optional<int> SearchPieces(const std::vector<Needle>& needles, std::vector<std::uint8_t>& buffer, std::size_t size,
+                                std::size_t pieceBytes, ReadPiece readPiece, FirstPieceRead firstPieceRead) {
     pieceBytes = std::max<std::size_t>(pieceBytes, 1);
     PieceSearch search(needles);
     std::size_t left = size;

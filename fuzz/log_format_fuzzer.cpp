@@ -39,10 +39,8 @@ void CheckIntegerConversion(FuzzedDataProvider& input) {
     directive += conversion;
 
     char expected[128];
-    if (conversion == 'd' || conversion == 'i')
-        std::snprintf(expected, sizeof expected, directive.c_str(), value);
-    else
-        std::snprintf(expected, sizeof expected, directive.c_str(), static_cast<unsigned>(value));
+    if (conversion == 'd' || conversion == 'i') std::snprintf(expected, sizeof expected, directive.c_str(), value);
+    else std::snprintf(expected, sizeof expected, directive.c_str(), static_cast<unsigned>(value));
     const WString format = zq::WidenAscii(directive);
     Require(zq::Format(format, value) == zq::WidenAscii(expected), "integer conversions read as printf reads them");
 }

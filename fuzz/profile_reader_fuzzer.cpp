@@ -41,8 +41,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
 
     // A smaller buffer gives a prefix of the same answer.
     if (bufferChars > 0) {
-        const WString shorter =
-            zq::sim::ReadProfileString(fileBytes, section, key, defaultValue, bufferChars / 2);
+        const WString shorter = zq::sim::ReadProfileString(fileBytes, section, key, defaultValue, bufferChars / 2);
         Require(StartsWith(value, shorter), "a smaller buffer cuts the same value");
     }
 

@@ -57,8 +57,8 @@ void CheckDataFileCopy(const WString& uninstallString, const std::optional<zq::D
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
     FuzzedDataProvider input(data, size);
-    const std::size_t bufferBytes = input.ConsumeBool() ? zq::kUninstallStringBytes
-                                                        : input.ConsumeIntegralInRange<std::size_t>(0, 64);
+    const std::size_t bufferBytes =
+        input.ConsumeBool() ? zq::kUninstallStringBytes : input.ConsumeIntegralInRange<std::size_t>(0, 64);
     const bool raw = input.ConsumeBool();
     std::vector<std::uint8_t> registryData;
     if (raw) {

@@ -92,8 +92,7 @@ bool CLogFile::CreateLogFile() {
 // whatever another system answers, a name at which something exists is
 // taken, and only a name that is still free keeps this run on it.
 bool CLogFile::IsNameTaken(const NewFileCreation& refused) const {
-    return refused.error == kErrorFileExists || refused.error == kErrorAlreadyExists ||
-           platform_.files.Exists(path_);
+    return refused.error == kErrorFileExists || refused.error == kErrorAlreadyExists || platform_.files.Exists(path_);
 }
 
 int CLogFile::WriteLine(WString message) {

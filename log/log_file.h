@@ -82,7 +82,7 @@ private:
     Platform& platform_;
     WString folder_;  // the temporary folder, with one backslash at its end
     WString path_;
-    int counter_ = 0;  // the number in path_'s name; kLogFileNames when none is left
+    int counter_ = 0;                 // the number in path_'s name; kLogFileNames when none is left
     std::unique_ptr<INewFile> file_;  // made by the first line, kept until the end
     int level_ = LOG_HIGH;
     // One lock around each whole line: the copy-progress dialog's thread

@@ -25,9 +25,9 @@ struct Rect {
 // How a control (or the dialog itself) is painted, as the handler answers
 // a WM_CTLCOLOR* request.
 enum class ControlColour {
-    Default,            // the platform's brush and colours
-    TransparentOnWhite, // text without background over the white brush
-    WhiteDialog,        // the dialog's own background: the white brush
+    Default,             // the platform's brush and colours
+    TransparentOnWhite,  // text without background over the white brush
+    WhiteDialog,         // the dialog's own background: the white brush
 };
 
 // The window of a dialog while it is shown. Calls come on the dialog's own
@@ -36,26 +36,26 @@ class IDialogWindow {
 public:
     virtual ~IDialogWindow() = default;
 
-    virtual void SetCaption(const WString& text) = 0;             // SetWindowTextW
-    virtual void SetItemText(int id, const WString& text) = 0;    // SetDlgItemTextW
-    virtual bool HasItem(int id) = 0;                             // GetDlgItem != NULL
+    virtual void SetCaption(const WString& text) = 0;           // SetWindowTextW
+    virtual void SetItemText(int id, const WString& text) = 0;  // SetDlgItemTextW
+    virtual bool HasItem(int id) = 0;                           // GetDlgItem != NULL
     // Progress bar (msctls_progress32).
-    virtual void SetProgressRange(int id, int low, int high) = 0; // PBM_SETRANGE
-    virtual void SetProgressPosition(int id, int position) = 0;   // PBM_SETPOS
-    virtual int ProgressPosition(int id) = 0;                     // PBM_GETPOS
+    virtual void SetProgressRange(int id, int low, int high) = 0;  // PBM_SETRANGE
+    virtual void SetProgressPosition(int id, int position) = 0;    // PBM_SETPOS
+    virtual int ProgressPosition(int id) = 0;                      // PBM_GETPOS
     // Animation control (SysAnimate32): the clip is a resource of the program.
     virtual bool OpenAnimation(int id, const WString& clipResource) = 0;  // ACM_OPENW
-    virtual void PlayAnimationForever(int id) = 0;                 // ACM_PLAY(-1, 0, -1)
+    virtual void PlayAnimationForever(int id) = 0;                        // ACM_PLAY(-1, 0, -1)
     // Check box.
-    virtual bool IsChecked(int id) = 0;                            // BM_GETCHECK == BST_CHECKED
-    virtual void SetChecked(int id, bool checked) = 0;             // BM_SETCHECK
+    virtual bool IsChecked(int id) = 0;                 // BM_GETCHECK == BST_CHECKED
+    virtual void SetChecked(int id, bool checked) = 0;  // BM_SETCHECK
     // A disabled control shows greyed and takes no input.
-    virtual void EnableItem(int id, bool enabled) = 0;             // EnableWindow
+    virtual void EnableItem(int id, bool enabled) = 0;  // EnableWindow
     // The bold variant of the control's font (kept until the window goes).
     virtual void SetBoldFont(int id) = 0;
     // Timer: SetTimer on the dialog; 0 when it could not be started.
     virtual unsigned StartTimer(unsigned id, unsigned periodMs) = 0;
-    virtual void StopTimer(unsigned timerId) = 0;                  // KillTimer
+    virtual void StopTimer(unsigned timerId) = 0;  // KillTimer
     virtual void Sleep(unsigned milliseconds) = 0;
     // The dialog's outer rectangle on the screen (GetWindowRect).
     virtual Rect WindowRect() = 0;

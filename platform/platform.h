@@ -66,8 +66,8 @@ public:
     virtual WString SystemDirectory() = 0;
     // _wgetenv: nullopt when the variable is not set.
     virtual std::optional<WString> EnvironmentVariable(const WString& name) = 0;
-    virtual LocalTime Now() = 0;                       // GetLocalTime
-    virtual std::uint16_t UserDefaultLangID() = 0;     // GetUserDefaultLangID
+    virtual LocalTime Now() = 0;                    // GetLocalTime
+    virtual std::uint16_t UserDefaultLangID() = 0;  // GetUserDefaultLangID
     virtual void Sleep(unsigned milliseconds) = 0;
     // CreateMutexW without initial ownership; the handle stays open for the
     // life of the process.
@@ -77,7 +77,7 @@ public:
     // FormatMessageW(FROM_SYSTEM | IGNORE_INSERTS | ALLOCATE_BUFFER, language
     // 0): the system's text for a code, line end included; empty when none.
     virtual WString SystemMessage(ErrorCode code) = 0;
-    virtual ErrorCode LastError() = 0;                 // GetLastError
+    virtual ErrorCode LastError() = 0;  // GetLastError
 };
 
 // ---------------------------------------------------------------------------
@@ -198,9 +198,8 @@ public:
     // GetPrivateProfileStringW(section, key, defaultValue, buffer of
     // bufferChars characters, path): the value, or the default when the
     // file, section or key is missing; cut to bufferChars - 1 characters.
-    virtual WString GetString(const WString& section, const WString& key,
-                              const WString& defaultValue, std::size_t bufferChars,
-                              const WString& path) = 0;
+    virtual WString GetString(const WString& section, const WString& key, const WString& defaultValue,
+                              std::size_t bufferChars, const WString& path) = 0;
 };
 
 // ---------------------------------------------------------------------------
@@ -308,7 +307,7 @@ struct PrinterRecord {
 
 class IPrinter {
 public:
-    virtual ~IPrinter() = default;  // ClosePrinter
+    virtual ~IPrinter() = default;                 // ClosePrinter
     [[nodiscard]] virtual ErrorCode Delete() = 0;  // DeletePrinter; 0 on success
     // SetPrinterDataW(REG_SZ): a text value of the printer's driver data
     // (its PrinterDriverData key, made when missing); 0 on success.
@@ -344,7 +343,7 @@ inline constexpr std::uint32_t kServiceRunning = 4;
 
 class IService {
 public:
-    virtual ~IService() = default;  // CloseServiceHandle
+    virtual ~IService() = default;                // CloseServiceHandle
     [[nodiscard]] virtual ErrorCode Stop() = 0;   // ControlService(SERVICE_CONTROL_STOP)
     [[nodiscard]] virtual ErrorCode Start() = 0;  // StartServiceW without arguments
     // QueryServiceStatus: the current state; nullopt when the query fails.
@@ -358,7 +357,7 @@ struct ServiceOpen {
 
 class IServiceManager {
 public:
-    virtual ~IServiceManager() = default;  // CloseServiceHandle
+    virtual ~IServiceManager() = default;                      // CloseServiceHandle
     virtual ServiceOpen OpenService(const WString& name) = 0;  // SERVICE_ALL_ACCESS
 };
 

@@ -39,15 +39,13 @@ int KillProcess(LauncherProcess& process, const WString& executableName) {
         if (!EqualsIgnoringAsciiCase(entry.exeName, executableName)) continue;
         // Only the first: a second process of the same name keeps running.
         switch (KillIfStillNamed(processes, entry.pid, executableName)) {
-        case KillOutcome::Killed:
-            log.LogMessage(LOG_MEDIUM, L"Process Killed Successfully : %s", executableName);
-            break;
-        case KillOutcome::Failed:
-            log.LogMessage(LOG_MEDIUM, L"Failed to Kill Process : %s", executableName);
-            break;
-        case KillOutcome::NoLongerRunning:
-            log.LogMessage(LOG_MEDIUM, L"## Process no longer running : %s", executableName);
-            break;
+            case KillOutcome::Killed:
+                log.LogMessage(LOG_MEDIUM, L"Process Killed Successfully : %s", executableName);
+                break;
+            case KillOutcome::Failed: log.LogMessage(LOG_MEDIUM, L"Failed to Kill Process : %s", executableName); break;
+            case KillOutcome::NoLongerRunning:
+                log.LogMessage(LOG_MEDIUM, L"## Process no longer running : %s", executableName);
+                break;
         }
         return 1;
     }

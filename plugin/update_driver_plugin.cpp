@@ -211,8 +211,7 @@ PrinterOutcome RecreatePrinter(LauncherProcess& process, const CUpdateDriverPlug
         try {
             // The last chance to put it back: nothing is left to report to.
             if (!IsRecreated(process, context, printer.name)) (void)process.platform.spooler.Add(printer);
-        } catch (...) {
-        }
+        } catch (...) {}
         throw;
     }
     return RestorePrinter(process, printer, id);

@@ -13,9 +13,7 @@ int NextProgressPosition(int position) { return position < 100 ? position + 1 : 
 WString PercentText(int position) { return Format(L"%d%%", position); }
 
 CCopyDlg::CCopyDlg(Platform& platform, CLogFile& log)
-    : platform_(platform),
-      log_(log),
-      windowLock_(platform.threads.MakeLock()),
+    : platform_(platform), log_(log), windowLock_(platform.threads.MakeLock()),
       shownOrEnded_(platform.threads.MakeEvent()) {}
 
 CCopyDlg::~CCopyDlg() {

@@ -12,15 +12,12 @@ Rect PictureRect(const Rect& windowRect) {
 
 ControlColour FinishScreenColour(int controlId) {
     switch (controlId) {
-    case kFinishHint:
-    case kFinishHeadline:
-    case kFinishBody:
-    case kFinishCheckBox:
-        return ControlColour::TransparentOnWhite;
-    case 0:
-        return ControlColour::WhiteDialog;
-    default:
-        return ControlColour::Default;
+        case kFinishHint:
+        case kFinishHeadline:
+        case kFinishBody:
+        case kFinishCheckBox: return ControlColour::TransparentOnWhite;
+        case 0: return ControlColour::WhiteDialog;
+        default: return ControlColour::Default;
     }
 }
 

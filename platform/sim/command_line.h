@@ -19,8 +19,8 @@ namespace zq::sim {
 inline constexpr ErrorCode kErrorInvalidParameter = 87;
 
 struct ModuleCandidate {
-    WString name;              // the program name as written, before ".exe" is added
-    std::size_t argumentsAt;   // where the rest of the command line begins
+    WString name;             // the program name as written, before ".exe" is added
+    std::size_t argumentsAt;  // where the rest of the command line begins
 };
 
 // The names to try, in order; empty for an empty command line (error 87).
@@ -39,10 +39,10 @@ std::vector<WString> SplitArguments(std::wstring_view text);
 // rundll32's "printui.dll,PrintUIEntry" call. Switches are matched without
 // regard to case; a switch's value is the next argument.
 struct PrintUiCall {
-    bool installFromInf = false;  // "/if"
-    std::optional<WString> name;  // "/b"
-    std::optional<WString> inf;   // "/f"
-    std::optional<WString> port;  // "/r"
+    bool installFromInf = false;    // "/if"
+    std::optional<WString> name;    // "/b"
+    std::optional<WString> inf;     // "/f"
+    std::optional<WString> port;    // "/r"
     std::optional<WString> driver;  // "/m"
 };
 // nullopt when the arguments do not call PrintUIEntry.

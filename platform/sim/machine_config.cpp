@@ -90,8 +90,7 @@ public:
         return Utf8ToUtf16(value.get<std::string>());
     }
 
-    std::int64_t Integer64(const std::string& key, const json& value, std::int64_t lowest,
-                           std::int64_t highest) const {
+    std::int64_t Integer64(const std::string& key, const json& value, std::int64_t lowest, std::int64_t highest) const {
         if (!value.is_number_integer()) Fail(key, "must be a whole number", value);
         std::int64_t number = value.is_number_unsigned()
                                   ? static_cast<std::int64_t>(std::min<std::uint64_t>(
@@ -221,8 +220,7 @@ std::vector<ServiceConfig> ReadServices(const json& value, const std::string& fi
         reader.Read("state", state);
         if (state != "running" && state != "stopped" && state != "stopping") {
             throw MachineError(fileName + ": \"services." + item.key() +
-                               ".state\" must be \"running\", \"stopped\" or \"stopping\", not \"" + state +
-                               "\"");
+                               ".state\" must be \"running\", \"stopped\" or \"stopping\", not \"" + state + "\"");
         }
         ServiceConfig service;
         service.name = Utf8ToUtf16(item.key());
@@ -267,7 +265,8 @@ std::vector<PrinterConfig> ReadPrinters(const json& value, const std::string& fi
 void ReadPrintUi(const json& value, const std::string& fileName, PrintUiConfig& printui) {
     ObjectReader reader(value, "printui", fileName);
     reader.Read("fails", printui.fails);
-    if (const json* names = reader.Find("failsFor")) printui.failsFor = ReadStringList(*names, "printui.failsFor", fileName);
+    if (const json* names = reader.Find("failsFor"))
+        printui.failsFor = ReadStringList(*names, "printui.failsFor", fileName);
     reader.ReadSeconds("runSeconds", printui.runSeconds);
     reader.RejectUnknownKeys();
 }
@@ -291,8 +290,8 @@ RegistryValueConfig ReadRegistryValue(const std::string& key, const std::string&
     result.name = Utf8ToUtf16(name);
     const std::string place = "registry." + key + "." + name;
     auto dword = [&](const json& number) {
-        if (!number.is_number_integer() || (number.is_number_integer() && !number.is_number_unsigned() &&
-                                            number.get<std::int64_t>() < 0) ||
+        if (!number.is_number_integer() ||
+            (number.is_number_integer() && !number.is_number_unsigned() && number.get<std::int64_t>() < 0) ||
             (number.is_number_unsigned() && number.get<std::uint64_t>() > 0xFFFFFFFFULL)) {
             throw MachineError(fileName + ": \"" + place + "\" must be a whole number from 0 to 4294967295");
         }
@@ -323,8 +322,7 @@ RegistryValueConfig ReadRegistryValue(const std::string& key, const std::string&
         }
     } else {
         throw MachineError(fileName + ": \"" + place +
-                           "\" must be a string, a number or {\"type\": ..., \"data\": ...}, not " +
-                           TypeName(value));
+                           "\" must be a string, a number or {\"type\": ..., \"data\": ...}, not " + TypeName(value));
     }
     return result;
 }
@@ -383,8 +381,8 @@ nlohmann::ordered_json SecondsToJson(double seconds) {
 void RequireAbsolute(const std::string& fileName, const std::string& key, const WString& path) {
     const std::optional<WindowsPath> absolute = ParseAbsoluteWindowsPath(path);
     if (!absolute || (key == "program" && absolute->IsRoot())) {
-        throw MachineError(fileName + ": \"" + key + "\" must be a full Windows path (C:\\...), not \"" +
-                           Narrow(path) + "\"");
+        throw MachineError(fileName + ": \"" + key + "\" must be a full Windows path (C:\\...), not \"" + Narrow(path) +
+                           "\"");
     }
 }
 
@@ -491,8 +489,8 @@ json ParseMachineJson(const std::string& content, const std::string& fileName) {
 std::optional<LocalTime> ParseLocalTime(const std::string& text) {
     LocalTime time;
     char tail = 0;
-    if (text.size() != 19 || std::sscanf(text.c_str(), "%4d-%2d-%2dT%2d:%2d:%2d%c", &time.year, &time.month,
-                                         &time.day, &time.hour, &time.minute, &time.second, &tail) != 6) {
+    if (text.size() != 19 || std::sscanf(text.c_str(), "%4d-%2d-%2dT%2d:%2d:%2d%c", &time.year, &time.month, &time.day,
+                                         &time.hour, &time.minute, &time.second, &tail) != 6) {
         return std::nullopt;
     }
     static const int kDaysInMonth[] = {31, 29, 31, 30, 31, 30, 31, 31, 30, 31, 30, 31};
@@ -525,7 +523,8 @@ MachineConfig ParseMachineConfig(const json& document, const std::string& fileNa
         }
     }
     reader.Read("windowsDirectory", config.windowsDirectory);
-    if (const json* environment = reader.Find("environment")) config.environment = ReadEnvironment(*environment, fileName);
+    if (const json* environment = reader.Find("environment"))
+        config.environment = ReadEnvironment(*environment, fileName);
     reader.ReadInteger("userLanguage", config.userLanguage, 0, 0xFFFF);
     reader.ReadInteger("ansiCodePage", config.ansiCodePage, 0, 0xFFFF);
     if (!IsSupportedAnsiCodePage(config.ansiCodePage)) {
@@ -536,7 +535,8 @@ MachineConfig ParseMachineConfig(const json& document, const std::string& fileNa
         if (!time->is_string()) reader.Fail("localTime", "must be a string like \"2009-03-07T09:05:02\"", *time);
         std::optional<LocalTime> parsed = ParseLocalTime(time->get<std::string>());
         if (!parsed) {
-            throw MachineError(fileName + ": \"localTime\" must be a date and time like \"2009-03-07T09:05:02\", not \"" +
+            throw MachineError(fileName +
+                               ": \"localTime\" must be a date and time like \"2009-03-07T09:05:02\", not \"" +
                                time->get<std::string>() + "\"");
         }
         config.localTime = *parsed;
@@ -544,7 +544,8 @@ MachineConfig ParseMachineConfig(const json& document, const std::string& fileNa
     if (const json* os = reader.Find("os")) ReadOs(*os, fileName, config.os);
     reader.Read("otherInstanceRunning", config.otherInstanceRunning);
     reader.Read("mutexCreationFails", config.mutexCreationFails);
-    if (const json* locked = reader.Find("lockedFiles")) config.lockedFiles = ReadStringList(*locked, "lockedFiles", fileName);
+    if (const json* locked = reader.Find("lockedFiles"))
+        config.lockedFiles = ReadStringList(*locked, "lockedFiles", fileName);
     if (const json* largest = reader.Find("largestAllocationBytes"); largest && !largest->is_null()) {
         config.largestAllocationBytes = static_cast<std::uint64_t>(
             reader.Integer64("largestAllocationBytes", *largest, 0, std::numeric_limits<std::int64_t>::max()));
@@ -637,12 +638,14 @@ nlohmann::ordered_json MachineConfigToJson(const MachineConfig& config) {
     if (config.largestAllocationBytes) out["largestAllocationBytes"] = *config.largestAllocationBytes;
     ojson programs = ojson::object();
     for (const ProgramConfig& program : config.programs) {
-        programs[Narrow(program.path)] = {{"runSeconds", SecondsToJson(program.runSeconds)}, {"exitCode", program.exitCode}};
+        programs[Narrow(program.path)] = {{"runSeconds", SecondsToJson(program.runSeconds)},
+                                          {"exitCode", program.exitCode}};
     }
     out["programs"] = programs;
     ojson processes = ojson::array();
     for (const ProcessConfig& process : config.processes) {
-        ojson entry = {{"name", Narrow(process.name)}, {"pid", process.pid}, {"terminateFails", process.terminateFails}};
+        ojson entry = {
+            {"name", Narrow(process.name)}, {"pid", process.pid}, {"terminateFails", process.terminateFails}};
         if (!process.pidReusedBy.empty()) entry["pidReusedBy"] = Narrow(process.pidReusedBy);
         processes.push_back(entry);
     }
@@ -668,14 +671,19 @@ nlohmann::ordered_json MachineConfigToJson(const MachineConfig& config) {
                        {"openFails", printer.openFails},
                        {"deleteFails", printer.deleteFails}};
         // The rest of the record only where it is set, as most machines leave it.
-        for (auto [key, text] : {std::pair{"printProcessor", &printer.printProcessor}, {"dataType", &printer.dataType},
-                                 {"shareName", &printer.shareName}, {"location", &printer.location},
-                                 {"comment", &printer.comment}, {"separatorFile", &printer.separatorFile},
+        for (auto [key, text] : {std::pair{"printProcessor", &printer.printProcessor},
+                                 {"dataType", &printer.dataType},
+                                 {"shareName", &printer.shareName},
+                                 {"location", &printer.location},
+                                 {"comment", &printer.comment},
+                                 {"separatorFile", &printer.separatorFile},
                                  {"parameters", &printer.parameters}}) {
             if (!text->empty()) entry[key] = Narrow(*text);
         }
-        for (auto [key, number] : {std::pair{"attributes", printer.attributes}, {"priority", printer.priority},
-                                   {"defaultPriority", printer.defaultPriority}, {"startTime", printer.startTime},
+        for (auto [key, number] : {std::pair{"attributes", printer.attributes},
+                                   {"priority", printer.priority},
+                                   {"defaultPriority", printer.defaultPriority},
+                                   {"startTime", printer.startTime},
                                    {"untilTime", printer.untilTime}}) {
             if (number != 0) entry[key] = number;
         }
@@ -706,7 +714,7 @@ nlohmann::ordered_json MachineConfigToJson(const MachineConfig& config) {
     }
     out["registry"] = registry;
     ojson escape = config.user.copyDialogEscapeAfterSeconds ? SecondsToJson(*config.user.copyDialogEscapeAfterSeconds)
-                                                           : ojson(nullptr);
+                                                            : ojson(nullptr);
     out["user"] = {{"messageBox", config.user.messageBox},
                    {"finishCheckBox", config.user.finishCheckBox},
                    {"finishAction", config.user.finishAction == FinishAction::Finish ? "finish" : "escape"},

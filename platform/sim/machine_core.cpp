@@ -100,14 +100,17 @@ LocalTime MachineCore::Now() const {
     using namespace std::chrono;
     const sys_days day = year_month_day{year{start_.year}, month{static_cast<unsigned>(start_.month)},
                                         std::chrono::day{static_cast<unsigned>(start_.day)}};
-    const sys_time<milliseconds> now = day + hours{start_.hour} + minutes{start_.minute} +
-                                       seconds{start_.second} + milliseconds{ElapsedMs()};
+    const sys_time<milliseconds> now =
+        day + hours{start_.hour} + minutes{start_.minute} + seconds{start_.second} + milliseconds{ElapsedMs()};
     const sys_days nowDay = floor<days>(now);
     const year_month_day date{nowDay};
     const hh_mm_ss<milliseconds> clock{now - nowDay};
-    return LocalTime{static_cast<int>(date.year()), static_cast<int>(static_cast<unsigned>(date.month())),
-                     static_cast<int>(static_cast<unsigned>(date.day())), static_cast<int>(clock.hours().count()),
-                     static_cast<int>(clock.minutes().count()), static_cast<int>(clock.seconds().count())};
+    return LocalTime{static_cast<int>(date.year()),
+                     static_cast<int>(static_cast<unsigned>(date.month())),
+                     static_cast<int>(static_cast<unsigned>(date.day())),
+                     static_cast<int>(clock.hours().count()),
+                     static_cast<int>(clock.minutes().count()),
+                     static_cast<int>(clock.seconds().count())};
 }
 
 void MachineCore::Journal(const std::string& event, const nlohmann::ordered_json& fields) {
@@ -141,9 +144,7 @@ WindowsPath MachineCore::CurrentDirectory() const {
     return path ? *path : ProgramFolder();
 }
 
-WindowsPath MachineCore::WindowsFolder() const {
-    return AbsoluteOr(state.windowsDirectory, kDriveC.Child(L"Windows"));
-}
+WindowsPath MachineCore::WindowsFolder() const { return AbsoluteOr(state.windowsDirectory, kDriveC.Child(L"Windows")); }
 
 WindowsPath MachineCore::SystemFolder() const { return WindowsFolder().Child(L"system32"); }
 

@@ -177,7 +177,8 @@ std::optional<std::vector<FolderEntry>> MachineDrives::List(const WindowsPath& f
     if (!fs::is_directory(host, error)) return std::nullopt;
     std::vector<FolderEntry> entries;
     HostListing listing(host);
-    while (const dirent* entry = listing.Next()) entries.push_back({WindowsNameOf(entry->d_name), listing.IsFolder(*entry)});
+    while (const dirent* entry = listing.Next())
+        entries.push_back({WindowsNameOf(entry->d_name), listing.IsFolder(*entry)});
     return entries;
 }
 

@@ -27,8 +27,8 @@ namespace zq::sim {
 
 struct ProfileKeyLine {
     WString key;
-    WString value;     // as the file spells it, one pair of outer quotes removed, not cut
-    int line = 0;      // 1-based; CR LF counts as one line end
+    WString value;          // as the file spells it, one pair of outer quotes removed, not cut
+    int line = 0;           // 1-based; CR LF counts as one line end
     bool shadowed = false;  // an earlier key of the same name in the section wins
 };
 

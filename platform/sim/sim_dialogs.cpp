@@ -30,7 +30,11 @@ constexpr int kFinishTemplate = 106;
 const std::map<int, std::map<int, WString>> kTemplateTexts = {
     {kCopyTemplate, {{1012, L""}, {1013, L"Copying ..."}, {1016, L""}, {1017, L""}}},
     {kFinishTemplate,
-     {{1001, L"Finish"}, {1002, L"Congratulation"}, {1003, L"Click Finish to Exit"}, {1015, L""}, {1016, L"Check1"},
+     {{1001, L"Finish"},
+      {1002, L"Congratulation"},
+      {1003, L"Click Finish to Exit"},
+      {1015, L""},
+      {1016, L"Check1"},
       {1018, L"Static"}}},
 };
 
@@ -166,9 +170,9 @@ public:
 
     int RunFinishScreen(const UserConfig& user) {
         handler_.OnPaint(*this);
-        nlohmann::ordered_json shown = {{"caption", Narrow(caption_)},     {"headline", Narrow(texts_[1002])},
-                                        {"body", Narrow(texts_[1018])},    {"checkBox", Narrow(texts_[1016])},
-                                        {"hint", Narrow(texts_[1003])},    {"button", Narrow(texts_[1001])}};
+        nlohmann::ordered_json shown = {{"caption", Narrow(caption_)},  {"headline", Narrow(texts_[1002])},
+                                        {"body", Narrow(texts_[1018])}, {"checkBox", Narrow(texts_[1016])},
+                                        {"hint", Narrow(texts_[1003])}, {"button", Narrow(texts_[1001])}};
         if (!pictures_.empty()) shown["picture"] = pictures_.back()["rect"];
         // A box that the launcher disabled ("-norestart") is shown with its
         // state; the person at the screen cannot change it.

@@ -47,9 +47,7 @@ public:
     HostFile(const HostFile&) = delete;
     HostFile& operator=(const HostFile&) = delete;
     HostFile(HostFile&& other) noexcept
-        : fd_(std::exchange(other.fd_, -1)),
-          openError_(other.openError_),
-          notRegular_(other.notRegular_),
+        : fd_(std::exchange(other.fd_, -1)), openError_(other.openError_), notRegular_(other.notRegular_),
           size_(other.size_) {}
     HostFile& operator=(HostFile&& other) noexcept {
         if (this != &other) {
@@ -132,8 +130,7 @@ public:
 
     std::size_t Size() const override { return file_.Size(); }
 
-    std::optional<std::size_t> ReadInto(std::vector<std::uint8_t>& buffer, std::size_t at,
-                                        std::size_t count) override {
+    std::optional<std::size_t> ReadInto(std::vector<std::uint8_t>& buffer, std::size_t at, std::size_t count) override {
         std::lock_guard guard(core_.mutex);
         if (buffer.size() < at + count) {
             const std::size_t needed = at + count;
@@ -209,14 +206,12 @@ void SortAsListed(std::vector<FolderEntry>& entries) {
 
 // Whether a path's last name resolves to itself: Win32 drops the trailing
 // dots and blanks of a last name, and "." and ".." are no names.
-bool IsPlainLastName(std::wstring_view name) {
-    return !name.empty() && name.back() != L'.' && name.back() != L' ';
-}
+bool IsPlainLastName(std::wstring_view name) { return !name.empty() && name.back() != L'.' && name.back() != L' '; }
 
 // Appends a Windows name as a host name (UTF-8); most names are ASCII.
 void AppendUtf8(std::string& host, std::wstring_view name) {
-    const bool ascii = std::all_of(name.begin(), name.end(),
-                                   [](wchar_t c) { return static_cast<std::uint16_t>(c) < 0x80; });
+    const bool ascii =
+        std::all_of(name.begin(), name.end(), [](wchar_t c) { return static_cast<std::uint16_t>(c) < 0x80; });
     if (!ascii) {
         host += Utf16ToUtf8(name);
         return;
@@ -472,8 +467,7 @@ WString SimProfileStrings::GetString(const WString& section, const WString& key,
     // A bare file name is looked up in the Windows folder only, never in the
     // current directory; ".ini" is never added.
     const bool bare = path.find_first_of(L"\\/") == WString::npos;
-    std::optional<WindowsPath> resolved =
-        bare ? ResolveWindowsPath(path, core_.WindowsFolder()) : core_.Resolve(path);
+    std::optional<WindowsPath> resolved = bare ? ResolveWindowsPath(path, core_.WindowsFolder()) : core_.Resolve(path);
     const ProfileListing* file = nullptr;
     if (resolved && core_.drives.KindOf(*resolved) == EntryKind::File && !core_.IsLocked(*resolved)) {
         file = Scan(core_.drives.HostPath(*resolved).native());
@@ -510,13 +504,15 @@ const ProfileListing* SimProfileStrings::Scan(const std::string& hostPath) {
     const std::int64_t changedNs = std::int64_t{status.st_ctim.tv_sec} * 1'000'000'000 + status.st_ctim.tv_nsec;
     const std::array<std::int64_t, 6> stamp{static_cast<std::int64_t>(status.st_dev),
                                             static_cast<std::int64_t>(status.st_ino),
-                                            static_cast<std::int64_t>(status.st_size), modifiedNs, changedNs,
+                                            static_cast<std::int64_t>(status.st_size),
+                                            modifiedNs,
+                                            changedNs,
                                             static_cast<std::int64_t>(status.st_mode)};
     const unsigned codePage = core_.state.ansiCodePage;
     const auto kept = scanned_.find(hostPath);
-    const bool unchangedSinceLongBefore =
-        kept != scanned_.end() && S_ISREG(status.st_mode) && kept->second.stamp == stamp &&
-        std::max(modifiedNs, changedNs) < kept->second.checkedAtNs - kFileClockTickNs;
+    const bool unchangedSinceLongBefore = kept != scanned_.end() && S_ISREG(status.st_mode) &&
+                                          kept->second.stamp == stamp &&
+                                          std::max(modifiedNs, changedNs) < kept->second.checkedAtNs - kFileClockTickNs;
     if (unchangedSinceLongBefore && kept->second.codePage == codePage) {
         return &kept->second.listing;
     }

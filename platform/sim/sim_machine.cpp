@@ -34,18 +34,10 @@ void CheckOutputFile(const std::filesystem::path& file, const std::filesystem::p
 
 struct SimMachine::Parts {
     Parts(const std::filesystem::path& dir, MachineConfig config, const std::filesystem::path& journalPath)
-        : machineDir(dir),
-          core(dir, std::move(config), journalPath),
-          environment(core),
-          version(core),
-          files(core),
-          profile(core),
-          processes(core),
-          registry(core),
-          spooler(core),
-          services(core),
-          ui(core),
-          platform{environment, version, files, profile, processes, registry, spooler, services, threads, ui} {}
+        : machineDir(dir), core(dir, std::move(config), journalPath), environment(core), version(core), files(core),
+          profile(core), processes(core), registry(core), spooler(core), services(core),
+          ui(core), platform{environment, version, files,    profile, processes,
+                             registry,    spooler, services, threads, ui} {}
 
     std::filesystem::path machineDir;
     MachineCore core;

@@ -29,9 +29,7 @@ struct ProgramRun {
 
 // The system folder that the launcher, a 32-bit process, sees: SysWOW64 on a
 // 64-bit machine.
-WindowsPath LauncherSystemFolder(MachineCore& core) {
-    return core.Wow64SystemFolder().value_or(core.SystemFolder());
-}
+WindowsPath LauncherSystemFolder(MachineCore& core) { return core.Wow64SystemFolder().value_or(core.SystemFolder()); }
 
 bool IsRundll32(MachineCore& core, const WindowsPath& path) {
     return SamePath(path, core.SystemFolder().Child(L"rundll32.exe")) ||
@@ -54,7 +52,8 @@ std::vector<WindowsPath> SearchFolders(MachineCore& core) {
         while (start <= variable.value.size()) {
             std::size_t end = variable.value.find(L';', start);
             if (end == WString::npos) end = variable.value.size();
-            if (std::optional<WindowsPath> folder = ParseAbsoluteWindowsPath(variable.value.substr(start, end - start))) {
+            if (std::optional<WindowsPath> folder =
+                    ParseAbsoluteWindowsPath(variable.value.substr(start, end - start))) {
                 folders.push_back(*folder);
             }
             start = end + 1;
@@ -217,7 +216,8 @@ ProcessStart SimProcesses::Start(const WString& commandLine, const WString& appl
             error = kErrorFileNotFound;
         }
     }
-    nlohmann::ordered_json programField = program ? nlohmann::ordered_json(Narrow(program->path.ToString())) : nlohmann::ordered_json();
+    nlohmann::ordered_json programField =
+        program ? nlohmann::ordered_json(Narrow(program->path.ToString())) : nlohmann::ordered_json();
     core_.Journal("processStart", {{"commandLine", Narrow(commandLine)},
                                    {"program", programField},
                                    {"started", program.has_value()},
@@ -230,8 +230,8 @@ ProcessStart SimProcesses::Start(const WString& commandLine, const WString& appl
     // Running now; it leaves the list when it has been waited for to its end.
     core_.state.processes.push_back(ProcessConfig{program->path.components.back(), pid, false, {}});
     core_.SetLastError(0);
-    return ProcessStart{std::make_unique<SimRunningProcess>(core_, commandLine, RunOf(core_, *program, commandLine), pid),
-                        0};
+    return ProcessStart{
+        std::make_unique<SimRunningProcess>(core_, commandLine, RunOf(core_, *program, commandLine), pid), 0};
 }
 
 std::optional<std::vector<ProcessEntry>> SimProcesses::Snapshot() {

@@ -24,8 +24,8 @@ WString KeyPathKey(std::wstring_view path) {
 bool IsKeyOrBelow(const WString& keyPath, const WString& outerPath) {
     const WString key = KeyPathKey(keyPath), outer = KeyPathKey(outerPath);
     if (outer.empty()) return true;
-    return key == outer || (key.size() > outer.size() && key.compare(0, outer.size(), outer) == 0 &&
-                            key[outer.size()] == L'\\');
+    return key == outer ||
+           (key.size() > outer.size() && key.compare(0, outer.size(), outer) == 0 && key[outer.size()] == L'\\');
 }
 
 RegistryKeyConfig* FindKey(MachineConfig& state, const WString& subKey) {
@@ -54,7 +54,8 @@ RegistryValue ToRegistryValue(const RegistryValueConfig& value) {
     RegistryValue result;
     result.type = value.type;
     if (value.type == kRegDword) {
-        for (int shift = 0; shift < 32; shift += 8) result.data.push_back(static_cast<std::uint8_t>(value.number >> shift));
+        for (int shift = 0; shift < 32; shift += 8)
+            result.data.push_back(static_cast<std::uint8_t>(value.number >> shift));
     } else {
         // RegQueryValueExW hands back the stored string with its terminating NUL.
         std::string bytes = StringToUtf16LeBytes(value.text);

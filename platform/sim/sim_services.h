@@ -96,8 +96,8 @@ private:
 class SimProfileStrings : public IProfileStrings {
 public:
     explicit SimProfileStrings(MachineCore& core) : core_(core) {}
-    WString GetString(const WString& section, const WString& key, const WString& defaultValue,
-                      std::size_t bufferChars, const WString& path) override;
+    WString GetString(const WString& section, const WString& key, const WString& defaultValue, std::size_t bufferChars,
+                      const WString& path) override;
     // How many times a settings file has been decoded and parsed: once for
     // each content of each file that GetString read.
     std::uint64_t Scans() const;
@@ -107,7 +107,7 @@ private:
     struct ScannedFile {
         std::array<std::int64_t, 6> stamp{};  // host device, inode, size, both times, mode
         unsigned codePage = 0;
-        std::int64_t checkedAtNs = 0;         // when the stamp was last taken
+        std::int64_t checkedAtNs = 0;  // when the stamp was last taken
         std::string bytes;
         ProfileListing listing;
     };

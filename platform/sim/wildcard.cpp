@@ -21,15 +21,13 @@ WString FoldName(std::wstring_view name) {
 }
 
 bool NamesEqual(std::wstring_view a, std::wstring_view b) {
-    return a.size() == b.size() &&
-           std::equal(a.begin(), a.end(), b.begin(),
-                      [](wchar_t x, wchar_t y) { return FoldNameChar(x) == FoldNameChar(y); });
+    return a.size() == b.size() && std::equal(a.begin(), a.end(), b.begin(),
+                                              [](wchar_t x, wchar_t y) { return FoldNameChar(x) == FoldNameChar(y); });
 }
 
 bool NameLess(std::wstring_view a, std::wstring_view b) {
-    return std::lexicographical_compare(
-        a.begin(), a.end(), b.begin(), b.end(),
-        [](wchar_t x, wchar_t y) { return FoldNameChar(x) < FoldNameChar(y); });
+    return std::lexicographical_compare(a.begin(), a.end(), b.begin(), b.end(),
+                                        [](wchar_t x, wchar_t y) { return FoldNameChar(x) < FoldNameChar(y); });
 }
 
 bool MatchesWildcard(std::wstring_view pattern, std::wstring_view name) {
@@ -41,8 +39,7 @@ bool MatchesWildcard(std::wstring_view pattern, std::wstring_view name) {
         if (p < pattern.size() && pattern[p] == L'*') {
             starP = p++;
             starN = n;
-        } else if (p < pattern.size() &&
-                   (pattern[p] == L'?' || FoldNameChar(pattern[p]) == FoldNameChar(name[n]))) {
+        } else if (p < pattern.size() && (pattern[p] == L'?' || FoldNameChar(pattern[p]) == FoldNameChar(name[n]))) {
             ++p;
             ++n;
         } else if (starP != std::wstring_view::npos) {
@@ -67,9 +64,7 @@ bool IsShortNameChar(wchar_t c) {
 
 // A character of the long name as it goes into the short name: upper case,
 // and '_' for one that a short name cannot hold.
-wchar_t ShortNameCharFor(wchar_t c) {
-    return IsShortNameChar(c) ? FoldNameChar(c) : L'_';
-}
+wchar_t ShortNameCharFor(wchar_t c) { return IsShortNameChar(c) ? FoldNameChar(c) : L'_'; }
 
 }  // namespace
 
@@ -103,8 +98,7 @@ ShortNameParts PartsOf(std::wstring_view longName) {
     // A leading dot does not start an extension (".profile").
     if (lastDot == 0) lastDot = std::wstring_view::npos;
     std::wstring_view basePart = longName.substr(0, lastDot);
-    std::wstring_view extPart =
-        lastDot == std::wstring_view::npos ? std::wstring_view() : longName.substr(lastDot + 1);
+    std::wstring_view extPart = lastDot == std::wstring_view::npos ? std::wstring_view() : longName.substr(lastDot + 1);
     ShortNameParts parts;
     for (wchar_t c : basePart) {
         if (c == L' ' || c == L'.') continue;

@@ -21,8 +21,8 @@ struct WindowsPath {
     std::vector<WString> components;  // the names below the drive's root, as written
 
     bool IsRoot() const { return components.empty(); }
-    WString ToString() const;         // "C:\a\b"; "C:\" for a root
-    WindowsPath Parent() const;       // the root's parent is the root
+    WString ToString() const;    // "C:\a\b"; "C:\" for a root
+    WindowsPath Parent() const;  // the root's parent is the root
     WindowsPath Child(const WString& name) const;
 };
 

@@ -110,14 +110,13 @@ public:
     // dialog manager's default.
     INT_PTR AnswerColour(ControlColour colour, HDC surface) {
         switch (colour) {
-        case ControlColour::TransparentOnWhite:
-            ::SetBkMode(surface, TRANSPARENT);
-            return reinterpret_cast<INT_PTR>(WhiteBrush());
-        case ControlColour::WhiteDialog:
-            ::SetBkColor(surface, kWhite);
-            return reinterpret_cast<INT_PTR>(WhiteBrush());
-        case ControlColour::Default:
-            break;
+            case ControlColour::TransparentOnWhite:
+                ::SetBkMode(surface, TRANSPARENT);
+                return reinterpret_cast<INT_PTR>(WhiteBrush());
+            case ControlColour::WhiteDialog:
+                ::SetBkColor(surface, kWhite);
+                return reinterpret_cast<INT_PTR>(WhiteBrush());
+            case ControlColour::Default: break;
         }
         return FALSE;
     }
@@ -213,38 +212,29 @@ INT_PTR Dispatch(DialogRun& run, HWND dialog, UINT message, WPARAM wParam, LPARA
     IDialogHandler& handler = run.handler;
     Win32DialogWindow& window = run.window;
     switch (message) {
-    case kShownMessage:
-        handler.OnShown(window);
-        return TRUE;
-    case WM_TIMER:
-        handler.OnTimer(window, static_cast<unsigned>(wParam));
-        return TRUE;
-    case WM_CLOSE:
-        handler.OnClose(window);
-        return TRUE;
-    case WM_COMMAND:
-        // Buttons, and IDOK / IDCANCEL from Enter and Escape (code 0 too).
-        if (HIWORD(wParam) != BN_CLICKED) return FALSE;
-        handler.OnCommand(window, LOWORD(wParam));
-        return TRUE;
-    case WM_PAINT: {
-        PAINTSTRUCT paint{};
-        HDC surface = ::BeginPaint(dialog, &paint);
-        window.SetPaintSurface(surface);
-        handler.OnPaint(window);
-        window.SetPaintSurface(nullptr);
-        ::EndPaint(dialog, &paint);
-        return TRUE;
-    }
-    case WM_DESTROY:
-        window.ReleaseDrawingObjects();
-        return FALSE;
-    case WM_NCDESTROY:
-        ::SetWindowLongPtrW(dialog, GWLP_USERDATA, 0);
-        window.Detach();
-        return FALSE;
-    default:
-        break;
+        case kShownMessage: handler.OnShown(window); return TRUE;
+        case WM_TIMER: handler.OnTimer(window, static_cast<unsigned>(wParam)); return TRUE;
+        case WM_CLOSE: handler.OnClose(window); return TRUE;
+        case WM_COMMAND:
+            // Buttons, and IDOK / IDCANCEL from Enter and Escape (code 0 too).
+            if (HIWORD(wParam) != BN_CLICKED) return FALSE;
+            handler.OnCommand(window, LOWORD(wParam));
+            return TRUE;
+        case WM_PAINT: {
+            PAINTSTRUCT paint{};
+            HDC surface = ::BeginPaint(dialog, &paint);
+            window.SetPaintSurface(surface);
+            handler.OnPaint(window);
+            window.SetPaintSurface(nullptr);
+            ::EndPaint(dialog, &paint);
+            return TRUE;
+        }
+        case WM_DESTROY: window.ReleaseDrawingObjects(); return FALSE;
+        case WM_NCDESTROY:
+            ::SetWindowLongPtrW(dialog, GWLP_USERDATA, 0);
+            window.Detach();
+            return FALSE;
+        default: break;
     }
     if (IsColourRequest(message)) {
         HWND concerned = reinterpret_cast<HWND>(lParam);

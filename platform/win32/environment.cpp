@@ -99,9 +99,9 @@ WString Win32ProcessEnvironment::SystemMessage(ErrorCode code) {
     wchar_t* text = nullptr;
     // With ALLOCATE_BUFFER the "buffer" argument receives a pointer to a
     // LocalAlloc'ed text.
-    DWORD length = ::FormatMessageW(
-        FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS | FORMAT_MESSAGE_ALLOCATE_BUFFER, nullptr, code,
-        0, reinterpret_cast<wchar_t*>(&text), 0, nullptr);
+    DWORD length =
+        ::FormatMessageW(FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS | FORMAT_MESSAGE_ALLOCATE_BUFFER,
+                         nullptr, code, 0, reinterpret_cast<wchar_t*>(&text), 0, nullptr);
     ScopedLocalMemory owner(text);
     if (length == 0 || text == nullptr) return WString();
     return WString(text, length);

@@ -13,8 +13,7 @@ public:
     explicit Win32NewFile(ScopedFileHandle file) : file_(std::move(file)) {}
     bool Write(const std::string& bytes) override {
         DWORD written = 0;
-        return ::WriteFile(file_.Get(), bytes.data(), static_cast<DWORD>(bytes.size()), &written, nullptr) !=
-                   FALSE &&
+        return ::WriteFile(file_.Get(), bytes.data(), static_cast<DWORD>(bytes.size()), &written, nullptr) != FALSE &&
                written == bytes.size();
     }
 
@@ -89,8 +88,7 @@ public:
 
     std::size_t Size() const override { return size_; }
 
-    std::optional<std::size_t> ReadInto(std::vector<std::uint8_t>& buffer, std::size_t at,
-                                        std::size_t count) override {
+    std::optional<std::size_t> ReadInto(std::vector<std::uint8_t>& buffer, std::size_t at, std::size_t count) override {
         // One ReadFile moves at most 4 GB less a byte; the size that counts
         // is 32 bits too.
         count = std::min<std::size_t>(count, MAXDWORD);

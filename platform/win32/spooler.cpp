@@ -111,8 +111,8 @@ std::optional<std::vector<PrinterRecord>> Win32Spooler::EnumLocalPrinters() {
     // Whole records, so that the pointers inside them are aligned.
     std::vector<PRINTER_INFO_2W> records((needed + sizeof(PRINTER_INFO_2W) - 1) / sizeof(PRINTER_INFO_2W));
     returned = 0;
-    if (!spooler->enumPrinters(PRINTER_ENUM_LOCAL, nullptr, 2, reinterpret_cast<BYTE*>(records.data()), needed,
-                               &needed, &returned)) {
+    if (!spooler->enumPrinters(PRINTER_ENUM_LOCAL, nullptr, 2, reinterpret_cast<BYTE*>(records.data()), needed, &needed,
+                               &returned)) {
         return std::nullopt;
     }
     std::vector<PrinterRecord> printers;

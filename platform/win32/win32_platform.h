@@ -76,8 +76,8 @@ public:
 
 class Win32ProfileStrings final : public IProfileStrings {
 public:
-    WString GetString(const WString& section, const WString& key, const WString& defaultValue,
-                      std::size_t bufferChars, const WString& path) override;
+    WString GetString(const WString& section, const WString& key, const WString& defaultValue, std::size_t bufferChars,
+                      const WString& path) override;
 };
 
 class Win32Processes final : public IProcesses {
@@ -145,7 +145,8 @@ public:
     // With another user interface in place of the real one: tests record
     // the restart request with it instead of making it.
     explicit Win32Platform(IUserInterface& ui)
-        : platform_{environment_, version_, files_, profile_, processes_, registry_, spooler_, services_, threads_, ui} {}
+        : platform_{environment_, version_, files_,    profile_, processes_,
+                    registry_,    spooler_, services_, threads_, ui} {}
     Win32Platform(const Win32Platform&) = delete;
     Win32Platform& operator=(const Win32Platform&) = delete;
 
@@ -162,8 +163,8 @@ private:
     Win32Services services_;
     Win32Threads threads_;
     Win32UserInterface ui_;
-    Platform platform_{environment_, version_,  files_,    profile_, processes_,
-                       registry_,    spooler_,  services_, threads_, ui_};
+    Platform platform_{environment_, version_, files_,    profile_, processes_,
+                       registry_,    spooler_, services_, threads_, ui_};
 };
 
 }  // namespace zq::win32

@@ -29,9 +29,7 @@ std::vector<Finding> CodePageFindings(const std::string& bytes, unsigned codePag
 }
 
 // A clean package with one more line of text 2 (line 15 of the file).
-std::string WithText2(const std::string& text) {
-    return test::SettingsFile::Basic().Set("English", "2", text).Text();
-}
+std::string WithText2(const std::string& text) { return test::SettingsFile::Basic().Set("English", "2", text).Text(); }
 
 TEST(CheckCodePage, UndefinedBytesAreFoundOnTheirLine) {
     const struct {

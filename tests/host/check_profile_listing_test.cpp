@@ -49,16 +49,17 @@ TEST(CheckProfileListing, AgreesWithTheProfileReaderOnTheCorpus) {
                     EXPECT_EQ(Utf16ToUtf8(read), Utf16ToUtf8(Cut(key.value)));
                 } else if (section.shadowed) {
                     // Found only when the first section of the name has the key too.
-                    const bool inFirst = std::any_of(first->keys.begin(), first->keys.end(), [&](const ProfileKeyLine& k) {
-                        return !k.shadowed && EqualsIgnoringAsciiCase(k.key, key.key);
-                    });
+                    const bool inFirst =
+                        std::any_of(first->keys.begin(), first->keys.end(), [&](const ProfileKeyLine& k) {
+                            return !k.shadowed && EqualsIgnoringAsciiCase(k.key, key.key);
+                        });
                     if (!inFirst) {
                         EXPECT_EQ(read, kMissing);
                     }
                 } else {
-                    const auto winner = std::find_if(section.keys.begin(), section.keys.end(), [&](const ProfileKeyLine& k) {
-                        return EqualsIgnoringAsciiCase(k.key, key.key);
-                    });
+                    const auto winner =
+                        std::find_if(section.keys.begin(), section.keys.end(),
+                                     [&](const ProfileKeyLine& k) { return EqualsIgnoringAsciiCase(k.key, key.key); });
                     EXPECT_EQ(Utf16ToUtf8(read), Utf16ToUtf8(Cut(winner->value)));
                 }
             }

@@ -65,8 +65,8 @@ TEST_F(CheckProgram, ExitStatusSaysWhetherItFoundSomething) {
         const fs::path file = WritePackage(settings);
         std::vector<std::string> arguments;
         for (const std::string& argument : row.arguments) {
-            arguments.push_back(argument == "FILE"     ? file.string()
-                                : argument == "FOLDER" ? file.parent_path().string()
+            arguments.push_back(argument == "FILE"          ? file.string()
+                                : argument == "FOLDER"      ? file.parent_path().string()
                                 : argument == "no-such.inf" ? (file.parent_path() / argument).string()
                                                             : argument);
         }
@@ -102,8 +102,8 @@ TEST_F(CheckProgram, WhatIsNotARegularFileIsRefusedWithoutBeingRead) {
         for (const char* format : {"text", "json"}) {
             const ProgramResult result = RunSim({"--check", row.file.string(), "--format", format}, scratch_);
             EXPECT_EQ(result.status, 2);
-            EXPECT_EQ(result.err, "zqmerlesetup-sim: " + row.file.string() + ": the settings file cannot be read: " +
-                                      row.kind + "\n");
+            EXPECT_EQ(result.err, "zqmerlesetup-sim: " + row.file.string() +
+                                      ": the settings file cannot be read: " + row.kind + "\n");
             EXPECT_EQ(result.out, "");
         }
     }

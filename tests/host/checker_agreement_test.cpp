@@ -106,8 +106,8 @@ TEST(CheckerAgreement, OneOsEntryMeansTheSameToTheCheckerAndTheLauncher) {
     // (The profile read trims the value: a blank before the first entry
     // comes with a list, below.)
     const char* entries[] = {
-        "501", "501_64", "502_64", "600", "600_64", "6001", "601x_64", "600 _64", "60a",
-        "abc", "-502",   "602",    "501_6", "5_64", "_64",  "6010_64", "602\t_64", "501x_64",
+        "501", "501_64", "502_64", "600",   "600_64", "6001", "601x_64", "600 _64",  "60a",
+        "abc", "-502",   "602",    "501_6", "5_64",   "_64",  "6010_64", "602\t_64", "501x_64",
     };
     for (const char* entry : entries) {
         SCOPED_TRACE(std::string("os_list=") + entry);
@@ -117,8 +117,8 @@ TEST(CheckerAgreement, OneOsEntryMeansTheSameToTheCheckerAndTheLauncher) {
         package.MakeFolder("C:\\Package");
         const std::vector<Finding> findings = Check(package, settings);
 
-        const bool neverMatches = Has(findings, "os-entry-blank") || Has(findings, "os-entry-not-digits") ||
-                                  Has(findings, "os-list-missing");
+        const bool neverMatches =
+            Has(findings, "os-entry-blank") || Has(findings, "os-entry-not-digits") || Has(findings, "os-list-missing");
         const bool needsRun = Has(findings, "run-missing");
         const bool needsRunX64 = Has(findings, "run-x64-missing");
         std::optional<std::string> readAs;
@@ -154,11 +154,7 @@ TEST(CheckerAgreement, OneOsEntryMeansTheSameToTheCheckerAndTheLauncher) {
 // it finds fault with. In these lists every entry has a fault.
 TEST(CheckerAgreement, TheCheckerSplitsOsListAsTheLauncherDoes) {
     const char* lists[] = {
-        "abc, 600,, 501_64,x",
-        ",,-502,",
-        "60a, 70,6001x,,,",
-        "601x\t_64,602 _64, ,",
-        ",",
+        "abc, 600,, 501_64,x", ",,-502,", "60a, 70,6001x,,,", "601x\t_64,602 _64, ,", ",",
     };
     for (const char* list : lists) {
         SCOPED_TRACE(std::string("os_list=") + list);
@@ -195,11 +191,10 @@ TEST(CheckerAgreement, TheCheckerKnowsWhichOverrideSectionTheLauncherReads) {
         const char* section;
     };
     const OverrideRow rows[] = {
-        {"501", "Run.501"},           {"501", "run.501"},        {"501", "Run.502"},
-        {"501", "Run.x64.501"},       {"600_64", "Run.x64.600_64"}, {"600_64", "Run.600_64"},
-        {"600_64", "Run.x64.600"},    {"600", "Run.x64.600"},    {"501_64", "Run.x64.501_64"},
-        {"501_64", "Run.x64.502_64"}, {"abc,501", "Run.abc"},    {"501", "Run."},
-        {"501", "Run..501"},          {"6001", "Run.6001"},      {"6001", "Run.600"},
+        {"501", "Run.501"},           {"501", "run.501"},           {"501", "Run.502"},        {"501", "Run.x64.501"},
+        {"600_64", "Run.x64.600_64"}, {"600_64", "Run.600_64"},     {"600_64", "Run.x64.600"}, {"600", "Run.x64.600"},
+        {"501_64", "Run.x64.501_64"}, {"501_64", "Run.x64.502_64"}, {"abc,501", "Run.abc"},    {"501", "Run."},
+        {"501", "Run..501"},          {"6001", "Run.6001"},         {"6001", "Run.600"},
     };
     for (const OverrideRow& row : rows) {
         SCOPED_TRACE(std::string("os_list=") + row.osList + " [" + row.section + "]");

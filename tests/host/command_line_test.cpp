@@ -25,10 +25,12 @@ std::vector<Pair> PairsOf(const SwitchPairs& pairs) {
 
 // Every row is a regression row: keep them when the split changes.
 const SplitCase kSplitCases[] = {
-    {"quoted path and a level", L"-f \"C:\\Pkg\\My Setup.inf\" -log 511",
+    {"quoted path and a level",
+     L"-f \"C:\\Pkg\\My Setup.inf\" -log 511",
      {{L"-log", L"511"}, {L"-f", L"\"c:\\pkg\\my setup.inf\""}}},
     {"a dash inside a path starts no switch", L"-f c:\\drv-pack\\a.inf", {{L"-f", L"c:\\drv-pack\\a.inf"}}},
-    {"a dash after a blank inside quotes starts no switch", L"-f \"c:\\my -dir\\a.inf\"",
+    {"a dash after a blank inside quotes starts no switch",
+     L"-f \"c:\\my -dir\\a.inf\"",
      {{L"-f", L"\"c:\\my -dir\\a.inf\""}}},
     {"upper case is lowered", L"-F X.INF", {{L"-f", L"x.inf"}}},
     {"two -f switches", L"-f a.inf -f b.inf", {{L"-f", L"b.inf"}, {L"-f", L"a.inf"}}},

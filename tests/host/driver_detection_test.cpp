@@ -62,12 +62,18 @@ TEST(KeywordSearch, InPiecesAnswersAsWhole) {
         int expected;
     } cases[] = {
         {"a keyword across a boundary", Utf16(L"xxxxxabcdxxx"), {L"abcd"}, 0},
-        {"the first-listed keyword wins over one in an earlier piece", Utf16(L"beta" + pad + L"alpha"),
-         {L"alpha", L"beta"}, 0},
-        {"a keyword listed later is the answer until then", Utf16(L"beta" + pad + L"gamma"),
-         {L"alpha", L"beta", L"gamma"}, 1},
-        {"a NUL before a later piece's match ends the text", Utf16(L"ab" + WString(1, L'\0') + pad + L"cd"),
-         {L"cd"}, -1},
+        {"the first-listed keyword wins over one in an earlier piece",
+         Utf16(L"beta" + pad + L"alpha"),
+         {L"alpha", L"beta"},
+         0},
+        {"a keyword listed later is the answer until then",
+         Utf16(L"beta" + pad + L"gamma"),
+         {L"alpha", L"beta", L"gamma"},
+         1},
+        {"a NUL before a later piece's match ends the text",
+         Utf16(L"ab" + WString(1, L'\0') + pad + L"cd"),
+         {L"cd"},
+         -1},
         {"what came before the NUL still counts", Utf16(L"ab" + pad + WString(1, L'\0') + L"cd"), {L"cd", L"ab"}, 1},
         {"a NUL in the keyword never matches", Utf16(WString(L"a\0b", 3)), {WString(L"a\0b", 3), L"b"}, -1},
         {"a keyword at the very end", Utf16(pad + L"end"), {L"end"}, 0},
@@ -75,10 +81,17 @@ TEST(KeywordSearch, InPiecesAnswersAsWhole) {
         {"the odd last byte takes no part", Bytes(StringToUtf16LeBytes(pad + L"end") + "d"), {L"end"}, 0},
         {"an empty keyword after one that occurs later", Utf16(pad + L"late"), {L"late", L""}, 0},
         {"an empty keyword before one that occurs", Utf16(L"early" + pad), {L"", L"early"}, 0},
-        {"a keyword longer than every piece", Utf16(pad + L"a long keyword indeed" + pad), {L"a long keyword indeed"}, 0},
-        {"the same with its last unit wrong", Utf16(pad + L"a long keyword indeeD" + pad), {L"a long keyword indeed"},
+        {"a keyword longer than every piece",
+         Utf16(pad + L"a long keyword indeed" + pad),
+         {L"a long keyword indeed"},
+         0},
+        {"the same with its last unit wrong",
+         Utf16(pad + L"a long keyword indeeD" + pad),
+         {L"a long keyword indeed"},
          -1},
-        {"the same with its first unit wrong", Utf16(pad + L"A long keyword indeed" + pad), {L"a long keyword indeed"},
+        {"the same with its first unit wrong",
+         Utf16(pad + L"A long keyword indeed" + pad),
+         {L"a long keyword indeed"},
          -1},
         {"a single-unit keyword in each piece", Utf16(pad + L"y"), {L"y"}, 0},
         {"an empty file", {}, {L"a", L""}, 1},
@@ -114,10 +127,10 @@ TEST(DriverDetection, SecondKeywordFoundInTheFileThatHasIt) {
         SettingsFile::Basic().Set("CPE.MagicKeywords", "1", "Nope 1").Set("CPE.MagicKeywords", "2", "ZQ Merle 5400"));
     machine.Run("-log 127");
     EXPECT_EQ(DetectionLines(machine.LogMessages()),
-              (std::vector<std::string>{"========Enumerating Magic Keywords========", "Nope 1", "ZQ Merle 5400",
-                                        "==========================================",
-                                        "** Searching C:\\Windows\\inf\\oem1.inf",
-                                        "** Magic key word ZQ Merle 5400 found in C:\\Windows\\inf\\oem1.inf"}));
+              (std::vector<std::string>{
+                  "========Enumerating Magic Keywords========", "Nope 1", "ZQ Merle 5400",
+                  "==========================================", "** Searching C:\\Windows\\inf\\oem1.inf",
+                  "** Magic key word ZQ Merle 5400 found in C:\\Windows\\inf\\oem1.inf"}));
     EXPECT_TRUE(machine.Events("messageBox").empty());
 }
 
@@ -198,10 +211,10 @@ TEST(DriverDetection, NamesThatAreNotRegularFilesAreSkipped) {
     machine.Run("-log 127");
     const std::string err = testing::internal::GetCapturedStderr();
     EXPECT_EQ(DetectionLines(machine.LogMessages()),
-              (std::vector<std::string>{"========Enumerating Magic Keywords========", "ZQ Merle 5400",
-                                        "==========================================",
-                                        "** Searching C:\\Windows\\inf\\oem4.inf",
-                                        "** Magic key word ZQ Merle 5400 found in C:\\Windows\\inf\\oem4.inf"}));
+              (std::vector<std::string>{
+                  "========Enumerating Magic Keywords========", "ZQ Merle 5400",
+                  "==========================================", "** Searching C:\\Windows\\inf\\oem4.inf",
+                  "** Magic key word ZQ Merle 5400 found in C:\\Windows\\inf\\oem4.inf"}));
     EXPECT_TRUE(machine.Events("messageBox").empty());
     const std::string failure = ": not read; the launcher's open of it fails with error 5 (access denied)\n";
     for (const auto& [path, kind] : {std::pair{fifo, "a FIFO"}, {zero, "a device"}, {null, "a device"}}) {
@@ -243,19 +256,31 @@ TEST(DriverDetection, LargeFilesAreSearchedInPiecesOfBoundedSize) {
         std::vector<std::string> keywords;
         std::string last;  // the last line of the detection
     } cases[] = {
-        {"a keyword across the first boundary", filler(kLimit - 8) + utf16(wideKeyword) + filler(1024), {keyword},
+        {"a keyword across the first boundary",
+         filler(kLimit - 8) + utf16(wideKeyword) + filler(1024),
+         {keyword},
          found},
-        {"a keyword across the second boundary", filler(2 * kLimit - 6) + utf16(wideKeyword) + filler(1024),
-         {keyword}, found},
+        {"a keyword across the second boundary",
+         filler(2 * kLimit - 6) + utf16(wideKeyword) + filler(1024),
+         {keyword},
+         found},
         {"a keyword at the very end", filler(kLimit + 4096) + utf16(wideKeyword), {keyword}, found},
-        {"a keyword straddling the odd last byte", filler(kLimit + 4096) + utf16(L"ZQ Merle 540") + "0", {keyword},
+        {"a keyword straddling the odd last byte",
+         filler(kLimit + 4096) + utf16(L"ZQ Merle 540") + "0",
+         {keyword},
          "Drivers not found"},
         {"the first-listed keyword wins across pieces",
-         filler(1024) + utf16(L"Other") + filler(kLimit) + utf16(wideKeyword), {keyword, "Other"}, found},
-        {"the later keyword when the first is in no piece", filler(1024) + utf16(L"Other") + filler(kLimit),
-         {keyword, "Other"}, "** Magic key word Other found in C:\\Windows\\inf\\oem1.inf"},
+         filler(1024) + utf16(L"Other") + filler(kLimit) + utf16(wideKeyword),
+         {keyword, "Other"},
+         found},
+        {"the later keyword when the first is in no piece",
+         filler(1024) + utf16(L"Other") + filler(kLimit),
+         {keyword, "Other"},
+         "** Magic key word Other found in C:\\Windows\\inf\\oem1.inf"},
         {"a NUL before a later piece's match ends the text",
-         filler(1024) + std::string(2, '\0') + filler(kLimit) + utf16(wideKeyword), {keyword}, "Drivers not found"},
+         filler(1024) + std::string(2, '\0') + filler(kLimit) + utf16(wideKeyword),
+         {keyword},
+         "Drivers not found"},
         {"a file of the limit is read whole", filler(kLimit - 26) + utf16(wideKeyword), {keyword}, found},
     };
     for (const auto& c : cases) {

@@ -54,7 +54,8 @@ TEST(Format, IntegersAtTheDirectivesWidthAsOnWindows) {
 TEST(Format, ArgumentTextIsNeverInterpretedAgain) {
     // A settings value holding directives is data, not a format.
     EXPECT_EQ(Format(L"%s", std::wstring(L"100% %s %d done")), L"100% %s %d done");
-    EXPECT_EQ(Format(L"** Searching %s", std::wstring(L"C:\\%windir%\\oem1.inf")), L"** Searching C:\\%windir%\\oem1.inf");
+    EXPECT_EQ(Format(L"** Searching %s", std::wstring(L"C:\\%windir%\\oem1.inf")),
+              L"** Searching C:\\%windir%\\oem1.inf");
 }
 
 TEST(Format, NeverFailsOnMissingOrMismatchedArguments) {

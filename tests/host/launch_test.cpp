@@ -61,8 +61,8 @@ TEST(SectionLauncher, GapsOverridesAndAMissingProgram) {
                                 .Set("Run.501", "3", "C:\\Package\\setup\\c.exe"));
     for (const char* name : {"a.exe", "b.exe", "c.exe", "never.exe"}) AddProgram(machine, name, 1);
     machine.Run("-log 511");
-    EXPECT_EQ(Started(machine), (std::vector<std::string>{"c:\\package\\setup\\missing.exe", "c:\\package\\setup\\a.exe",
-                                                          "c:\\package\\setup\\c.exe"}));
+    EXPECT_EQ(Started(machine), (std::vector<std::string>{"c:\\package\\setup\\missing.exe",
+                                                          "c:\\package\\setup\\a.exe", "c:\\package\\setup\\c.exe"}));
     auto starts = machine.Events("processStart");
     EXPECT_EQ(starts[0]["started"], false);
     EXPECT_EQ(starts[0]["error"], 2);
@@ -147,11 +147,21 @@ TEST(CopyDialog, EscapeIsJournaledAtItsOwnTime) {
         std::int64_t closedAfterMs;      // after copyDialogShown (the runner closes 200 ms after the
                                          // program, and the dialog holds 100 % for 200 ms)
     } cases[] = {
-        {"Escape 2 s into a 5 s program", 5, 2,
-         {"copyDialogShown", "copyDialogClosed", "processEnd", "processStart", "processEnd"}, 2000},
-        {"Escape at once", 5, 0, {"copyDialogShown", "copyDialogClosed", "processEnd", "processStart", "processEnd"}, 0},
-        {"Escape after the program ended: the runner closes", 1, 5,
-         {"copyDialogShown", "processEnd", "copyDialogClosed", "processStart", "processEnd"}, 1400},
+        {"Escape 2 s into a 5 s program",
+         5,
+         2,
+         {"copyDialogShown", "copyDialogClosed", "processEnd", "processStart", "processEnd"},
+         2000},
+        {"Escape at once",
+         5,
+         0,
+         {"copyDialogShown", "copyDialogClosed", "processEnd", "processStart", "processEnd"},
+         0},
+        {"Escape after the program ended: the runner closes",
+         1,
+         5,
+         {"copyDialogShown", "processEnd", "copyDialogClosed", "processStart", "processEnd"},
+         1400},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.why);

@@ -47,8 +47,12 @@ TEST(LogFileName, TheFolderPartNeverEndsInTwoSeparators) {
         const wchar_t* temp;
         const wchar_t* folder;
     } rows[] = {
-        {L"C:\\Temp", L"C:\\Temp\\"},       {L"C:\\Temp\\", L"C:\\Temp\\"}, {L"C:\\Temp\\\\", L"C:\\Temp\\"},
-        {L"C:/Temp/", L"C:/Temp\\"},        {L"C:\\", L"C:\\"},             {L"", L"\\"},
+        {L"C:\\Temp", L"C:\\Temp\\"},
+        {L"C:\\Temp\\", L"C:\\Temp\\"},
+        {L"C:\\Temp\\\\", L"C:\\Temp\\"},
+        {L"C:/Temp/", L"C:/Temp\\"},
+        {L"C:\\", L"C:\\"},
+        {L"", L"\\"},
         {L"\\\\srv\\tmp\\", L"\\\\srv\\tmp\\"},
     };
     for (const Row& row : rows) {
@@ -66,11 +70,11 @@ enum class Planted { LinkToAFileOutside, LinkToNothing, LinkToAFolderOutside, Fi
 enum class PlantedWhen { BeforeTheChoice, BeforeTheFirstLine };
 
 TEST(LogFileCreation, NothingPlantedAtTheNameIsWrittenThrough) {
-    for (Planted planted : {Planted::LinkToAFileOutside, Planted::LinkToNothing, Planted::LinkToAFolderOutside,
-                            Planted::File}) {
+    for (Planted planted :
+         {Planted::LinkToAFileOutside, Planted::LinkToNothing, Planted::LinkToAFolderOutside, Planted::File}) {
         for (PlantedWhen when : {PlantedWhen::BeforeTheChoice, PlantedWhen::BeforeTheFirstLine}) {
-            SCOPED_TRACE(testing::Message() << "planted " << static_cast<int>(planted) << " when "
-                                            << static_cast<int>(when));
+            SCOPED_TRACE(testing::Message()
+                         << "planted " << static_cast<int>(planted) << " when " << static_cast<int>(when));
             TestMachine machine;
             machine.MakeFolder("C:\\Temp");
             const std::filesystem::path outsideFile = machine.Dir() / "outside.txt";
@@ -202,11 +206,8 @@ TEST(LogFileName, TempSpellingsWithAnEarlierLog) {
     struct Row {
         std::string temp, folder;
     } rows[] = {
-        {"C:\\Temp\\", "C:\\Temp\\"},
-        {"C:\\Temp\\\\", "C:\\Temp\\"},
-        {"c:/temp/", "c:/temp\\"},
-        {longTemp, longTemp + "\\"},
-        {longTemp + "\\", longTemp + "\\"},
+        {"C:\\Temp\\", "C:\\Temp\\"}, {"C:\\Temp\\\\", "C:\\Temp\\"},     {"c:/temp/", "c:/temp\\"},
+        {longTemp, longTemp + "\\"},  {longTemp + "\\", longTemp + "\\"},
     };
     for (const Row& row : rows) {
         SCOPED_TRACE(row.temp);
@@ -286,8 +287,8 @@ TEST(LogConcurrency, TwoThreadsNeverMixOrLoseLines) {
     auto writer = [&log](wchar_t tag) {
         return [&log, tag] {
             for (int i = 0; i < kLines; ++i)
-                log.LogMessage(LOG_HIGH, L"%s line %d of a message long enough to be interleaved %s",
-                               WString(1, tag), i, WString(40, tag));
+                log.LogMessage(LOG_HIGH, L"%s line %d of a message long enough to be interleaved %s", WString(1, tag),
+                               i, WString(40, tag));
         };
     };
     auto first = platform.threads.Start(writer(L'A'));

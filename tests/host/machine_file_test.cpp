@@ -78,7 +78,8 @@ void SchemaKeyPaths(const json& node, const std::string& place, std::set<std::st
         if (auto more = branch->find("additionalProperties"); more != branch->end() && more->is_object()) {
             SchemaKeyPaths(*more, Join(place, "*"), paths, open);
         }
-        if (auto items = branch->find("items"); items != branch->end()) SchemaKeyPaths(*items, place + "[]", paths, open);
+        if (auto items = branch->find("items"); items != branch->end())
+            SchemaKeyPaths(*items, place + "[]", paths, open);
     }
 }
 
@@ -142,8 +143,7 @@ std::vector<std::string> DocExamples() {
 
 TEST(MachineFileSchema, HoldsExactlyTheKeysTheReaderAccepts) {
     const std::set<std::string> reader = ReaderKeyPaths();
-    ASSERT_TRUE(reader.count("os.major") && reader.count("printers[].untilTime") &&
-                reader.count("registry.*.*.type"))
+    ASSERT_TRUE(reader.count("os.major") && reader.count("printers[].untilTime") && reader.count("registry.*.*.type"))
         << "the reader's key paths are not in the expected form";
     std::set<std::string> schema, open;
     SchemaKeyPaths(Schema(), "", schema, open);
@@ -201,7 +201,8 @@ TEST(MachineFileSchema, StateAsWrittenIsValidAndReadBack) {
     std::vector<fs::path> written;
     for (std::size_t i = 0; i < machines.size(); ++i) {
         SCOPED_TRACE(machines[i].first);
-        const json state = json::parse(sim::MachineConfigToJson(sim::ParseMachineConfig(machines[i].second, "m")).dump());
+        const json state =
+            json::parse(sim::MachineConfigToJson(sim::ParseMachineConfig(machines[i].second, "m")).dump());
         const std::string windowsPath = "C:\\state\\" + std::to_string(i) + ".json";
         scratch.WriteFile(windowsPath, state.dump(2));
         written.push_back(scratch.HostPath(windowsPath));

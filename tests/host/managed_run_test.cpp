@@ -95,17 +95,16 @@ TEST(ManagedRun, AnInteractiveRunExitsWithZeroOnEveryPath) {
         const ProgramEnd end = sim::RunLauncherOn(machine->Load());
         EXPECT_EQ(end.exitStatus, 0);
         EXPECT_FALSE(end.managed);
-        EXPECT_EQ(machine->Events("exit").at(0), (json{{"t", machine->Events("exit").at(0)["t"]},
-                                                       {"event", "exit"},
-                                                       {"status", 0}}));
+        EXPECT_EQ(machine->Events("exit").at(0),
+                  (json{{"t", machine->Events("exit").at(0)["t"]}, {"event", "exit"}, {"status", 0}}));
     }
 }
 
 // The program's exit status, as the Win32 entry point returns it to Windows.
 TEST(ManagedRun, TheProgramReturnsTheCode) {
-    for (const auto& [argumentText, status] : {std::pair{"", 0}, std::pair{"-log 1", 0},
-                                               std::pair{"-quiet -norestart", 3010}, std::pair{"-norestart", 3010},
-                                               std::pair{"-quiet", 1641}, std::pair{"-result C:\\r.json", 1641}}) {
+    for (const auto& [argumentText, status] :
+         {std::pair{"", 0}, std::pair{"-log 1", 0}, std::pair{"-quiet -norestart", 3010}, std::pair{"-norestart", 3010},
+          std::pair{"-quiet", 1641}, std::pair{"-result C:\\r.json", 1641}}) {
         SCOPED_TRACE(argumentText);
         std::unique_ptr<StandardMachine> machine = RunScenarios().front().make();
         sim::SimMachine& simulated = machine->Load();
@@ -192,8 +191,8 @@ TEST(ManagedRun, ProgramExitCodes) {
         int runExitCode;
         bool restartNeeded, restartStarted;
     } cases[] = {
-        {0, 3010, true, false},    {3010, 3010, true, false}, {3011, 3010, true, false},
-        {1641, 1641, true, true},  {5, 1603, true, false},    {1, 1603, true, false},
+        {0, 3010, true, false},   {3010, 3010, true, false}, {3011, 3010, true, false},
+        {1641, 1641, true, true}, {5, 1603, true, false},    {1, 1603, true, false},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.exitCode);
@@ -211,9 +210,10 @@ TEST(ManagedRun, ProgramExitCodes) {
         EXPECT_EQ(result["restartNeeded"], c.restartNeeded);
         EXPECT_EQ(result["restartStarted"], c.restartStarted);
         ASSERT_EQ(result["programs"].size(), 2u);
-        EXPECT_EQ(result["programs"][0],
-                  (json{{"commandLine", "c:\\package\\setup\\zqprep.exe"}, {"started", true}, {"startError", 0},
-                        {"exitCode", c.exitCode}}));
+        EXPECT_EQ(result["programs"][0], (json{{"commandLine", "c:\\package\\setup\\zqprep.exe"},
+                                               {"started", true},
+                                               {"startError", 0},
+                                               {"exitCode", c.exitCode}}));
     }
 }
 
@@ -229,8 +229,9 @@ TEST(ManagedRun, QuietLogsTheMessagesInsteadOfShowingThem) {
         for (const RunScenario& scenario : RunScenarios()) {
             if (scenario.name != c.scenario) continue;
             std::unique_ptr<StandardMachine> machine = scenario.make();
-            SettingsFile settings = SettingsFile::Basic().Set("Version", "Log", "1").Set(
-                "English", std::to_string(c.number), "First line\\nsecond line");
+            SettingsFile settings = SettingsFile::Basic()
+                                        .Set("Version", "Log", "1")
+                                        .Set("English", std::to_string(c.number), "First line\\nsecond line");
             if (c.number == 1) settings.Set("OS_Support", "os_list", "600");
             machine->WriteSettings(settings);
             machine->MakeFolder("C:\\Results");
@@ -242,8 +243,7 @@ TEST(ManagedRun, QuietLogsTheMessagesInsteadOfShowingThem) {
             EXPECT_EQ(*(std::find(log.begin(), log.end(), line) + 1), "second line") << "the box's line break";
             const json result = ReadResultFile(*machine, kResult);
             ASSERT_FALSE(result.is_null());
-            EXPECT_EQ(result["messages"],
-                      json::array({{{"number", c.number}, {"text", "First line\nsecond line"}}}));
+            EXPECT_EQ(result["messages"], json::array({{{"number", c.number}, {"text", "First line\nsecond line"}}}));
         }
     }
 }

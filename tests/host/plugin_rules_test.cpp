@@ -71,7 +71,8 @@ TEST(PluginRules, DriverNamesComparedWholeWithoutCase) {
 }
 
 TEST(PluginRules, PrinterDriverDataKey) {
-    EXPECT_EQ(PrinterDriverDataKey(L"P1"), L"SYSTEM\\CurrentControlSet\\Control\\Print\\Printers\\P1\\PrinterDriverData");
+    EXPECT_EQ(PrinterDriverDataKey(L"P1"),
+              L"SYSTEM\\CurrentControlSet\\Control\\Print\\Printers\\P1\\PrinterDriverData");
 }
 
 TEST(PluginRules, OnlyTheQuotesAroundTheInfPathAreRemoved) {

@@ -45,21 +45,46 @@ TEST(PluginService, AwaitedWhileItStops) {
         std::int64_t printersAfterMs;
     } cases[] = {
         {"stops at once", {{"state", "running"}}, true, {"stop 0", "start 0"}, 0, "running", 0},
-        {"takes 2 s, no matching printer", {{"state", "running"}, {"stopSeconds", 2}}, false, {"stop 0", "start 0"}, 0,
-         "running", -1},
-        {"takes 2 s, a printer re-created", {{"state", "running"}, {"stopSeconds", 2}}, true, {"stop 0", "start 0"}, 0,
-         "running", 2000},
+        {"takes 2 s, no matching printer",
+         {{"state", "running"}, {"stopSeconds", 2}},
+         false,
+         {"stop 0", "start 0"},
+         0,
+         "running",
+         -1},
+        {"takes 2 s, a printer re-created",
+         {{"state", "running"}, {"stopSeconds", 2}},
+         true,
+         {"stop 0", "start 0"},
+         0,
+         "running",
+         2000},
         {"takes 29.9 s", {{"state", "running"}, {"stopSeconds", 29.9}}, false, {"stop 0", "start 0"}, 0, "running", -1},
         // The wait gives up at 30 s and the printers are done; by the start
         // the stop has ended.
         {"takes 45 s", {{"state", "running"}, {"stopSeconds", 45}}, true, {"stop 0", "start 0"}, 1, "running", 30000},
         // Still stopping at the start too: the start is refused as Windows
         // refuses it, and the run goes on to its end.
-        {"takes 100 s", {{"state", "running"}, {"stopSeconds", 100}}, true, {"stop 0", "start 1056"}, 2, "stopping",
+        {"takes 100 s",
+         {{"state", "running"}, {"stopSeconds", 100}},
+         true,
+         {"stop 0", "start 1056"},
+         2,
+         "stopping",
          30000},
-        {"already stopping when the run starts", {{"state", "stopping"}, {"stopSeconds", 5}}, false,
-         {"stop 1061", "start 0"}, 0, "running", -1},
-        {"already stopped", {{"state", "stopped"}, {"stopSeconds", 5}}, false, {"stop 1062", "start 0"}, 0, "running",
+        {"already stopping when the run starts",
+         {{"state", "stopping"}, {"stopSeconds", 5}},
+         false,
+         {"stop 1061", "start 0"},
+         0,
+         "running",
+         -1},
+        {"already stopped",
+         {{"state", "stopped"}, {"stopSeconds", 5}},
+         false,
+         {"stop 1062", "start 0"},
+         0,
+         "running",
          -1},
     };
     for (const Case& c : cases) {
@@ -115,10 +140,19 @@ TEST(PluginService, WaitsAnswerFromTheServiceState) {
         bool untilStopped, whileStopping;  // the two waits' answers
         int timeOuts;
     } cases[] = {
-        {"running: only the wait for the stop times out", {{"zqdevsvc", {{"state", "running"}}}}, false, false, true, 1},
+        {"running: only the wait for the stop times out",
+         {{"zqdevsvc", {{"state", "running"}}}},
+         false,
+         false,
+         true,
+         1},
         {"stopped", {{"zqdevsvc", {{"state", "stopped"}}}}, false, true, true, 0},
-        {"stopping for 70 s: both time out", {{"zqdevsvc", {{"state", "stopping"}, {"stopSeconds", 70}}}}, false, false,
-         false, 2},
+        {"stopping for 70 s: both time out",
+         {{"zqdevsvc", {{"state", "stopping"}, {"stopSeconds", 70}}}},
+         false,
+         false,
+         false,
+         2},
         {"not installed: nothing to wait for", json::object(), false, true, true, 0},
         {"no control manager", {{"zqdevsvc", {{"state", "running"}}}}, true, true, true, 0},
     };
@@ -146,17 +180,28 @@ TEST(PluginKillProcess, TerminatesOnlyWhileTheIdStillNamesTheProcess) {
         std::vector<std::string> log;
         std::vector<std::string> runningAfter;  // names, in order
     } cases[] = {
-        {"terminated", {{{"name", "explorer.exe"}, {"pid", 100}}, {{"name", "ZQNotify.exe"}, {"pid", 200}}}, 1,
-         {"Process Killed Successfully : zqnotify.exe"}, {"explorer.exe"}},
-        {"termination fails", {{{"name", "zqnotify.exe"}, {"pid", 200}, {"terminateFails", true}}}, 1,
-         {"Failed to Kill Process : zqnotify.exe"}, {"zqnotify.exe"}},
+        {"terminated",
+         {{{"name", "explorer.exe"}, {"pid", 100}}, {{"name", "ZQNotify.exe"}, {"pid", 200}}},
+         1,
+         {"Process Killed Successfully : zqnotify.exe"},
+         {"explorer.exe"}},
+        {"termination fails",
+         {{{"name", "zqnotify.exe"}, {"pid", 200}, {"terminateFails", true}}},
+         1,
+         {"Failed to Kill Process : zqnotify.exe"},
+         {"zqnotify.exe"}},
         {"its id has passed to another process",
          {{{"name", "zqnotify.exe"}, {"pid", 200}, {"pidReusedBy", "winword.exe"}},
           {{"name", "zqnotify.exe"}, {"pid", 204}}},
-         1, {"## Process no longer running : zqnotify.exe"}, {"winword.exe", "zqnotify.exe"}},
+         1,
+         {"## Process no longer running : zqnotify.exe"},
+         {"winword.exe", "zqnotify.exe"}},
         // Names are compared as before: without regard to case.
-        {"its id has passed to one of the same name", {{{"name", "zqnotify.exe"}, {"pid", 200}, {"pidReusedBy", "ZQNOTIFY.EXE"}}},
-         1, {"Process Killed Successfully : zqnotify.exe"}, {}},
+        {"its id has passed to one of the same name",
+         {{{"name", "zqnotify.exe"}, {"pid", 200}, {"pidReusedBy", "ZQNOTIFY.EXE"}}},
+         1,
+         {"Process Killed Successfully : zqnotify.exe"},
+         {}},
         {"none running", {{{"name", "explorer.exe"}, {"pid", 100}}}, 0, {}, {"explorer.exe"}},
     };
     for (const Case& c : cases) {
@@ -178,8 +223,9 @@ TEST(PluginKillProcess, TerminatesOnlyWhileTheIdStillNamesTheProcess) {
 
 TEST(PluginKillProcess, AReusedIdIsNeverTerminated) {
     PluginBench bench;
-    bench.machine.config()["processes"] = json::array(
-        {{{"name", "zqnotify.exe"}, {"pid", 200}, {"pidReusedBy", "winword.exe"}}, {{"name", "explorer.exe"}, {"pid", 100}}});
+    bench.machine.config()["processes"] =
+        json::array({{{"name", "zqnotify.exe"}, {"pid", 200}, {"pidReusedBy", "winword.exe"}},
+                     {{"name", "explorer.exe"}, {"pid", 100}}});
     bench.Run();
     EXPECT_TRUE(bench.machine.Events("processTerminated").empty());
     const json state = bench.State();
@@ -194,22 +240,35 @@ TEST(PluginKillProcess, AReusedIdIsNeverTerminated) {
 TEST(PluginTray, StartedOnlyFromAnAbsoluteInstallFolder) {
     struct Case {
         const char* why;
-        json key;                 // the Pictavo key's values; null: no key
-        std::string started;      // the tray application's path, or empty: not started
-        std::string notStarted;   // the folder in "## Tray application not started : %s"
+        json key;                // the Pictavo key's values; null: no key
+        std::string started;     // the tray application's path, or empty: not started
+        std::string notStarted;  // the folder in "## Tray application not started : %s"
     } cases[] = {
-        {"with its backslash", {{"InstallFolder", "C:\\Program Files\\Zelt\\"}},
-         "C:\\Program Files\\Zelt\\Pictavo\\Bin\\zqnotify.exe", ""},
-        {"without its backslash", {{"InstallFolder", "C:\\Program Files\\Zelt"}},
-         "C:\\Program Files\\Zelt\\Pictavo\\Bin\\zqnotify.exe", ""},
+        {"with its backslash",
+         {{"InstallFolder", "C:\\Program Files\\Zelt\\"}},
+         "C:\\Program Files\\Zelt\\Pictavo\\Bin\\zqnotify.exe",
+         ""},
+        {"without its backslash",
+         {{"InstallFolder", "C:\\Program Files\\Zelt"}},
+         "C:\\Program Files\\Zelt\\Pictavo\\Bin\\zqnotify.exe",
+         ""},
         {"a drive's root", {{"InstallFolder", "D:\\"}}, "D:\\Pictavo\\Bin\\zqnotify.exe", ""},
-        {"UNC", {{"InstallFolder", "\\\\server\\share\\Zelt"}}, "\\\\server\\share\\Zelt\\Pictavo\\Bin\\zqnotify.exe", ""},
-        {"UNC share alone", {{"InstallFolder", "\\\\server\\share"}}, "\\\\server\\share\\Pictavo\\Bin\\zqnotify.exe", ""},
+        {"UNC",
+         {{"InstallFolder", "\\\\server\\share\\Zelt"}},
+         "\\\\server\\share\\Zelt\\Pictavo\\Bin\\zqnotify.exe",
+         ""},
+        {"UNC share alone",
+         {{"InstallFolder", "\\\\server\\share"}},
+         "\\\\server\\share\\Pictavo\\Bin\\zqnotify.exe",
+         ""},
         {"key missing", nullptr, "", ""},
         {"value missing", json::object(), "", ""},
         {"empty", {{"InstallFolder", ""}}, "", ""},
         {"relative", {{"InstallFolder", "Zelt\\"}}, "", "Zelt\\"},
-        {"from the current drive's root", {{"InstallFolder", "\\Program Files\\Zelt\\"}}, "", "\\Program Files\\Zelt\\"},
+        {"from the current drive's root",
+         {{"InstallFolder", "\\Program Files\\Zelt\\"}},
+         "",
+         "\\Program Files\\Zelt\\"},
         {"relative to a drive's current folder", {{"InstallFolder", "C:Zelt\\"}}, "", "C:Zelt\\"},
         {"forward slashes", {{"InstallFolder", "C:/Program Files/Zelt/"}}, "", "C:/Program Files/Zelt/"},
         {"a server without a share", {{"InstallFolder", "\\\\server"}}, "", "\\\\server"},

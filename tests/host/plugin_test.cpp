@@ -73,8 +73,8 @@ TEST(Plugin, TrayApplicationWithBlanksInItsFolderIsNeverSearchedFor) {
 
 TEST(Plugin, KillsOnlyTheFirstTrayApplicationWhateverItsCase) {
     PluginBench bench;
-    bench.machine.config()["processes"] = json::array({{{"name", "ZQNotify.EXE"}, {"pid", 300}},
-                                                       {{"name", "zqnotify.exe"}, {"pid", 301}}});
+    bench.machine.config()["processes"] =
+        json::array({{{"name", "ZQNotify.EXE"}, {"pid", 300}}, {{"name", "zqnotify.exe"}, {"pid", 301}}});
     bench.Run();
     auto killed = bench.machine.Events("processTerminated");
     ASSERT_EQ(killed.size(), 1u);
@@ -87,12 +87,14 @@ TEST(Plugin, TrayApplicationNotRunningIsStartedAllTheSame) {
     bench.machine.config()["processes"] = json::array();
     bench.Run();
     EXPECT_TRUE(bench.machine.Events("processTerminated").empty());
-    EXPECT_TRUE(Contains(bench.Log(), "** Process : C:\\Program Files\\Zelt\\Pictavo\\Bin\\zqnotify.exe return with 1"));
+    EXPECT_TRUE(
+        Contains(bench.Log(), "** Process : C:\\Program Files\\Zelt\\Pictavo\\Bin\\zqnotify.exe return with 1"));
 }
 
 TEST(ProcessControl, KillProcessAnswers) {
     PluginBench bench;
-    bench.machine.config()["processes"] = json::array({{{"name", "zqnotify.exe"}, {"pid", 5}, {"terminateFails", true}}});
+    bench.machine.config()["processes"] =
+        json::array({{{"name", "zqnotify.exe"}, {"pid", 5}, {"terminateFails", true}}});
     bench.Run("lanpatch.exe");  // only to make the process object
     PluginBench fresh;
     fresh.machine.config()["snapshotFails"] = true;
@@ -112,16 +114,36 @@ struct ServiceCase {
 
 TEST(ProcessControl, ServiceAnswers) {
     const ServiceCase cases[] = {
-        {"stop a running service", {{"zqdevsvc", {{"state", "running"}}}}, false, kServiceStop, 0,
+        {"stop a running service",
+         {{"zqdevsvc", {{"state", "running"}}}},
+         false,
+         kServiceStop,
+         0,
          {"** zqdevsvc Service stopped successfully"}},
         {"start a stopped service", {{"zqdevsvc", {{"state", "stopped"}}}}, false, kServiceStart, 0, {}},
-        {"stop a stopped service", {{"zqdevsvc", {{"state", "stopped"}}}}, false, kServiceStop, 1062,
+        {"stop a stopped service",
+         {{"zqdevsvc", {{"state", "stopped"}}}},
+         false,
+         kServiceStop,
+         1062,
          {"## The service has not been started.\r"}},
-        {"start a running service", {{"zqdevsvc", {{"state", "running"}}}}, false, kServiceStart, 1056,
+        {"start a running service",
+         {{"zqdevsvc", {{"state", "running"}}}},
+         false,
+         kServiceStart,
+         1056,
          {"## An instance of the service is already running.\r"}},
-        {"a missing service", json::object(), false, kServiceStop, 1060,
+        {"a missing service",
+         json::object(),
+         false,
+         kServiceStop,
+         1060,
          {"## The specified service does not exist as an installed service.\r"}},
-        {"no control manager", {{"zqdevsvc", {{"state", "running"}}}}, true, kServiceStop, 5,
+        {"no control manager",
+         {{"zqdevsvc", {{"state", "running"}}}},
+         true,
+         kServiceStop,
+         5,
          {"## Access is denied.\r"}},
         {"another action asks nothing", {{"zqdevsvc", {{"state", "running"}}}}, false, 2, 0, {}},
     };
@@ -225,10 +247,18 @@ TEST(PrinterRecreation, APrinterTheSetUpToolDidNotRecreateIsRestored) {
     PluginBench bench;
     bench.machine.config()["printui"] = {{"failsFor", {"Office"}}, {"runSeconds", 2}};
     json office = Printer("Office", "IP_10.0.0.5", "ZQ Merle 5400 Series");
-    office.update({{"shareName", "office"}, {"location", "2nd floor"}, {"comment", "by the door"},
-                   {"printProcessor", "WinPrint"}, {"dataType", "RAW"}, {"separatorFile", "C:\\sep.sep"},
-                   {"parameters", "p=1"}, {"attributes", 8}, {"priority", 5}, {"defaultPriority", 3},
-                   {"startTime", 60}, {"untilTime", 1200}});
+    office.update({{"shareName", "office"},
+                   {"location", "2nd floor"},
+                   {"comment", "by the door"},
+                   {"printProcessor", "WinPrint"},
+                   {"dataType", "RAW"},
+                   {"separatorFile", "C:\\sep.sep"},
+                   {"parameters", "p=1"},
+                   {"attributes", 8},
+                   {"priority", 5},
+                   {"defaultPriority", 3},
+                   {"startTime", 60},
+                   {"untilTime", 1200}});
     bench.AddPrinter(office, "id-office");
     bench.AddPrinter(Printer("Hall", "IP_10.0.0.6"), "id-hall");
     bench.Run();
@@ -327,7 +357,9 @@ TEST(PrinterRecreation, TheIdentifierIsCarriedOverWholeOrNotAtAll) {
         std::vector<std::string> lines;
         json written;  // on the new printer; null: not written
     } cases[] = {
-        {"300 characters", longId, {"DeviceInstanceID : " + longId, "Updating new printer with DeviceInstanceID : " + longId},
+        {"300 characters",
+         longId,
+         {"DeviceInstanceID : " + longId, "Updating new printer with DeviceInstanceID : " + longId},
          longId},
         {"not a string", 7, {"## DeviceInstanceID not readable : Office"}, nullptr},
         {"no such value", nullptr, {"DeviceInstanceID : ", "Updating new printer with DeviceInstanceID : "}, ""},
@@ -401,9 +433,10 @@ TEST(PrinterRecreation, AQuotedInfPathReachesTheSetUpToolQuotedOnce) {
     ASSERT_EQ(added.size(), 1u);
     EXPECT_EQ(added[0]["inf"], "c:\\my package\\drv.inf");
     EXPECT_EQ(added[0]["ok"], true);
-    EXPECT_TRUE(Contains(bench.Log(), "!! Printer Added  : rundll32 printui.dll,PrintUIEntry /if /b \"Office\" /f "
-                                      "\"c:\\my package\\drv.inf\" /r \"IP_10.0.0.5\" /m \"ZQ Merle 5400 Series\" "
-                                      "returns with 0"));
+    EXPECT_TRUE(Contains(bench.Log(),
+                         "!! Printer Added  : rundll32 printui.dll,PrintUIEntry /if /b \"Office\" /f "
+                         "\"c:\\my package\\drv.inf\" /r \"IP_10.0.0.5\" /m \"ZQ Merle 5400 Series\" "
+                         "returns with 0"));
     EXPECT_EQ(Outcomes(bench.process()), (std::vector<std::pair<std::string, std::string>>{{"Office", "re-created"}}));
 }
 

@@ -59,28 +59,59 @@ const std::string kPrinters = "HKLM\\SYSTEM\\CurrentControlSet\\Control\\Print\\
 
 TEST(PreviewExamples, TheExamplePackageOnEveryExampleMachine) {
     const MachineRow rows[] = {
-        {"default", PreviewVerdict::Ran, "501", std::nullopt,
+        {"default",
+         PreviewVerdict::Ran,
+         "501",
+         std::nullopt,
          {kPrep, kStage, "C:\\Program Files\\Zelt\\Pictavo\\Bin\\zqnotify.exe", kDrv},
          {"deleted ZQ Merle 5400 Office", "added ZQ Merle 5400 Office on IP_10.0.0.5 (ZQ Merle 5400 Series)"},
-         kEnglishHeadline, true},
+         kEnglishHeadline,
+         true},
         // The printer update refuses any Windows but 5.x: Vista's printers stay.
-        {"vista64-sp2", PreviewVerdict::Ran, "600_64", std::nullopt, {kPrep, kStage, kDrv64}, {}, kEnglishHeadline, true,
+        {"vista64-sp2",
+         PreviewVerdict::Ran,
+         "600_64",
+         std::nullopt,
+         {kPrep, kStage, kDrv64},
+         {},
+         kEnglishHeadline,
+         true,
          {kUninstall32}},
         // Windows 10 reports 6.2, which the example's os_list does not name.
-        {"win10-64", PreviewVerdict::UnsupportedWindows, "", "This package cannot be installed on this version of Windows.",
-         {}, {}, std::nullopt, false},
-        {"xp-german", PreviewVerdict::Ran, "501", std::nullopt,
+        {"win10-64",
+         PreviewVerdict::UnsupportedWindows,
+         "",
+         "This package cannot be installed on this version of Windows.",
+         {},
+         {},
+         std::nullopt,
+         false},
+        {"xp-german",
+         PreviewVerdict::Ran,
+         "501",
+         std::nullopt,
          {kPrep, kStage, "C:\\Programme\\Zelt\\Pictavo\\Bin\\zqnotify.exe", kDrv},
          {"deleted ZQ Merle 5400 Buero", "added ZQ Merle 5400 Buero on IP_192.168.1.20 (ZQ Merle 5400 Series)"},
-         "Der ZQ Merle Druckertreiber wurde aktualisiert", true},
-        {"xp-no-driver", PreviewVerdict::DriverNotInstalled, "501",
-         "No ZQ Merle printer driver is installed on this computer.\nInstall the driver first, then run this package again.",
-         {}, {}, std::nullopt, false},
-        {"xp64-sp2", PreviewVerdict::Ran, "502_64", std::nullopt,
+         "Der ZQ Merle Druckertreiber wurde aktualisiert",
+         true},
+        {"xp-no-driver",
+         PreviewVerdict::DriverNotInstalled,
+         "501",
+         "No ZQ Merle printer driver is installed on this computer.\nInstall the driver first, then run this package "
+         "again.",
+         {},
+         {},
+         std::nullopt,
+         false},
+        {"xp64-sp2",
+         PreviewVerdict::Ran,
+         "502_64",
+         std::nullopt,
          {kPrep, kStage, "C:\\Program Files (x86)\\Zelt\\Pictavo\\Bin\\zqnotify.exe", kDrv64},
          {"deleted ZQ Merle 5400 Office", "added ZQ Merle 5400 Office on IP_10.0.0.5 (ZQ Merle 5400 Series)",
           "deleted ZQ Merle 5400 Lab", "added ZQ Merle 5400 Lab on IP_10.0.0.17 (ZQ Merle 5400 Series)"},
-         kEnglishHeadline, true,
+         kEnglishHeadline,
+         true,
          // The imaging software where a 32-bit program finds it; the printers'
          // identifiers in the shared SYSTEM key, opened with the 64-bit flag.
          {"HKLM\\SOFTWARE\\Wow6432Node\\Zelt\\Pictavo (32-bit view)",
@@ -90,7 +121,8 @@ TEST(PreviewExamples, TheExamplePackageOnEveryExampleMachine) {
     const std::map<std::string, std::string> before = Snapshot(kExamples);
 
     std::vector<std::string> machines;
-    for (const fs::path& folder : MachineFolders(kExamples / "machines")) machines.push_back(folder.filename().string());
+    for (const fs::path& folder : MachineFolders(kExamples / "machines"))
+        machines.push_back(folder.filename().string());
     std::vector<std::string> covered;
     for (const MachineRow& row : rows) covered.push_back(row.machine);
     EXPECT_EQ(machines, covered) << "every example machine has a row";
@@ -138,18 +170,19 @@ TEST(PreviewExamples, ThePreviewCommand) {
     EXPECT_NE(text.find("verdict:   refused: unsupported Windows"), std::string::npos);
 
     // One machine folder alone.
-    ASSERT_EQ(RunSim({"--preview", (kExamples / "package").string(), (kExamples / "machines" / "xp-no-driver").string()},
-                     out),
-              0);
+    ASSERT_EQ(
+        RunSim({"--preview", (kExamples / "package").string(), (kExamples / "machines" / "xp-no-driver").string()},
+               out),
+        0);
     EXPECT_NE(ReadText(out).find("== xp-no-driver: Windows 5.1 SP 3.0, 32-bit, user language 1033\n"
                                  "  verdict:   refused: driver not installed (os_list entry 501)\n"),
               std::string::npos)
         << ReadText(out);
 
     // A 64-bit machine: the keys read and the view of each.
-    ASSERT_EQ(RunSim({"--preview", (kExamples / "package").string(), (kExamples / "machines" / "xp64-sp2").string()},
-                     out),
-              0);
+    ASSERT_EQ(
+        RunSim({"--preview", (kExamples / "package").string(), (kExamples / "machines" / "xp64-sp2").string()}, out),
+        0);
     EXPECT_NE(ReadText(out).find("  registry:  HKLM\\SOFTWARE\\Wow6432Node\\Zelt\\Pictavo (32-bit view)\n"),
               std::string::npos)
         << ReadText(out);

@@ -38,11 +38,21 @@ TEST(PreviewSummary, VerdictProgramsPrintersAndRestart) {
         {"unsupported Windows",
          {Event("start"), Event("messageBox", {{"text", "Not for this Windows."}}), Event("exit")},
          {"+++       Starting : zqmerlesetup.exe", "This Operating is not Valid. OS: "},
-         PreviewVerdict::UnsupportedWindows, "", "Not for this Windows.", {}, {}, false},
+         PreviewVerdict::UnsupportedWindows,
+         "",
+         "Not for this Windows.",
+         {},
+         {},
+         false},
         {"driver not installed",
          {Event("start"), Event("messageBox", {{"text", "No driver.\nInstall it."}}), Event("exit")},
          {"Valid OS found. OS: 600_64", "Service Pack Version : 1.0"},
-         PreviewVerdict::DriverNotInstalled, "600_64", "No driver.\nInstall it.", {}, {}, false},
+         PreviewVerdict::DriverNotInstalled,
+         "600_64",
+         "No driver.\nInstall it.",
+         {},
+         {},
+         false},
         {"ran, with a failed start, the printer update and a restart",
          {Event("start"), Started("\"c:\\pkg\\setup\\a.exe\""), Started("c:\\pkg\\setup\\gone.exe /q", false, 2),
           Event("printerDeleted", {{"name", "Office"}, {"ok", true}}),
@@ -51,18 +61,32 @@ TEST(PreviewSummary, VerdictProgramsPrintersAndRestart) {
           Event("printerRestored", {{"name", "Office"}, {"port", "IP_1"}, {"driver", "Old"}, {"ok", true}}),
           Event("printerDeleted", {{"name", "Lab"}, {"ok", false}}), kFinish, kRestart, Event("exit")},
          {"Valid OS found. OS: 501"},
-         PreviewVerdict::Ran, "501", std::nullopt,
+         PreviewVerdict::Ran,
+         "501",
+         std::nullopt,
          {"\"c:\\pkg\\setup\\a.exe\"", "c:\\pkg\\setup\\gone.exe /q (not started: error 2)"},
-         {"deleted Office", "added Office on IP_1 (M) (failed)", "restored Office on IP_1 (Old)", "deleted Lab (failed)"},
+         {"deleted Office", "added Office on IP_1 (M) (failed)", "restored Office on IP_1 (Old)",
+          "deleted Lab (failed)"},
          true},
         {"ran, restart declined with the check box",
          {Event("start"), kFinish, Event("finishScreenClosed", {{"result", "finish"}, {"checkBoxTicked", true}}),
           Event("exit")},
-         {"Valid OS found. OS: 501"}, PreviewVerdict::Ran, "501", std::nullopt, {}, {}, false},
+         {"Valid OS found. OS: 501"},
+         PreviewVerdict::Ran,
+         "501",
+         std::nullopt,
+         {},
+         {},
+         false},
         {"second instance",
          {Event("start"), Event("exit")},
          {"## Mutex exist: An instance of the same Application is running."},
-         PreviewVerdict::Refused, "", std::nullopt, {}, {}, false},
+         PreviewVerdict::Refused,
+         "",
+         std::nullopt,
+         {},
+         {},
+         false},
     };
     for (const SummaryRow& row : rows) {
         SCOPED_TRACE(row.name);
@@ -103,19 +127,18 @@ TEST(PreviewSummary, RegistryReadsWithTheirView) {
         Event("exit"),
     };
     const PreviewSummary summary = SummariseRun(journal, {"Valid OS found. OS: 502_64"});
-    EXPECT_EQ(summary.registry, (std::vector<std::string>{
-                                    "HKLM\\SOFTWARE\\Wow6432Node\\Zelt\\Pictavo (32-bit view)",
-                                    "HKLM\\SYSTEM\\P\\PrinterDriverData (64-bit view, not found)",
-                                    "HKLM\\SYSTEM\\P\\PrinterDriverData (64-bit view)"}));
+    EXPECT_EQ(summary.registry, (std::vector<std::string>{"HKLM\\SOFTWARE\\Wow6432Node\\Zelt\\Pictavo (32-bit view)",
+                                                          "HKLM\\SYSTEM\\P\\PrinterDriverData (64-bit view, not found)",
+                                                          "HKLM\\SYSTEM\\P\\PrinterDriverData (64-bit view)"}));
     EXPECT_NE(FormatSummary("== m", summary)
                   .find("  registry:  HKLM\\SOFTWARE\\Wow6432Node\\Zelt\\Pictavo (32-bit view)\n"
                         "             HKLM\\SYSTEM\\P\\PrinterDriverData (64-bit view, not found)\n"),
               std::string::npos);
 
     // A 32-bit machine has one view: its reads are not listed.
-    const PreviewSummary oneView = SummariseRun(
-        {Event("start"), read("HKLM\\SOFTWARE\\Zelt\\Pictavo", nullptr, true), kFinish, Event("exit")},
-        {"Valid OS found. OS: 501"});
+    const PreviewSummary oneView =
+        SummariseRun({Event("start"), read("HKLM\\SOFTWARE\\Zelt\\Pictavo", nullptr, true), kFinish, Event("exit")},
+                     {"Valid OS found. OS: 501"});
     EXPECT_TRUE(oneView.registry.empty());
     EXPECT_EQ(FormatSummary("== m", oneView).find("registry:"), std::string::npos);
 }

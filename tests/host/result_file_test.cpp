@@ -43,7 +43,9 @@ TEST(ResultFileJson, EscapesWhateverANameHolds) {
         {"Latin and Cyrillic", L"\u00e9\u0416", "\"\xC3\xA9\xD0\x96\""},
         {"a character beyond U+FFFF from its surrogate pair", WString{wchar_t(0xD83D), wchar_t(0xDDA8)},
          "\"\xF0\x9F\x96\xA8\""},
-        {"a high surrogate alone", WString{L'a', wchar_t(0xD83D), L'b'}, "\"a\xEF\xBF\xBD" "b\""},
+        {"a high surrogate alone", WString{L'a', wchar_t(0xD83D), L'b'},
+         "\"a\xEF\xBF\xBD"
+         "b\""},
         {"a low surrogate alone", WString{wchar_t(0xDDA8)}, "\"\xEF\xBF\xBD\""},
         {"a high surrogate at the end", WString{L'a', wchar_t(0xD800)}, "\"a\xEF\xBF\xBD\""},
         {"two high surrogates", WString{wchar_t(0xD800), wchar_t(0xD800), wchar_t(0xDC00)},
@@ -121,17 +123,42 @@ TEST(ResultFileSchema, RefusesWhatItMust) {
         const char* why;
         std::string text;
     } cases[] = {
-        {"an unknown outcome", [&] { json j = good; j["outcome"] = "fine"; return j.dump(); }()},
-        {"a code that is no Windows Installer code", [&] { json j = good; j["exitCode"] = 1; return j.dump(); }()},
-        {"a member missing", [&] { json j = good; j.erase("printers"); return j.dump(); }()},
-        {"an unknown member", [&] { json j = good; j["extra"] = 1; return j.dump(); }()},
+        {"an unknown outcome",
+         [&] {
+             json j = good;
+             j["outcome"] = "fine";
+             return j.dump();
+         }()},
+        {"a code that is no Windows Installer code",
+         [&] {
+             json j = good;
+             j["exitCode"] = 1;
+             return j.dump();
+         }()},
+        {"a member missing",
+         [&] {
+             json j = good;
+             j.erase("printers");
+             return j.dump();
+         }()},
+        {"an unknown member",
+         [&] {
+             json j = good;
+             j["extra"] = 1;
+             return j.dump();
+         }()},
         {"a printer outcome misspelt",
          [&] {
              json j = good;
              j["printers"] = json::array({{{"name", "a"}, {"port", "b"}, {"driver", "c"}, {"outcome", "recreated"}}});
              return j.dump();
          }()},
-        {"a time with a zone", [&] { json j = good; j["endTime"] = "2009-03-07T09:05:02Z"; return j.dump(); }()},
+        {"a time with a zone",
+         [&] {
+             json j = good;
+             j["endTime"] = "2009-03-07T09:05:02Z";
+             return j.dump();
+         }()},
         {"a byte-order mark", "\xEF\xBB\xBF" + good.dump()},
         {"not UTF-8",
          [&] {
@@ -173,17 +200,23 @@ TEST(ResultFile, HoldsWhatTheRunDid) {
     EXPECT_EQ(result["endTime"], "2009-03-07T09:05:14") << "3 s, 5 s and two printui runs of 2 s later";
     EXPECT_EQ(result["osEntry"], "501");
     EXPECT_EQ(result["driver"], (json{{"keyword", "ZQ Merle 5400"}, {"infFile", "C:\\Windows\\inf\\oem1.inf"}}));
-    EXPECT_EQ(result["programs"],
-              json::array({{{"commandLine", "c:\\package\\setup\\zqprep.exe /q"}, {"started", true},
-                            {"startError", 0}, {"exitCode", 0}},
-                           {{"commandLine", "c:\\package\\setup\\zqstage.exe"}, {"started", true},
-                            {"startError", 0}, {"exitCode", 0}}}))
+    EXPECT_EQ(result["programs"], json::array({{{"commandLine", "c:\\package\\setup\\zqprep.exe /q"},
+                                                {"started", true},
+                                                {"startError", 0},
+                                                {"exitCode", 0}},
+                                               {{"commandLine", "c:\\package\\setup\\zqstage.exe"},
+                                                {"started", true},
+                                                {"startError", 0},
+                                                {"exitCode", 0}}}))
         << "the printer update is no program";
-    EXPECT_EQ(result["printers"],
-              json::array({{{"name", "Office"}, {"port", "IP_10.0.0.5"}, {"driver", "ZQ Merle 5400 Series"},
-                            {"outcome", "re-created"}},
-                           {{"name", "Hall"}, {"port", "IP_10.0.0.6"}, {"driver", "ZQ Merle 5400 Series"},
-                            {"outcome", "restored"}}}));
+    EXPECT_EQ(result["printers"], json::array({{{"name", "Office"},
+                                                {"port", "IP_10.0.0.5"},
+                                                {"driver", "ZQ Merle 5400 Series"},
+                                                {"outcome", "re-created"}},
+                                               {{"name", "Hall"},
+                                                {"port", "IP_10.0.0.6"},
+                                                {"driver", "ZQ Merle 5400 Series"},
+                                                {"outcome", "restored"}}}));
     EXPECT_EQ(result["messages"], json::array());
 }
 
@@ -206,8 +239,10 @@ TEST(ResultFile, WhatTheRunDidNotReach) {
     result = ReadResultFile(*missing, kResult);
     ASSERT_FALSE(result.is_null());
     ASSERT_EQ(result["programs"].size(), 3u);
-    EXPECT_EQ(result["programs"][2], (json{{"commandLine", "c:\\package\\setup\\missing.exe"}, {"started", false},
-                                           {"startError", 2}, {"exitCode", nullptr}}));
+    EXPECT_EQ(result["programs"][2], (json{{"commandLine", "c:\\package\\setup\\missing.exe"},
+                                           {"started", false},
+                                           {"startError", 2},
+                                           {"exitCode", nullptr}}));
 }
 
 // Printer names come from whoever set the printer up: each one ends up in
@@ -218,8 +253,8 @@ TEST(ResultFile, PrinterNamesOfAnyKind) {
     std::unique_ptr<StandardMachine> machine = Scenario("printers-recreated");
     json printers = json::array();
     for (const std::string& name : names)
-        printers.push_back({{"name", name}, {"port", "IP_" + std::to_string(printers.size())},
-                            {"driver", "ZQ Merle 5400 Series"}});
+        printers.push_back(
+            {{"name", name}, {"port", "IP_" + std::to_string(printers.size())}, {"driver", "ZQ Merle 5400 Series"}});
     machine->config()["printers"] = printers;
     machine->MakeFolder("C:\\Results");
     machine->Run(std::string("-quiet -norestart -result ") + kResult);

@@ -57,8 +57,8 @@ TEST(Settings, ReadStrValueLogsTheReadAndResolvesTheCurrentFolder) {
     EXPECT_TRUE(bench.ini().ReadStrValue(L"Run", L"1", value));
     EXPECT_EQ(value, L"\"D:\\\\setup\\zqprep.exe\"");
     EXPECT_EQ(bench.Log(), (std::vector<std::string>{"--> Enter ReadStrValue()", test::kSettingsPath,
-                                               "Read Section:[Run] Key=1 Value=\"D:\\\\setup\\zqprep.exe\"",
-                                               "<-- Exit ReadStrValue() with TRUE"}));
+                                                     "Read Section:[Run] Key=1 Value=\"D:\\\\setup\\zqprep.exe\"",
+                                                     "<-- Exit ReadStrValue() with TRUE"}));
 }
 
 TEST(Settings, MissingKeyAndTheLiteralFailureTextCountAsFailed) {
@@ -91,11 +91,11 @@ TEST(Settings, NumberedListsEndAtTheFirstGap) {
 
 TEST(Settings, OverrideSectionReplacesButNeverAdds) {
     SettingsBench bench(SettingsFile::Basic()
-                .Set("Run", "1", "base1")
-                .Set("Run", "2", "base2")
-                .Set("Run", "3", "base3")
-                .Set("Run.501", "2", "over2")
-                .Set("Run.501", "4", "over4"));
+                            .Set("Run", "1", "base1")
+                            .Set("Run", "2", "base2")
+                            .Set("Run", "3", "base3")
+                            .Set("Run.501", "2", "over2")
+                            .Set("Run.501", "4", "over4"));
     const int count = bench.ini().GetNoOfKeys(L"Run");
     std::vector<WString> values;
     GetKeyValues(bench.ini(), L"501", L"Run", values, count);
@@ -135,10 +135,14 @@ TEST(Settings, ServicePackMinimum) {
          {{"OS_Support", "ServicePack_MajorVersion", "2"},
           {"OS_Support.600", "ServicePack_MajorVersion", "3"},
           {"OS_Support", "ServicePack_MinorVersion", "1"}},
-         3, 1, 0},
-        {"1a reads as 1, empty as 0", {{"OS_Support.600", "ServicePack_MajorVersion", "1a"},
-                                        {"OS_Support.600", "ServicePack_MinorVersion", ""}},
-         1, 0, 0},
+         3,
+         1,
+         0},
+        {"1a reads as 1, empty as 0",
+         {{"OS_Support.600", "ServicePack_MajorVersion", "1a"}, {"OS_Support.600", "ServicePack_MinorVersion", ""}},
+         1,
+         0,
+         0},
         {"neither section", {}, 0, 0, 2},
     };
     for (const auto& c : cases) {
@@ -180,10 +184,16 @@ TEST(Settings, LanguageTexts) {
     const LanguageCase cases[] = {
         {"English", 0x0409, {}, 8, test::EnglishText(8)},
         {"German user, only English mapped", 0x0407, {}, 1, ""},
-        {"French key is lower-case hex", 0x040c, {{"LangMap", "0x040c", "French"}, {"French", "7", "Titre"}}, 7,
+        {"French key is lower-case hex",
+         0x040c,
+         {{"LangMap", "0x040c", "French"}, {"French", "7", "Titre"}},
+         7,
          "Titre"},
-        {"keys in the file match without regard to case", 0x040c,
-         {{"LangMap", "0x040C", "French"}, {"French", "7", "Titre"}}, 7, "Titre"},
+        {"keys in the file match without regard to case",
+         0x040c,
+         {{"LangMap", "0x040C", "French"}, {"French", "7", "Titre"}},
+         7,
+         "Titre"},
         {"text number missing", 0x0409, {}, 9, ""},
         {"map names a missing section", 0x0407, {{"LangMap", "0x0407", "Deutsch"}}, 2, ""},
     };

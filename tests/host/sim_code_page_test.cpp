@@ -61,11 +61,14 @@ TEST(AnsiCodePage, TheReaderUsesItOnlyWithoutAByteOrderMark) {
 }
 
 // Texts 1, 2 and 8 in Russian, saved in code page 1251.
-const char kRussian1[] = "\xDD\xF2\xEE\xF2 \xEF\xE0\xEA\xE5\xF2 \xED\xE5\xEB\xFC\xE7\xFF "
-                         "\xF3\xF1\xF2\xE0\xED\xEE\xE2\xE8\xF2\xFC \xED\xE0 \xFD\xF2\xF3 \xE2\xE5\xF0\xF1\xE8\xFE Windows.";
-const char kRussian2[] = "\xC4\xF0\xE0\xE9\xE2\xE5\xF0 \xEF\xF0\xE8\xED\xF2\xE5\xF0\xE0 ZQ Merle \xEE\xE1\xED\xEE\xE2\xEB\xB8\xED";
-const char kRussian8[] = "\xC4\xF0\xE0\xE9\xE2\xE5\xF0 ZQ Merle \xED\xE5 \xF3\xF1\xF2\xE0\xED\xEE\xE2\xEB\xE5\xED "
-                         "\xED\xE0 \xFD\xF2\xEE\xEC \xEA\xEE\xEC\xEF\xFC\xFE\xF2\xE5\xF0\xE5.";
+const char kRussian1[] =
+    "\xDD\xF2\xEE\xF2 \xEF\xE0\xEA\xE5\xF2 \xED\xE5\xEB\xFC\xE7\xFF "
+    "\xF3\xF1\xF2\xE0\xED\xEE\xE2\xE8\xF2\xFC \xED\xE0 \xFD\xF2\xF3 \xE2\xE5\xF0\xF1\xE8\xFE Windows.";
+const char kRussian2[] =
+    "\xC4\xF0\xE0\xE9\xE2\xE5\xF0 \xEF\xF0\xE8\xED\xF2\xE5\xF0\xE0 ZQ Merle \xEE\xE1\xED\xEE\xE2\xEB\xB8\xED";
+const char kRussian8[] =
+    "\xC4\xF0\xE0\xE9\xE2\xE5\xF0 ZQ Merle \xED\xE5 \xF3\xF1\xF2\xE0\xED\xEE\xE2\xEB\xE5\xED "
+    "\xED\xE0 \xFD\xF2\xEE\xEC \xEA\xEE\xEC\xEF\xFC\xFE\xF2\xE5\xF0\xE5.";
 
 SettingsFile RussianPackage() {
     SettingsFile file = SettingsFile::Basic().Set("LangMap", "0x0419", "Russian");
@@ -75,7 +78,7 @@ SettingsFile RussianPackage() {
 
 struct RussianRow {
     const char* machine;
-    json ansiCodePage;  // null: not in machine.json
+    json ansiCodePage;                    // null: not in machine.json
     std::string headline, driverMessage;  // as the person at the screen sees them (UTF-8)
     std::string headlineLogged;           // the log line's bytes after "Value="
 };
@@ -103,7 +106,8 @@ TEST(AnsiCodePage, ARussianPackageOnARussianAndOnAWesternWindows) {
         auto finish = installed.Events("finishScreenShown");
         ASSERT_EQ(finish.size(), 1u);
         EXPECT_EQ(finish[0]["headline"], row.headline);
-        EXPECT_TRUE(test::Contains(installed.LogMessages(), "Read Section:[Russian] Key=2 Value=" + row.headlineLogged));
+        EXPECT_TRUE(
+            test::Contains(installed.LogMessages(), "Read Section:[Russian] Key=2 Value=" + row.headlineLogged));
 
         StandardMachine noDriver(RussianPackage(), false);
         russian(noDriver);
@@ -117,8 +121,9 @@ TEST(AnsiCodePage, ARussianPackageOnARussianAndOnAWesternWindows) {
 TEST(AnsiCodePage, MachineJsonKey) {
     EXPECT_EQ(sim::ParseMachineConfig(json::object(), "machine.json").ansiCodePage, 1252u);
     EXPECT_EQ(sim::ParseMachineConfig({{"ansiCodePage", 932}}, "machine.json").ansiCodePage, 932u);
-    EXPECT_EQ(json(sim::MachineConfigToJson(sim::ParseMachineConfig({{"ansiCodePage", 1251}}, "m.json")))["ansiCodePage"],
-              1251);
+    EXPECT_EQ(
+        json(sim::MachineConfigToJson(sim::ParseMachineConfig({{"ansiCodePage", 1251}}, "m.json")))["ansiCodePage"],
+        1251);
     for (const json& wrong : {json(65001), json(437), json("1251"), json(-1)}) {
         SCOPED_TRACE(wrong.dump());
         EXPECT_THROW(sim::ParseMachineConfig({{"ansiCodePage", wrong}}, "machine.json"), sim::MachineError);

@@ -14,9 +14,9 @@ TEST(SimCommandLine, CandidatesAtEachBlankLeftToRight) {
     std::vector<ModuleCandidate> candidates = ModuleCandidates(L"C:\\Program Files\\My App\\tool.exe arg");
     std::vector<WString> names;
     for (const ModuleCandidate& candidate : candidates) names.push_back(candidate.name);
-    EXPECT_EQ(names, (std::vector<WString>{L"C:\\Program", L"C:\\Program Files\\My",
-                                           L"C:\\Program Files\\My App\\tool.exe",
-                                           L"C:\\Program Files\\My App\\tool.exe arg"}));
+    EXPECT_EQ(names,
+              (std::vector<WString>{L"C:\\Program", L"C:\\Program Files\\My", L"C:\\Program Files\\My App\\tool.exe",
+                                    L"C:\\Program Files\\My App\\tool.exe arg"}));
     EXPECT_EQ(candidates[2].argumentsAt, 32u);
 }
 
@@ -48,11 +48,11 @@ struct StartRow {
 class SimStart : public testing::Test {
 protected:
     void SetUp() override {
-        for (const char* file : {"C:\\Package\\setup\\zqprep.exe", "C:\\Package\\inpackage.exe",
-                                 "C:\\Work\\incurrent.exe", "C:\\Windows\\system32\\insystem.exe",
-                                 "C:\\Windows\\System\\insystem16.exe", "C:\\Windows\\inwindows.exe",
-                                 "C:\\Windows\\system32\\both.exe", "C:\\Windows\\both.exe",
-                                 "C:\\Program Files\\My App\\tool.exe", "C:\\Tools\\tool.exe"}) {
+        for (const char* file :
+             {"C:\\Package\\setup\\zqprep.exe", "C:\\Package\\inpackage.exe", "C:\\Work\\incurrent.exe",
+              "C:\\Windows\\system32\\insystem.exe", "C:\\Windows\\System\\insystem16.exe",
+              "C:\\Windows\\inwindows.exe", "C:\\Windows\\system32\\both.exe", "C:\\Windows\\both.exe",
+              "C:\\Program Files\\My App\\tool.exe", "C:\\Tools\\tool.exe"}) {
             machine_.WriteFile(file, "x");
         }
         machine_.MakeFolder("C:\\Package\\adir.exe");

@@ -171,7 +171,8 @@ TEST(SimServices, AStopTakesTheServicesStopSeconds) {
     sim.AdvanceClock(1500);
     EXPECT_EQ(service->CurrentState(), kServiceStopPending);
     // Written with the time it has left; read back, it goes on stopping.
-    EXPECT_EQ(sim.State()["services"]["zqdevsvc"], (nlohmann::ordered_json{{"state", "stopping"}, {"stopSeconds", 0.5}}));
+    EXPECT_EQ(sim.State()["services"]["zqdevsvc"],
+              (nlohmann::ordered_json{{"state", "stopping"}, {"stopSeconds", 0.5}}));
     sim.AdvanceClock(500);
     EXPECT_EQ(service->CurrentState(), kServiceStopped);
     EXPECT_EQ(sim.State()["services"]["zqdevsvc"], (nlohmann::ordered_json{{"state", "stopped"}, {"stopSeconds", 2}}));

@@ -32,7 +32,7 @@ TEST(SimPaths, ResolvesLikeWin32) {
         {L"setup\\x.exe", L"D:\\pkg\\sub\\setup\\x.exe"},
         {L"basic.ini ", L"D:\\pkg\\sub\\basic.ini"},  // trailing blank dropped
         {L"basic.ini...", L"D:\\pkg\\sub\\basic.ini"},
-        {L"C:\\dir.\\x", L"C:\\dir\\x"},  // single trailing dot of a folder
+        {L"C:\\dir.\\x", L"C:\\dir\\x"},       // single trailing dot of a folder
         {L" C:\\x", L"D:\\pkg\\sub\\ C:\\x"},  // a leading blank makes it relative
         {L"C:", L"C:\\"},
         {L"D:", L"D:\\pkg\\sub"},

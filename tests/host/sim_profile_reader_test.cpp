@@ -163,17 +163,21 @@ std::vector<ReadCase> ReadCases() {
          L"\u201A\u0192\u201E\u2026\u0160\u0152\u2122\u0178"},
         {"1252: undefined bytes are their own code points", "[S]\r\nK=<\x81\x8D\x8F\x90\x9D>\r\n", L"S", L"K",
          L"<\u0081\u008D\u008F\u0090\u009D>"},
-        {"1252 section name, ASCII case folds", "[S\xE8" "ction]\r\nK=1\r\n", L"s\u00E8CTION", L"K", L"1"},
-        {"1252 section name, non-ASCII case does not fold", "[S\xE8" "ction]\r\nK=1\r\n", L"S\u00C8ction", L"K",
-         kDefault},
+        {"1252 section name, ASCII case folds",
+         "[S\xE8"
+         "ction]\r\nK=1\r\n",
+         L"s\u00E8CTION", L"K", L"1"},
+        {"1252 section name, non-ASCII case does not fold",
+         "[S\xE8"
+         "ction]\r\nK=1\r\n",
+         L"S\u00C8ction", L"K", kDefault},
         {"UTF-8 without BOM is read as 1252", "[S]\r\nK=\xCE\xA9\r\n", L"S", L"K", L"\u00CE\u00A9"},
         {"UTF-8 BOM spoils a header on line 1", "\xEF\xBB\xBF[S]\r\nK=1\r\n[T]\r\nK=2\r\n", L"S", L"K", kDefault},
         {"UTF-8 BOM: later headers read", "\xEF\xBB\xBF[S]\r\nK=1\r\n[T]\r\nK=2\r\n", L"T", L"K", L"2"},
         {"UTF-16LE with BOM", "\xFF\xFE" + StringToUtf16LeBytes(L"[S\u00E8]\r\nK=\u03A9 \xD834\xDD1E\r\n"), L"S\u00E8",
          L"K", L"\u03A9 \xD834\xDD1E"},
         {"UTF-16LE without BOM finds nothing", StringToUtf16LeBytes(L"[S]\r\nK=1\r\n"), L"S", L"K", kDefault},
-        {"UTF-16BE with BOM finds nothing", Utf16BeFileWithBom(L"[S]\r\nK=1\r\n"), L"S",
-         L"K", kDefault},
+        {"UTF-16BE with BOM finds nothing", Utf16BeFileWithBom(L"[S]\r\nK=1\r\n"), L"S", L"K", kDefault},
     };
 }
 
@@ -191,9 +195,15 @@ TEST(SimProfileReader, MissingFileGivesTheDefault) {
         WString expected;
     };
     const DefaultCase cases[] = {
-        {kDefault, kBuffer, kDefault}, {L"dflt   ", kBuffer, L"dflt"}, {L"  dflt", kBuffer, L"  dflt"},
-        {L"dflt\t", kBuffer, L"dflt\t"}, {L"dflt", 4, L"dfl"},         {L"dflt", 1, L""},
-        {L"dflt", 0, L""},            {L"", kBuffer, L""},           {L"    ", kBuffer, L""},
+        {kDefault, kBuffer, kDefault},
+        {L"dflt   ", kBuffer, L"dflt"},
+        {L"  dflt", kBuffer, L"  dflt"},
+        {L"dflt\t", kBuffer, L"dflt\t"},
+        {L"dflt", 4, L"dfl"},
+        {L"dflt", 1, L""},
+        {L"dflt", 0, L""},
+        {L"", kBuffer, L""},
+        {L"    ", kBuffer, L""},
     };
     for (const DefaultCase& c : cases) {
         SCOPED_TRACE(Utf16ToUtf8(c.defaultValue) + " / " + std::to_string(c.bufferChars));

@@ -67,9 +67,8 @@ TEST(SimVersion, IsWow64Process) {
     for (const Wow64Row& row : rows) {
         SCOPED_TRACE(row.name);
         test::TestMachine machine;
-        machine.config()["os"] = {{"bits", row.bits},
-                                  {"isWow64ProcessAvailable", row.available},
-                                  {"isWow64ProcessFails", row.fails}};
+        machine.config()["os"] = {
+            {"bits", row.bits}, {"isWow64ProcessAvailable", row.available}, {"isWow64ProcessFails", row.fails}};
         IsWow64ProcessFn function = machine.Load().platform().version.LookupIsWow64Process();
         ASSERT_EQ(static_cast<bool>(function), row.hasFunction);
         if (function) {

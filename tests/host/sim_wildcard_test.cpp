@@ -80,8 +80,8 @@ TEST(SimWildcard, ListingMatchesShortNamesAndFolders) {
     machine.MakeFolder("C:\\Windows\\inf\\oemdir.inf");
     Platform& platform = machine.Load().platform();
 
-    const std::vector<WString> expected = {L"oem.inf",   L"oem0.inf",  L"OEM1.INF",  L"oem10.inf",
-                                           L"Oem2.Inf",  L"oem4.infx", L"oem8.inf~", L"oemdir.inf"};
+    const std::vector<WString> expected = {L"oem.inf",  L"oem0.inf",  L"OEM1.INF",  L"oem10.inf",
+                                           L"Oem2.Inf", L"oem4.infx", L"oem8.inf~", L"oemdir.inf"};
     EXPECT_EQ(platform.files.ListMatching(L"C:\\Windows\\inf\\oem*.inf"), expected);
     // Upper-case pattern, other spelling of the folder: the same set.
     EXPECT_EQ(platform.files.ListMatching(L"c:\\WINDOWS\\INF\\OEM*.INF"), expected);
@@ -95,8 +95,10 @@ TEST(SimWildcard, ShortNamesCountEntriesThatMatchByLongName) {
     for (const char* file : {"oem4 .inf2", "oem4.infx", "oem5.infx"})
         machine.WriteFile(std::string("C:\\Windows\\inf\\") + file, "x");
     Platform& platform = machine.Load().platform();
-    EXPECT_EQ(platform.files.ListMatching(L"C:\\Windows\\inf\\*2*"), (std::vector<WString>{L"oem4 .inf2", L"oem4.infx"}));
-    EXPECT_EQ(platform.files.ListMatching(L"C:\\Windows\\inf\\*~1*"), (std::vector<WString>{L"oem4 .inf2", L"oem5.infx"}));
+    EXPECT_EQ(platform.files.ListMatching(L"C:\\Windows\\inf\\*2*"),
+              (std::vector<WString>{L"oem4 .inf2", L"oem4.infx"}));
+    EXPECT_EQ(platform.files.ListMatching(L"C:\\Windows\\inf\\*~1*"),
+              (std::vector<WString>{L"oem4 .inf2", L"oem5.infx"}));
 }
 
 TEST(SimWildcard, ListingOfNothing) {

@@ -18,8 +18,7 @@ const std::string kPictavo = "HKLM\\SOFTWARE\\Zelt\\Pictavo";
 const std::string kPictavo32 = "HKLM\\SOFTWARE\\Wow6432Node\\Zelt\\Pictavo";
 const std::string kUninstall = "HKLM\\SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Uninstall";
 const std::string kUninstall32 = "HKLM\\SOFTWARE\\Wow6432Node\\Microsoft\\Windows\\CurrentVersion\\Uninstall";
-const std::string kOfficeData =
-    "HKLM\\SYSTEM\\CurrentControlSet\\Control\\Print\\Printers\\Office\\PrinterDriverData";
+const std::string kOfficeData = "HKLM\\SYSTEM\\CurrentControlSet\\Control\\Print\\Printers\\Office\\PrinterDriverData";
 
 // The printer update (it runs on Windows 5.x only) in both Run sections.
 SettingsFile PrinterUpdatePackage() {
@@ -69,11 +68,21 @@ struct MachineRow {
 
 TEST(Wow64, TheLauncherReadsAndStartsWhereA32BitProgramDoes) {
     const MachineRow rows[] = {
-        {"32-bit Windows XP", {{"major", 5}, {"minor", 1}, {"servicePackMajor", 3}, {"bits", 32}},
-         "C:\\Tools64\\", "C:\\Clean64\\pkg.dat", kPictavo, nullptr, nullptr,
+        {"32-bit Windows XP",
+         {{"major", 5}, {"minor", 1}, {"servicePackMajor", 3}, {"bits", 32}},
+         "C:\\Tools64\\",
+         "C:\\Clean64\\pkg.dat",
+         kPictavo,
+         nullptr,
+         nullptr,
          "C:\\Windows\\system32\\rundll32.exe"},
-        {"Windows XP x64", {{"major", 5}, {"minor", 2}, {"servicePackMajor", 2}, {"bits", 64}},
-         "C:\\Tools32\\", "C:\\Clean32\\pkg.dat", kPictavo32, "32-bit", "64-bit",
+        {"Windows XP x64",
+         {{"major", 5}, {"minor", 2}, {"servicePackMajor", 2}, {"bits", 64}},
+         "C:\\Tools32\\",
+         "C:\\Clean32\\pkg.dat",
+         kPictavo32,
+         "32-bit",
+         "64-bit",
          "C:\\Windows\\SysWOW64\\rundll32.exe"},
     };
     for (const MachineRow& row : rows) {
@@ -155,24 +164,42 @@ TEST(Wow64, TheSystemFolderOfA32BitProcess) {
         const wchar_t* named;
         bool found;  // the file lies in SysWOW64 only; "exempt" files in system32 only
     } rows[] = {
-        {"32-bit: system32 is system32", {{"major", 5}, {"minor", 1}, {"bits", 32}}, L"C:\\Windows\\system32\\only32.dll",
+        {"32-bit: system32 is system32",
+         {{"major", 5}, {"minor", 1}, {"bits", 32}},
+         L"C:\\Windows\\system32\\only32.dll",
          false},
-        {"64-bit: system32 is SysWOW64", {{"major", 5}, {"minor", 2}, {"bits", 64}}, L"C:\\Windows\\System32\\only32.dll",
+        {"64-bit: system32 is SysWOW64",
+         {{"major", 5}, {"minor", 2}, {"bits", 64}},
+         L"C:\\Windows\\System32\\only32.dll",
          true},
-        {"64-bit: through a relative path", {{"major", 5}, {"minor", 2}, {"bits", 64}},
-         L"C:\\Windows\\inf\\..\\system32\\only32.dll", true},
-        {"64-bit: SysWOW64 named itself", {{"major", 5}, {"minor", 2}, {"bits", 64}},
-         L"C:\\Windows\\SysWOW64\\only32.dll", true},
-        {"64-bit: drivers\\etc is exempt", {{"major", 5}, {"minor", 2}, {"bits", 64}},
-         L"C:\\Windows\\system32\\drivers\\etc\\hosts", true},
-        {"64-bit: spool is exempt", {{"major", 6}, {"minor", 0}, {"bits", 64}},
-         L"C:\\Windows\\system32\\spool\\drivers\\x64\\3\\zq.dll", true},
-        {"64-bit: other drivers are redirected", {{"major", 5}, {"minor", 2}, {"bits", 64}},
-         L"C:\\Windows\\system32\\drivers\\zq.sys", false},
-        {"Vista: driverstore is redirected", {{"major", 6}, {"minor", 0}, {"bits", 64}},
-         L"C:\\Windows\\system32\\DriverStore\\x.inf", false},
-        {"Windows 7: driverstore is exempt", {{"major", 6}, {"minor", 1}, {"bits", 64}},
-         L"C:\\Windows\\system32\\DriverStore\\x.inf", true},
+        {"64-bit: through a relative path",
+         {{"major", 5}, {"minor", 2}, {"bits", 64}},
+         L"C:\\Windows\\inf\\..\\system32\\only32.dll",
+         true},
+        {"64-bit: SysWOW64 named itself",
+         {{"major", 5}, {"minor", 2}, {"bits", 64}},
+         L"C:\\Windows\\SysWOW64\\only32.dll",
+         true},
+        {"64-bit: drivers\\etc is exempt",
+         {{"major", 5}, {"minor", 2}, {"bits", 64}},
+         L"C:\\Windows\\system32\\drivers\\etc\\hosts",
+         true},
+        {"64-bit: spool is exempt",
+         {{"major", 6}, {"minor", 0}, {"bits", 64}},
+         L"C:\\Windows\\system32\\spool\\drivers\\x64\\3\\zq.dll",
+         true},
+        {"64-bit: other drivers are redirected",
+         {{"major", 5}, {"minor", 2}, {"bits", 64}},
+         L"C:\\Windows\\system32\\drivers\\zq.sys",
+         false},
+        {"Vista: driverstore is redirected",
+         {{"major", 6}, {"minor", 0}, {"bits", 64}},
+         L"C:\\Windows\\system32\\DriverStore\\x.inf",
+         false},
+        {"Windows 7: driverstore is exempt",
+         {{"major", 6}, {"minor", 1}, {"bits", 64}},
+         L"C:\\Windows\\system32\\DriverStore\\x.inf",
+         true},
     };
     for (const auto& row : rows) {
         SCOPED_TRACE(row.why);

@@ -131,9 +131,8 @@ inline std::string RowTestName(const CorpusRow& row) {
 
 // The row as a line for failure messages and logs.
 inline std::string DescribeRow(const CorpusRow& row) {
-    return "expected.tsv line " + std::to_string(row.lineNumber) + ": " + row.file + " [" +
-           Utf16ToUtf8(row.section) + "] " + Utf16ToUtf8(row.key) + ", bufferChars " +
-           std::to_string(row.bufferChars);
+    return "expected.tsv line " + std::to_string(row.lineNumber) + ": " + row.file + " [" + Utf16ToUtf8(row.section) +
+           "] " + Utf16ToUtf8(row.key) + ", bufferChars " + std::to_string(row.bufferChars);
 }
 
 // GoogleTest prints a row parameter with this instead of its bytes.

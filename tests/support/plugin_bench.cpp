@@ -16,8 +16,8 @@ PluginBench::PluginBench(SettingsFile settings) {
     machine.WriteFile(kInf, "[Version]");
     machine.WriteFile("C:\\Program Files\\Zelt\\Pictavo\\Bin\\zqnotify.exe", "tray");
     machine.config()["registry"]["HKLM\\SOFTWARE\\Zelt\\Pictavo"] = {{"InstallFolder", "C:\\Program Files\\Zelt\\"}};
-    machine.config()["processes"] = json::array({{{"name", "explorer.exe"}, {"pid", 100}},
-                                                 {{"name", "zqnotify.exe"}, {"pid", 200}}});
+    machine.config()["processes"] =
+        json::array({{{"name", "explorer.exe"}, {"pid", 100}}, {{"name", "zqnotify.exe"}, {"pid", 200}}});
     machine.config()["services"] = {{"zqdevsvc", {{"state", "running"}}}};
     machine.config()["printers"] = json::array();
 }

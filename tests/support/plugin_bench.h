@@ -32,7 +32,8 @@ nlohmann::json Printer(const std::string& name, const std::string& port,
 
 class PluginBench {
 public:
-    explicit PluginBench(SettingsFile settings = SettingsFile::Basic().Set("UpdateDrivers", "1", "ZQ Merle 5400 Series"));
+    explicit PluginBench(SettingsFile settings = SettingsFile::Basic().Set("UpdateDrivers", "1",
+                                                                           "ZQ Merle 5400 Series"));
 
     // A printer with its device instance identifier in its driver data.
     void AddPrinter(const nlohmann::json& printer, const std::string& deviceId);

@@ -48,8 +48,7 @@ nlohmann::json ReadResultFile(const TestMachine& machine, const std::string& win
     }
     const SchemaCheck check = CheckAgainstResultSchema(machine.HostPath(windowsPath));
     if (check.status != 0) {
-        ADD_FAILURE() << windowsPath << " against docs/result-file.schema.json (status " << check.status
-                      << "):\n"
+        ADD_FAILURE() << windowsPath << " against docs/result-file.schema.json (status " << check.status << "):\n"
                       << check.output << machine.ReadFile(windowsPath);
         return nullptr;
     }

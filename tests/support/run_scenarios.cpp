@@ -13,8 +13,8 @@ void AddPrinterUpdate(TestMachine& machine) {
     machine.WriteFile("C:\\Package\\driver\\zqmerle.inf", "[Version]");
     machine.WriteFile("C:\\Program Files\\Zelt\\Pictavo\\Bin\\zqnotify.exe", "tray");
     machine.config()["registry"]["HKLM\\SOFTWARE\\Zelt\\Pictavo"] = {{"InstallFolder", "C:\\Program Files\\Zelt\\"}};
-    machine.config()["processes"] = json::array({{{"name", "explorer.exe"}, {"pid", 100}},
-                                                 {{"name", "zqnotify.exe"}, {"pid", 200}}});
+    machine.config()["processes"] =
+        json::array({{{"name", "explorer.exe"}, {"pid", 100}}, {{"name", "zqnotify.exe"}, {"pid", 200}}});
     machine.config()["services"] = {{"zqdevsvc", {{"state", "running"}}}};
     machine.config()["printers"] = json::array();
     const std::string printers = "HKLM\\SYSTEM\\CurrentControlSet\\Control\\Print\\Printers\\";

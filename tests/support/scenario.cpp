@@ -12,8 +12,8 @@ StandardMachine::StandardMachine(const SettingsFile& settings, bool driverInstal
     MakeFolder("C:\\Windows\\inf");
     if (driverInstalled)
         WriteUtf16LeFile("C:\\Windows\\inf\\oem1.inf",
-                         L"[Version]\r\nSignature=\"$Windows NT$\"\r\n[Strings]\r\nModel=\"" + WidenAscii(kDriverKeyword) +
-                             L" Series\"\r\n",
+                         L"[Version]\r\nSignature=\"$Windows NT$\"\r\n[Strings]\r\nModel=\"" +
+                             WidenAscii(kDriverKeyword) + L" Series\"\r\n",
                          true);
 }
 

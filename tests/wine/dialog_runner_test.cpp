@@ -310,21 +310,21 @@ TEST_F(DialogRunner, FinishScreenTextsFontsAndColours) {
     for (int id : {kFinishHint, kFinishHeadline, kFinishBody, kFinishCheckBox}) {
         SCOPED_TRACE(id);
         ::SetBkMode(surface, OPAQUE);
-        auto brush = reinterpret_cast<HBRUSH>(::SendMessageW(
-            dialog, WM_CTLCOLORSTATIC, reinterpret_cast<WPARAM>(surface),
-            reinterpret_cast<LPARAM>(::GetDlgItem(dialog, id))));
+        auto brush =
+            reinterpret_cast<HBRUSH>(::SendMessageW(dialog, WM_CTLCOLORSTATIC, reinterpret_cast<WPARAM>(surface),
+                                                    reinterpret_cast<LPARAM>(::GetDlgItem(dialog, id))));
         EXPECT_EQ(BrushColour(brush), RGB(255, 255, 255));
         EXPECT_EQ(::GetBkMode(surface), TRANSPARENT);
     }
     ::SetBkColor(surface, RGB(1, 2, 3));
-    auto dialogBrush = reinterpret_cast<HBRUSH>(::SendMessageW(
-        dialog, WM_CTLCOLORDLG, reinterpret_cast<WPARAM>(surface), reinterpret_cast<LPARAM>(dialog)));
+    auto dialogBrush = reinterpret_cast<HBRUSH>(
+        ::SendMessageW(dialog, WM_CTLCOLORDLG, reinterpret_cast<WPARAM>(surface), reinterpret_cast<LPARAM>(dialog)));
     EXPECT_EQ(BrushColour(dialogBrush), RGB(255, 255, 255));
     EXPECT_EQ(::GetBkColor(surface), RGB(255, 255, 255));
     ::SetBkMode(surface, OPAQUE);
-    auto buttonBrush = reinterpret_cast<HBRUSH>(
-        ::SendMessageW(dialog, WM_CTLCOLORBTN, reinterpret_cast<WPARAM>(surface),
-                       reinterpret_cast<LPARAM>(::GetDlgItem(dialog, kFinishButton))));
+    auto buttonBrush =
+        reinterpret_cast<HBRUSH>(::SendMessageW(dialog, WM_CTLCOLORBTN, reinterpret_cast<WPARAM>(surface),
+                                                reinterpret_cast<LPARAM>(::GetDlgItem(dialog, kFinishButton))));
     EXPECT_NE(buttonBrush, dialogBrush) << "the Finish button keeps the platform's colours";
     EXPECT_EQ(::GetBkMode(surface), OPAQUE);
     ::DeleteDC(surface);

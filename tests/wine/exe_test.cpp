@@ -20,7 +20,8 @@ const WString kInstanceMutex = L"ZQMERLESETUP{d76aa900-b3ad-4ccb-b1d3-a70f902955
 const char kMutexLine[] = "## Mutex exist: An instance of the same Application is running.";
 
 // "[MM/DD/YYYY HH:MM:SS]" and the message.
-const std::regex kLogLine(R"(\[(0[1-9]|1[0-2])/(0[1-9]|[12][0-9]|3[01])/[0-9]{4} ([01][0-9]|2[0-3]):[0-5][0-9]:[0-5][0-9]\](.*))");
+const std::regex kLogLine(
+    R"(\[(0[1-9]|1[0-2])/(0[1-9]|[12][0-9]|3[01])/[0-9]{4} ([01][0-9]|2[0-3]):[0-5][0-9]:[0-5][0-9]\](.*))");
 
 std::string MessageOf(const std::string& line) {
     std::smatch match;

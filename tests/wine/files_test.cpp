@@ -93,8 +93,8 @@ TEST(Win32Files, CreateNewFileRefusesEveryExistingName) {
     const WString folder = FreshTestFolder(L"files-create-taken");
     WriteFileBytes(folder + L"\\Run.log", "old");
     ASSERT_TRUE(::CreateDirectoryW((folder + L"\\folder.log").c_str(), nullptr));
-    for (const WString& taken : {folder + L"\\Run.log", folder + L"\\\\RUN.LOG", folder + L"/run.log.",
-                                 folder + L"\\folder.log"}) {
+    for (const WString& taken :
+         {folder + L"\\Run.log", folder + L"\\\\RUN.LOG", folder + L"/run.log.", folder + L"\\folder.log"}) {
         NewFileCreation created = files.CreateNewFile(taken);
         EXPECT_FALSE(created.file) << Narrow(taken);
         EXPECT_EQ(created.error, static_cast<ErrorCode>(ERROR_FILE_EXISTS)) << Narrow(taken);

@@ -90,12 +90,14 @@ std::vector<CorpusRow> CorpusRows() {
 
 TEST(IniCorpusOnWine, FindsTheCorpus) {
     const auto dir = CorpusDir();
-    ASSERT_TRUE(dir) << "give the corpus folder as an argument or in ZQ_INI_CORPUS_DIR, or build with ZQ_SOURCE_DIR_WINDOWS";
+    ASSERT_TRUE(dir)
+        << "give the corpus folder as an argument or in ZQ_INI_CORPUS_DIR, or build with ZQ_SOURCE_DIR_WINDOWS";
     const auto tsv = ReadWholeFile(*dir + L"expected.tsv");
     ASSERT_TRUE(tsv) << zq::Utf16ToUtf8(*dir) << "expected.tsv cannot be read";
     const auto rows = zq::ini_corpus::ParseCorpusRows(*tsv);
     EXPECT_GT(rows.size(), 100u);
-    const auto diverging = std::count_if(rows.begin(), rows.end(), [](const CorpusRow& row) { return row.DivergesOnWine(); });
+    const auto diverging =
+        std::count_if(rows.begin(), rows.end(), [](const CorpusRow& row) { return row.DivergesOnWine(); });
     std::printf("%zu corpus rows, %zu of them left out because Wine answers otherwise than Windows\n", rows.size(),
                 static_cast<std::size_t>(diverging));
 }
@@ -120,8 +122,7 @@ TEST_P(IniCorpusOnWineRow, AnswersAsExpected) {
     const WString seen(buffer.begin(), std::find(buffer.begin(), used, L'\0'));
     EXPECT_EQ(seen, row.expected);
     EXPECT_EQ(returned, row.expected.size());
-    EXPECT_TRUE(std::all_of(used, buffer.end(), [](wchar_t c) { return c == kUnwritten; }))
-        << "written beyond nSize";
+    EXPECT_TRUE(std::all_of(used, buffer.end(), [](wchar_t c) { return c == kUnwritten; })) << "written beyond nSize";
 }
 
 INSTANTIATE_TEST_SUITE_P(Rows, IniCorpusOnWineRow, testing::ValuesIn(CorpusRows()),

@@ -24,8 +24,8 @@ std::string HostPathOf(const WString& path) {
     using UnixFileName = char*(CDECL*)(const wchar_t*);
     // Through void(*)(), the one cast between function pointer types that
     // GCC takes as deliberate.
-    auto unixFileName = reinterpret_cast<UnixFileName>(reinterpret_cast<void (*)()>(
-        ::GetProcAddress(::GetModuleHandleW(L"kernel32"), "wine_get_unix_file_name")));
+    auto unixFileName = reinterpret_cast<UnixFileName>(
+        reinterpret_cast<void (*)()>(::GetProcAddress(::GetModuleHandleW(L"kernel32"), "wine_get_unix_file_name")));
     if (!unixFileName) {
         ADD_FAILURE() << "not running under Wine";
         return {};
@@ -49,14 +49,14 @@ bool Exists(const WString& path) { return ::GetFileAttributesW(path.c_str()) != 
 // when it is done, since Wine gives no exit status for a host program.
 void PlantHostLink(const WString& link, const WString& target) {
     const WString marker = link + L".planted";
-    const std::string command = "ln -s '" + HostPathOf(target) + "' '" + HostPathOf(link) + "' && : > '" +
-                                HostPathOf(marker) + "'";
+    const std::string command =
+        "ln -s '" + HostPathOf(target) + "' '" + HostPathOf(link) + "' && : > '" + HostPathOf(marker) + "'";
     WString commandLine = L"Z:\\bin\\sh -c \"" + WString(command.begin(), command.end()) + L"\"";
     STARTUPINFOW startup{};
     startup.cb = sizeof startup;
     PROCESS_INFORMATION started{};
-    ASSERT_TRUE(::CreateProcessW(nullptr, commandLine.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup,
-                                 &started))
+    ASSERT_TRUE(
+        ::CreateProcessW(nullptr, commandLine.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup, &started))
         << ::GetLastError();
     ScopedHandle process(started.hProcess);
     ScopedHandle thread(started.hThread);
@@ -71,8 +71,8 @@ enum class PlantedWhen { BeforeTheChoice, BeforeTheFirstLine };
 TEST(LogFileUnderWine, ALinkAtTheNameIsNeverWrittenThrough) {
     for (Planted planted : {Planted::LinkToAFileOutside, Planted::LinkToNothing}) {
         for (PlantedWhen when : {PlantedWhen::BeforeTheChoice, PlantedWhen::BeforeTheFirstLine}) {
-            SCOPED_TRACE(testing::Message() << "planted " << static_cast<int>(planted) << " when "
-                                            << static_cast<int>(when));
+            SCOPED_TRACE(testing::Message()
+                         << "planted " << static_cast<int>(planted) << " when " << static_cast<int>(when));
             // Folders of each case's own: a link to nothing cannot be
             // deleted through Windows' view of it.
             const WString tag = std::to_wstring(static_cast<int>(planted)) + std::to_wstring(static_cast<int>(when));

@@ -107,8 +107,8 @@ TEST(ManagedRun, SecondInstanceGivesAnotherInstallationRunning) {
     const std::wstring folder = test::FreshTestFolder(L"managed-second-instance");
     InstalledOemInf inf(L"oem97.inf", kKeyword);
     const std::wstring release = L"zq-managed-release-" + std::to_wstring(::GetCurrentProcessId());
-    const std::wstring settings = WritePackage(
-        folder, {kOsList, kKeyword, {L"\"" + test::kTestChildPath + L"\" wait-event " + release}});
+    const std::wstring settings =
+        WritePackage(folder, {kOsList, kKeyword, {L"\"" + test::kTestChildPath + L"\" wait-event " + release}});
     test::ScopedEnvironmentVariable temp(L"TEMP", folder);
 
     HANDLE releaseEvent = ::CreateEventW(nullptr, TRUE, FALSE, release.c_str());

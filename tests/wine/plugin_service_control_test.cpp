@@ -30,11 +30,19 @@ TEST(PluginServiceControl, StopsAndStartsTheRealService) {
     const std::string stopped = "** zqdevsvc Service stopped successfully";
     const ServiceCase cases[] = {
         {"stop a running service", true, kServiceStop, 0, {stopped}, SERVICE_STOPPED},
-        {"stop a stopped service", false, kServiceStop, kErrorServiceNotActive,
-         {ErrorLine(kErrorServiceNotActive)}, SERVICE_STOPPED},
+        {"stop a stopped service",
+         false,
+         kServiceStop,
+         kErrorServiceNotActive,
+         {ErrorLine(kErrorServiceNotActive)},
+         SERVICE_STOPPED},
         {"start a stopped service", false, kServiceStart, 0, {}, SERVICE_RUNNING},
-        {"start a running service", true, kServiceStart, kErrorServiceAlreadyRunning,
-         {ErrorLine(kErrorServiceAlreadyRunning)}, SERVICE_RUNNING},
+        {"start a running service",
+         true,
+         kServiceStart,
+         kErrorServiceAlreadyRunning,
+         {ErrorLine(kErrorServiceAlreadyRunning)},
+         SERVICE_RUNNING},
         {"action 2 asks nothing of a running service", true, 2, 0, {}, SERVICE_RUNNING},
         {"action 2 asks nothing of a stopped service", false, 2, 0, {}, SERVICE_STOPPED},
     };

@@ -98,8 +98,8 @@ DWORD InstalledDevService::CurrentState() {
 DWORD InstalledDevService::ProcessId() {
     SERVICE_STATUS_PROCESS status{};
     DWORD needed = 0;
-    if (!::QueryServiceStatusEx(service_.Get(), SC_STATUS_PROCESS_INFO, reinterpret_cast<BYTE*>(&status),
-                                sizeof status, &needed)) {
+    if (!::QueryServiceStatusEx(service_.Get(), SC_STATUS_PROCESS_INFO, reinterpret_cast<BYTE*>(&status), sizeof status,
+                                &needed)) {
         ADD_FAILURE() << "QueryServiceStatusEx(zqdevsvc) failed, error " << ::GetLastError();
         return 0;
     }
@@ -114,8 +114,7 @@ StartedProgram::StartedProgram(const WString& program, const WString& arguments)
     STARTUPINFOW startup{};
     startup.cb = sizeof startup;
     PROCESS_INFORMATION info{};
-    if (!::CreateProcessW(nullptr, commandLine.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup,
-                          &info)) {
+    if (!::CreateProcessW(nullptr, commandLine.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup, &info)) {
         ADD_FAILURE() << "cannot start " << Narrow(program) << ", error " << ::GetLastError();
         return;
     }
@@ -131,7 +130,9 @@ StartedProgram::~StartedProgram() {
     }
 }
 
-bool StartedProgram::WaitForEnd() { return ::WaitForSingleObject(process_.Get(), kWaitCapMilliseconds) == WAIT_OBJECT_0; }
+bool StartedProgram::WaitForEnd() {
+    return ::WaitForSingleObject(process_.Get(), kWaitCapMilliseconds) == WAIT_OBJECT_0;
+}
 
 bool StartedProgram::IsRunning() { return ::WaitForSingleObject(process_.Get(), 0) == WAIT_TIMEOUT; }
 
@@ -237,16 +238,14 @@ namespace {
 
 Platform WithProcesses(Platform platform, IProcesses* processes) {
     if (processes == nullptr) return platform;
-    return Platform{platform.environment, platform.version, platform.files, platform.profile, *processes,
+    return Platform{platform.environment, platform.version, platform.files,    platform.profile, *processes,
                     platform.registry,    platform.spooler, platform.services, platform.threads, platform.ui};
 }
 
 }  // namespace
 
 LauncherUnderTest::LauncherUnderTest(const WString& folderName, IProcesses* processes)
-    : folder_(FreshTestFolder(folderName)),
-      temp_(folder_),
-      platform_(WithProcesses(machine_.Get(), processes)),
+    : folder_(FreshTestFolder(folderName)), temp_(folder_), platform_(WithProcesses(machine_.Get(), processes)),
       process_(platform_) {
     process_.g_logFile.SetLevel(LOG_LOW);
 }

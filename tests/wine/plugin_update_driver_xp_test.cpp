@@ -127,8 +127,8 @@ void RemovePrinterIfPresent(const WString& printerName) {
 bool WriteDeviceInstanceId(const WString& printerName, const WString& id) {
     const WString path = PrinterDriverDataKey(printerName);
     HKEY key = nullptr;
-    if (::RegCreateKeyExW(HKEY_LOCAL_MACHINE, path.c_str(), 0, nullptr, 0, KEY_WRITE | KEY_WOW64_64KEY, nullptr,
-                          &key, nullptr) != ERROR_SUCCESS)
+    if (::RegCreateKeyExW(HKEY_LOCAL_MACHINE, path.c_str(), 0, nullptr, 0, KEY_WRITE | KEY_WOW64_64KEY, nullptr, &key,
+                          nullptr) != ERROR_SUCCESS)
         return false;
     win32::ScopedRegistryKey owner(key);
     const DWORD bytes = static_cast<DWORD>((id.size() + 1) * sizeof(wchar_t));
@@ -218,7 +218,8 @@ TEST_F(PluginOnWindowsXp, MissingInfFileLeavesThePrintersAlone) {
     const std::vector<std::string> log = launcher_->LogMessages();
     ASSERT_GE(log.size(), 4u);
     EXPECT_EQ(std::vector<std::string>(log.begin(), log.begin() + 4), ExpectedStart());
-    std::vector<std::string> tail = {"** Enumerating Printers and Faxes folder", "## INF file not found : " + Narrow(inf)};
+    std::vector<std::string> tail = {"** Enumerating Printers and Faxes folder",
+                                     "## INF file not found : " + Narrow(inf)};
     for (const std::string& line : ExpectedEnd()) tail.push_back(line);
     EXPECT_EQ(MessagesFrom(log, tail.front()), tail);
 
@@ -264,12 +265,9 @@ TEST_F(PluginOnWindowsXp, MatchingPrinterIsHandedToPrintUiAndNeverLost) {
     EXPECT_EQ(std::vector<std::string>(log.begin(), log.begin() + 4), ExpectedStart());
     std::vector<std::string> tail = MessagesFrom(log, "** Enumerating Printers and Faxes folder");
     const std::vector<std::string> printerWork = {
-        "** Enumerating Printers and Faxes folder",
-        "Port : FILE:",
-        "ZQ Test Printer is a Network Printer",
-        "DeviceInstanceID : " + Narrow(deviceId),
-        "!! Deleting Printer  : ZQ Test Printer",
-        "!! Printer deleted   : ZQ Test Printer",
+        "** Enumerating Printers and Faxes folder", "Port : FILE:",
+        "ZQ Test Printer is a Network Printer",     "DeviceInstanceID : " + Narrow(deviceId),
+        "!! Deleting Printer  : ZQ Test Printer",   "!! Printer deleted   : ZQ Test Printer",
     };
     ASSERT_GE(tail.size(), printerWork.size() + 1 + ExpectedEnd().size());
     EXPECT_EQ(std::vector<std::string>(tail.begin(), tail.begin() + printerWork.size()), printerWork);
@@ -298,9 +296,9 @@ TEST_F(PluginOnWindowsXp, MatchingPrinterIsHandedToPrintUiAndNeverLost) {
     EXPECT_EQ(rest, ExpectedEnd());
     EXPECT_EQ(LocalPrinterNames(), std::vector<WString>{printer});
     HKEY key = nullptr;
-    ASSERT_EQ(::RegOpenKeyExW(HKEY_LOCAL_MACHINE, PrinterDriverDataKey(printer).c_str(), 0, KEY_READ | KEY_WOW64_64KEY,
-                              &key),
-              ERROR_SUCCESS);
+    ASSERT_EQ(
+        ::RegOpenKeyExW(HKEY_LOCAL_MACHINE, PrinterDriverDataKey(printer).c_str(), 0, KEY_READ | KEY_WOW64_64KEY, &key),
+        ERROR_SUCCESS);
     win32::ScopedRegistryKey owner(key);
     wchar_t id[300] = {};
     DWORD bytes = sizeof id - sizeof(wchar_t);

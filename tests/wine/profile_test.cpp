@@ -25,7 +25,8 @@ protected:
 
 TEST_F(Win32Profile, ReadsValues) {
     EXPECT_EQ(profile_.GetString(L"OS_Support", L"os_list", L"<READ_FAILED>", 500, path_), L"501,600_64");
-    EXPECT_EQ(profile_.GetString(L"version", L"LOG", L"", 500, path_), L"511") << "names ignore case, values are trimmed";
+    EXPECT_EQ(profile_.GetString(L"version", L"LOG", L"", 500, path_), L"511")
+        << "names ignore case, values are trimmed";
     EXPECT_EQ(profile_.GetString(L"Version", L"Empty", L"dflt", 500, path_), L"");
 }
 

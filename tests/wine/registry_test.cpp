@@ -26,13 +26,14 @@ protected:
     void SetUp() override {
         ::RegDeleteKeyW(HKEY_LOCAL_MACHINE, kTestKey);
         HKEY key = nullptr;
-        ASSERT_EQ(::RegCreateKeyExW(HKEY_LOCAL_MACHINE, kTestKey, 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, &key, nullptr),
-                  ERROR_SUCCESS);
+        ASSERT_EQ(
+            ::RegCreateKeyExW(HKEY_LOCAL_MACHINE, kTestKey, 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, &key, nullptr),
+            ERROR_SUCCESS);
         key_.Reset(key);
         const wchar_t folder[] = L"C:\\Program Files\\Zq";
-        ASSERT_EQ(::RegSetValueExW(key, L"InstallFolder", 0, REG_SZ, reinterpret_cast<const BYTE*>(folder),
-                                   sizeof folder),
-                  ERROR_SUCCESS);
+        ASSERT_EQ(
+            ::RegSetValueExW(key, L"InstallFolder", 0, REG_SZ, reinterpret_cast<const BYTE*>(folder), sizeof folder),
+            ERROR_SUCCESS);
         const DWORD worked = 1;
         ASSERT_EQ(::RegSetValueExW(key, L"Worked", 0, REG_DWORD, reinterpret_cast<const BYTE*>(&worked), sizeof worked),
                   ERROR_SUCCESS);
@@ -97,8 +98,7 @@ TEST_F(Win32RegistryTest, OpenNeverCreatesAKey) {
     EXPECT_EQ(registry_.OpenLocalMachineKey(L"SOFTWARE\\ZqTest\\New", RegistryAccess::Write, RegistryView::Default),
               nullptr);
     HKEY probe = nullptr;
-    EXPECT_EQ(::RegOpenKeyExW(HKEY_LOCAL_MACHINE, L"SOFTWARE\\ZqTest\\New", 0, KEY_READ, &probe),
-              ERROR_FILE_NOT_FOUND);
+    EXPECT_EQ(::RegOpenKeyExW(HKEY_LOCAL_MACHINE, L"SOFTWARE\\ZqTest\\New", 0, KEY_READ, &probe), ERROR_FILE_NOT_FOUND);
 }
 
 TEST_F(Win32RegistryTest, SetsStringsWithTheirTerminatorAndDwords) {

@@ -36,10 +36,9 @@ protected:
         ASSERT_TRUE(manager_);
         RemoveTestService();
         const WString binary = L"\"" + test::kTestChildPath + L"\" wait";
-        ScopedServiceHandle created(::CreateServiceW(manager_.Get(), kName, kName, SERVICE_ALL_ACCESS,
-                                                     SERVICE_WIN32_OWN_PROCESS, SERVICE_DEMAND_START,
-                                                     SERVICE_ERROR_IGNORE, binary.c_str(), nullptr, nullptr, nullptr,
-                                                     nullptr, nullptr));
+        ScopedServiceHandle created(::CreateServiceW(
+            manager_.Get(), kName, kName, SERVICE_ALL_ACCESS, SERVICE_WIN32_OWN_PROCESS, SERVICE_DEMAND_START,
+            SERVICE_ERROR_IGNORE, binary.c_str(), nullptr, nullptr, nullptr, nullptr, nullptr));
         ASSERT_TRUE(created) << "error " << ::GetLastError();
     }
     void TearDown() override { RemoveTestService(); }

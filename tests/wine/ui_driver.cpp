@@ -24,7 +24,9 @@ BOOL CALLBACK TestTopLevelWindow(HWND window, LPARAM parameter) {
     auto* search = reinterpret_cast<DialogSearch*>(parameter);
     DWORD owner = 0;
     ::GetWindowThreadProcessId(window, &owner);
-    if ((search->processId != 0 && owner != search->processId) || !::IsWindowVisible(window) || ClassName(window) != L"#32770") return TRUE;
+    if ((search->processId != 0 && owner != search->processId) || !::IsWindowVisible(window) ||
+        ClassName(window) != L"#32770")
+        return TRUE;
     if (!(*search->wanted)(window)) return TRUE;
     search->found = window;
     return FALSE;

@@ -62,7 +62,8 @@ TEST(LauncherWindows, CopyDialogWhileTheStageProgramRunsThenTheFinishScreen) {
     ASSERT_TRUE(WaitUntil([&] {
         percent = ItemText(copy, kCopyPercent);
         return PercentOf(percent) >= 2;
-    })) << "the percentage never moved: '" << Narrow(percent) << "'";
+    })) << "the percentage never moved: '"
+        << Narrow(percent) << "'";
     const int bar = ProgressPosition(copy, kCopyBar);
     EXPECT_GE(bar, PercentOf(percent)) << "the bar is never behind the text written before it was read";
     EXPECT_LE(bar, 100);

@@ -22,9 +22,9 @@ const std::wstring kTexts[9] = {
 std::wstring WritePackage(const std::wstring& folder, const PackageSettings& settings) {
     std::wstring text = L"[Version]\r\nLog=511\r\n\r\n[OS_Support]\r\nos_list=" + settings.osList +
                         L"\r\nServicePack_MajorVersion=0\r\nServicePack_MinorVersion=0\r\n\r\n"
-                        L"[CPE.MagicKeywords]\r\n1=" + settings.keyword + L"\r\n";
-    const std::vector<std::wstring>& programs64 =
-        settings.programs64.empty() ? settings.programs : settings.programs64;
+                        L"[CPE.MagicKeywords]\r\n1=" +
+                        settings.keyword + L"\r\n";
+    const std::vector<std::wstring>& programs64 = settings.programs64.empty() ? settings.programs : settings.programs64;
     for (const auto& [section, programs] :
          {std::pair{L"Run", &settings.programs}, std::pair{L"Run.x64", &programs64}}) {
         text += L"\r\n[" + std::wstring(section) + L"]\r\n";
@@ -45,8 +45,10 @@ InstalledOemInf::InstalledOemInf(const std::wstring& name, const std::wstring& k
     const std::wstring folder = std::wstring(windows) + L"\\inf";
     ::CreateDirectoryW(folder.c_str(), nullptr);
     path_ = folder + L"\\" + name;
-    const std::wstring text = L"\xFEFF[Version]\r\nSignature=\"$Windows NT$\"\r\nClass=Printer\r\n\r\n"
-                              L"[Strings]\r\nDriverName=\"" + keyword + L"\"\r\n";
+    const std::wstring text =
+        L"\xFEFF[Version]\r\nSignature=\"$Windows NT$\"\r\nClass=Printer\r\n\r\n"
+        L"[Strings]\r\nDriverName=\"" +
+        keyword + L"\"\r\n";
     std::string bytes;
     for (wchar_t unit : text) {
         bytes.push_back(static_cast<char>(unit & 0xFF));
@@ -57,9 +59,7 @@ InstalledOemInf::InstalledOemInf(const std::wstring& name, const std::wstring& k
 
 InstalledOemInf::~InstalledOemInf() { ::DeleteFileW(path_.c_str()); }
 
-std::wstring ChildExits(int status) {
-    return L"\"" + test::kTestChildPath + L"\" exit " + std::to_wstring(status);
-}
+std::wstring ChildExits(int status) { return L"\"" + test::kTestChildPath + L"\" exit " + std::to_wstring(status); }
 
 std::wstring LauncherCommandLine(const std::wstring& settingsPath) {
     return L"\"" + test::kExePath + L"\" -f " + settingsPath;

@@ -14,8 +14,8 @@ extern const std::wstring kTexts[9];
 
 struct PackageSettings {
     std::wstring osList;
-    std::wstring keyword;                // CPE.MagicKeywords 1
-    std::vector<std::wstring> programs;  // Run (and Run.x64 when programs64 is empty), in order
+    std::wstring keyword;                       // CPE.MagicKeywords 1
+    std::vector<std::wstring> programs;         // Run (and Run.x64 when programs64 is empty), in order
     std::vector<std::wstring> programs64 = {};  // Run.x64, when it differs
 };
 

@@ -61,8 +61,8 @@ WString MakeLongFolder(const WString& parent, std::size_t length) {
 }
 
 std::string ReadFileBytes(const WString& path) {
-    win32::ScopedFileHandle file(::CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE,
-                                               nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
+    win32::ScopedFileHandle file(::CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
+                                               OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
     if (!file) {
         ADD_FAILURE() << "cannot open " << Narrow(path) << ", error " << ::GetLastError();
         return {};
@@ -77,8 +77,8 @@ std::string ReadFileBytes(const WString& path) {
 }
 
 void WriteFileBytes(const WString& path, const std::string& bytes) {
-    win32::ScopedFileHandle file(::CreateFileW(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
-                                               FILE_ATTRIBUTE_NORMAL, nullptr));
+    win32::ScopedFileHandle file(
+        ::CreateFileW(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr));
     ASSERT_TRUE(file) << "cannot create " << Narrow(path);
     DWORD written = 0;
     ASSERT_TRUE(::WriteFile(file.Get(), bytes.data(), static_cast<DWORD>(bytes.size()), &written, nullptr));

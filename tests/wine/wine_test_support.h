@@ -79,7 +79,7 @@ private:
     WString oldValue_;  // an unset variable comes back as an empty one
 };
 
-inline const WString kExePath = ZQ_EXE_WINDOWS;             // this build's zqmerlesetup.exe
+inline const WString kExePath = ZQ_EXE_WINDOWS;               // this build's zqmerlesetup.exe
 inline const WString kTestChildPath = ZQ_TEST_CHILD_WINDOWS;  // zq_test_child.exe
 inline const WString kSourceDir = ZQ_SOURCE_DIR_WINDOWS;      // the project's sources
 

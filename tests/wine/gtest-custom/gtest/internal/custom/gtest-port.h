@@ -22,8 +22,7 @@ public:
 
     void Notify() { notified_.store(true); }
     void WaitForNotification() {
-        while (!notified_.load()) {
-        }
+        while (!notified_.load()) {}
     }
 
 private:
