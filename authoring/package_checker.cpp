@@ -170,7 +170,8 @@ private:
     std::optional<bool> ExistsInPackage(WStringView path, bool folder) const {
         std::optional<WindowsPath> resolved = ResolveWindowsPath(path, root_);
         if (!resolved || !IsSameOrBelow(*resolved, root_)) return std::nullopt;
-        std::vector<WString> below(resolved->components.begin() + root_.components.size(), resolved->components.end());
+        const auto rootDepth = static_cast<std::ptrdiff_t>(root_.components.size());
+        std::vector<WString> below(resolved->components.begin() + rootDepth, resolved->components.end());
         return exists_(below, folder);
     }
 

@@ -65,7 +65,7 @@ std::wstring ToHex(std::uint64_t value, bool upper) {
     return digits;
 }
 
-void Pad(std::wstring& out, const Directive& directive, std::wstring sign, std::wstring body) {
+void Pad(std::wstring& out, const Directive& directive, const std::wstring& sign, const std::wstring& body) {
     std::size_t length = sign.size() + body.size();
     std::size_t fill = directive.width > length ? directive.width - length : 0;
     if (directive.leftJustify) {

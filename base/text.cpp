@@ -158,7 +158,7 @@ std::string StringToUtf16LeBytes(WStringView text) {
     std::string out;
     out.reserve(text.size() * 2);
     for (wchar_t c : text) {
-        auto unit = static_cast<std::uint16_t>(c);
+        const auto unit = static_cast<std::uint16_t>(static_cast<std::uint32_t>(c));
         out.push_back(static_cast<char>(unit & 0xFF));
         out.push_back(static_cast<char>(unit >> 8));
     }

@@ -138,19 +138,6 @@ std::size_t FindUnits(const std::uint8_t* bytes, std::size_t units, const std::s
     return kNotFound;
 }
 
-// The keyword as the file would hold it: UTF-16LE bytes. Each character
-// counts as its 16-bit code unit.
-std::string KeywordBytes(const WString& keyword) {
-    std::string bytes;
-    bytes.reserve(2 * keyword.size());
-    for (wchar_t c : keyword) {
-        const auto unit = static_cast<std::uint16_t>(c);
-        bytes.push_back(static_cast<char>(unit & 0xFF));
-        bytes.push_back(static_cast<char>(unit >> 8));
-    }
-    return bytes;
-}
-
 // A keyword as the search takes it, made once for all the files.
 struct Needle {
     std::string bytes;      // UTF-16LE; empty for an empty keyword
@@ -161,7 +148,8 @@ std::vector<Needle> NeedlesOf(const std::vector<WString>& keywords) {
     std::vector<Needle> needles;
     needles.reserve(keywords.size());
     for (const WString& keyword : keywords) {
-        Needle needle{KeywordBytes(keyword)};
+        // The keyword as the file holds it: each character counts as its 16-bit code unit.
+        Needle needle{StringToUtf16LeBytes(keyword)};
         needle.holdsNul =
             FindNulUnit(reinterpret_cast<const std::uint8_t*>(needle.bytes.data()), 0, keyword.size()) < keyword.size();
         needles.push_back(std::move(needle));

@@ -21,7 +21,7 @@ int FindFirstKeyword(const std::uint8_t* bytes, std::size_t size, const std::vec
 // read and searched a piece of this size at a time, so the search holds at
 // most one piece (and the overlap) in memory whatever the files hold: a
 // 32-bit process may find no free block of hundreds of megabytes.
-inline constexpr std::size_t kInfWholeReadLimit = 4 * 1024 * 1024;
+inline constexpr std::size_t kInfWholeReadLimit = std::size_t{4} * 1024 * 1024;
 
 // FindFirstKeyword's answer, found the way a file larger than
 // kInfWholeReadLimit is searched: the bytes taken `pieceBytes` at a time.

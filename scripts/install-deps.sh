@@ -6,7 +6,8 @@
 # after adding dpkg's i386 architecture), which runs the 32-bit product exe.
 set -euo pipefail
 
-host_packages=(cmake ninja-build g++ libgtest-dev libgmock-dev nlohmann-json3-dev python3 python3-jsonschema)
+host_packages=(cmake ninja-build g++ libgtest-dev libgmock-dev nlohmann-json3-dev python3 python3-jsonschema
+               clang-format clang-tidy)
 # The fuzz targets: clang++ with libFuzzer and the sanitizer runtimes.
 fuzz_packages=(clang libclang-rt-14-dev)
 bench_packages=(ripgrep)

@@ -8,7 +8,7 @@ namespace zq::sim {
 ProgramEnd RunLauncherOn(SimMachine& machine) {
     machine.Journal("start", {{"program", Utf16ToUtf8(machine.ProgramPath())},
                               {"argumentText", Utf16ToUtf8(machine.ArgumentText())}});
-    const ProgramEnd end = RunLauncherProgram(machine.platform());
+    ProgramEnd end = RunLauncherProgram(machine.platform());
     nlohmann::ordered_json fields = {{"status", end.exitStatus}};
     if (end.managed) fields["outcome"] = end.outcome;
     machine.Journal("exit", fields);

@@ -39,7 +39,9 @@ public:
     explicit Converter(unsigned codePage) {
         const std::string name = codePage == kJapanese ? "CP932" : "CP" + std::to_string(codePage);
         handle_ = iconv_open("UTF-32LE", name.c_str());
-        if (handle_ == reinterpret_cast<iconv_t>(-1)) throw std::runtime_error("iconv cannot convert from " + name);
+        // iconv_open answers (iconv_t)-1 when it cannot convert.
+        if (handle_ == reinterpret_cast<iconv_t>(-1))  // NOLINT(performance-no-int-to-ptr)
+            throw std::runtime_error("iconv cannot convert from " + name);
     }
     ~Converter() { iconv_close(handle_); }
     Converter(const Converter&) = delete;
