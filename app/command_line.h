@@ -1,12 +1,12 @@
 // The launcher's switches: "-f" names the settings file, "-log" sets the
 // log level; "-quiet", "-norestart" and "-result PATH" make the run a
-// managed one (app/run_report.h). All are optional; anything else is split
+// managed one (run/run_report.h). All are optional; anything else is split
 // and ignored.
 #pragma once
 
 #include <array>
 
-#include "app/application.h"
+#include "run/application.h"
 
 namespace zq {
 

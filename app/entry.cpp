@@ -2,9 +2,9 @@
 
 #include <exception>
 
-#include "app/application.h"
 #include "app/init_instance.h"
-#include "app/result_file.h"
+#include "run/application.h"
+#include "run/result_file.h"
 
 namespace zq {
 

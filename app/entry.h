@@ -11,7 +11,7 @@ namespace zq {
 struct ProgramEnd {
     int exitStatus = 0;    // the process's exit status
     bool managed = false;  // "-quiet", "-norestart" or "-result" was given
-    // The Windows Installer code of the run (app/run_report.h): the exit
+    // The Windows Installer code of the run (run/run_report.h): the exit
     // status of a managed run; what a managed run would have returned, for
     // an interactive one.
     int exitCode = 0;

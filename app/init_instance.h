@@ -1,12 +1,11 @@
 // The start-up operation that carries the whole run.
 #pragma once
 
-#include "app/application.h"
+#include "run/application.h"
 
 namespace zq {
 
 inline constexpr wchar_t kMessageBoxCaption[] = L"ZQ Merle Refresh Installer";
-inline constexpr wchar_t kProgramVersion[] = L"1.0.0.1";
 inline constexpr wchar_t kInstanceMutexName[] = L"ZQMERLESETUP{d76aa900-b3ad-4ccb-b1d3-a70f90295520}";
 
 // Log header, command line, single instance, the operating-system loop, the

@@ -1,5 +1,6 @@
 #include "base/text.h"
 
+#include <algorithm>
 #include <limits>
 
 namespace zq {
@@ -163,6 +164,17 @@ std::string StringToUtf16LeBytes(WStringView text) {
         out.push_back(static_cast<char>(unit >> 8));
     }
     return out;
+}
+
+std::optional<WString> RegistryStringWithin(const std::vector<std::uint8_t>& data, std::size_t bufferBytes) {
+    std::size_t size = std::min(data.size(), bufferBytes);
+    WString text = Utf16LeBytesToString(data.data(), size);
+    std::size_t end = text.find(L'\0');
+    if (end != WString::npos) return text.substr(0, end);
+    // No terminator in the data: it is complete only when the buffer still
+    // has room for one after it.
+    if (data.size() + sizeof(std::uint16_t) > bufferBytes) return std::nullopt;
+    return text;
 }
 
 }  // namespace zq

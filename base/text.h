@@ -3,8 +3,10 @@
 #pragma once
 
 #include <cstdint>
+#include <optional>
 #include <string>
 #include <string_view>
+#include <vector>
 
 namespace zq {
 
@@ -50,5 +52,9 @@ std::string Utf16ToUtf8(WStringView utf16);
 // UTF-16LE bytes to code units (first byte low); an odd last byte is ignored.
 WString Utf16LeBytesToString(const std::uint8_t* bytes, std::size_t size);
 std::string StringToUtf16LeBytes(WStringView text);
+
+// A registry string of at most bufferBytes bytes as text: up to its first
+// NUL; nullopt when the data fills the buffer with no NUL in it (too long).
+std::optional<WString> RegistryStringWithin(const std::vector<std::uint8_t>& data, std::size_t bufferBytes);
 
 }  // namespace zq

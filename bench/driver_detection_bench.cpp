@@ -41,11 +41,11 @@
 #include <string>
 #include <vector>
 
-#include "app/application.h"
 #include "app/entry.h"
 #include "base/text.h"
 #include "checks/driver_detection.h"
 #include "platform/sim/sim_machine.h"
+#include "run/application.h"
 
 extern char** environ;
 

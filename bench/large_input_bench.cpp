@@ -32,12 +32,12 @@
 #include <string>
 #include <vector>
 
-#include "app/application.h"
 #include "app/entry.h"
+#include "authoring/checker_report.h"
 #include "base/text.h"
 #include "checks/driver_detection.h"
-#include "authoring/checker_report.h"
 #include "platform/sim/sim_machine.h"
+#include "run/application.h"
 
 namespace {
 

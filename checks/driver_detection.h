@@ -7,7 +7,7 @@
 #include <cstdint>
 #include <vector>
 
-#include "app/application.h"
+#include "run/application.h"
 
 namespace zq {
 

@@ -3,7 +3,7 @@
 // WOW64 flag.
 #pragma once
 
-#include "app/application.h"
+#include "run/application.h"
 
 namespace zq {
 

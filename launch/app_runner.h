@@ -2,7 +2,7 @@
 // and waits for it without time-out.
 #pragma once
 
-#include "app/application.h"
+#include "run/application.h"
 
 namespace zq {
 

@@ -1,7 +1,7 @@
 #include "launch/section_launcher.h"
 
-#include "app/result_file.h"
 #include "launch/app_runner.h"
+#include "run/result_file.h"
 
 namespace zq {
 
@@ -72,17 +72,6 @@ void ShowFinishScreen(LauncherProcess& process) {
     screen.noRestart = managed.noRestart;
     screen.beforeRestart = [&process] { BeforeRestart(process); };
     screen.DoModal();
-}
-
-std::optional<WString> RegistryStringWithin(const std::vector<std::uint8_t>& data, std::size_t bufferBytes) {
-    std::size_t size = std::min(data.size(), bufferBytes);
-    WString text = Utf16LeBytesToString(data.data(), size);
-    std::size_t end = text.find(L'\0');
-    if (end != WString::npos) return text.substr(0, end);
-    // No terminator in the data: it is complete only when the buffer still
-    // has room for one after it.
-    if (data.size() + sizeof(std::uint16_t) > bufferBytes) return std::nullopt;
-    return text;
 }
 
 std::optional<DataFileCopy> DataFileCopyFor(const WString& uninstallString) {

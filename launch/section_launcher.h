@@ -5,7 +5,7 @@
 
 #include <optional>
 
-#include "app/application.h"
+#include "run/application.h"
 
 namespace zq {
 
@@ -41,9 +41,5 @@ struct DataFileCopy {
     WString from, to;
 };
 std::optional<DataFileCopy> DataFileCopyFor(const WString& uninstallString);
-
-// A registry string of at most bufferBytes bytes as text: up to its first
-// NUL; nullopt when the data fills the buffer with no NUL in it (too long).
-std::optional<WString> RegistryStringWithin(const std::vector<std::uint8_t>& data, std::size_t bufferBytes);
 
 }  // namespace zq

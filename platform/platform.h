@@ -1,6 +1,6 @@
 // The seam between the launcher and the operating system.
 //
-// The core (app/, settings/, log/, checks/, launch/, plugin/, ui/) reaches
+// The core (app/, launch/, checks/, plugin/, run/, ui/, settings/, log/) reaches
 // Windows only through these interfaces. Two implementations exist side by
 // side: platform/win32/ (the real API calls) and platform/sim/ (a simulated
 // Windows machine on which the whole flow runs on Linux). Each interface is

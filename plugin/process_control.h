@@ -2,7 +2,7 @@
 // logging the system's text for an error.
 #pragma once
 
-#include "app/application.h"
+#include "run/application.h"
 
 namespace zq {
 

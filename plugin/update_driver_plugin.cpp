@@ -1,6 +1,6 @@
 #include "plugin/update_driver_plugin.h"
 
-#include "launch/section_launcher.h"
+#include "base/text.h"
 #include "plugin/process_control.h"
 
 namespace zq {
@@ -122,17 +122,6 @@ bool IsUpdateDriver(const CUpdateDriverPlugin& context, const WString& driverNam
     for (const WString& name : context.driverNames)
         if (EqualsIgnoringAsciiCase(name, driverName)) return true;
     return false;
-}
-
-std::string_view PrinterOutcomeName(PrinterOutcome outcome) {
-    switch (outcome) {
-        case PrinterOutcome::Recreated: return "re-created";
-        case PrinterOutcome::Restored: return "restored";
-        case PrinterOutcome::RestoreFailed: return "restore failed";
-        case PrinterOutcome::Kept: return "kept";
-        case PrinterOutcome::Skipped: return "skipped";
-    }
-    return "";
 }
 
 WString UnquotedInfPath(const WString& infPath) {

@@ -9,7 +9,7 @@
 #include <optional>
 #include <vector>
 
-#include "app/application.h"
+#include "run/application.h"
 
 namespace zq {
 

@@ -6,7 +6,7 @@
 #include <fstream>
 
 #include "app/command_line.h"
-#include "app/result_file.h"
+#include "run/result_file.h"
 #include "base/json_text.h"
 #include "tests/support/result_file.h"
 #include "tests/support/run_scenarios.h"

@@ -4,7 +4,7 @@
 
 #include <gtest/gtest.h>
 
-#include "app/application.h"
+#include "run/application.h"
 #include "tests/support/scenario.h"
 
 namespace zq {

@@ -17,7 +17,7 @@
 
 #include <nlohmann/json.hpp>
 
-#include "app/application.h"
+#include "run/application.h"
 #include "tests/support/scenario.h"
 
 namespace zq::test {

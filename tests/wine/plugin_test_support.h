@@ -13,7 +13,7 @@
 #include <string>
 #include <vector>
 
-#include "app/application.h"
+#include "run/application.h"
 #include "platform/win32/scoped_handle.h"
 #include "platform/win32/win32_platform.h"
 #include "tests/wine/wine_test_support.h"

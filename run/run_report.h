@@ -26,7 +26,7 @@
 #include <vector>
 
 #include "platform/platform.h"
-#include "plugin/printer_outcome.h"
+#include "run/printer_outcome.h"
 
 namespace zq {
 

@@ -1,4 +1,4 @@
-#include "app/run_report.h"
+#include "run/run_report.h"
 
 #include <algorithm>
 

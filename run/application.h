@@ -5,15 +5,18 @@
 #include <optional>
 #include <vector>
 
-#include "app/run_report.h"
 #include "log/log_file.h"
 #include "platform/platform.h"
-#include "plugin/printer_outcome.h"
+#include "run/printer_outcome.h"
+#include "run/run_report.h"
 #include "settings/ini_file.h"
 #include "ui/copy_dialog.h"
 #include "ui/finish_screen.h"
 
 namespace zq {
+
+// Logged at start and written to a managed run's result file.
+inline constexpr wchar_t kProgramVersion[] = L"1.0.0.1";
 
 inline constexpr int kMaxSwitches = 30;
 inline constexpr int kPlatform32 = 10032;  // OsPlatformCode of an entry for 32-bit systems

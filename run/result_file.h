@@ -30,7 +30,7 @@
 
 #include <string>
 
-#include "app/application.h"
+#include "run/application.h"
 
 namespace zq {
 

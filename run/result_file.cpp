@@ -1,6 +1,5 @@
-#include "app/result_file.h"
+#include "run/result_file.h"
 
-#include "app/init_instance.h"
 #include "base/json_text.h"
 
 namespace zq {
