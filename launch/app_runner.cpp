@@ -24,7 +24,7 @@ ProgramEntry ReadProgramEntry(const WString& commandLine) {
     return entry;
 }
 
-int RunApplication(LauncherProcess& process, WString commandLine) {
+int RunApplication(LauncherProcess& process, const WString& commandLine) {
     CLogFile& log = process.g_logFile;
     log.LogMessage(LOG_LOW, L"--> Enter RunApplication( %s)", commandLine);
     try {

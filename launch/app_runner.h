@@ -24,6 +24,6 @@ ProgramEntry ReadProgramEntry(const WString& commandLine);
 
 // 1 when the entry was carried out, or the system error code when its
 // process could not be created.
-int RunApplication(LauncherProcess& process, WString commandLine);
+int RunApplication(LauncherProcess& process, const WString& commandLine);
 
 }  // namespace zq

@@ -279,11 +279,11 @@ std::vector<WString> SimFiles::ListMatching(const WString& pattern) {
     // Most entries match by their long names. Short names are made only as
     // far into the listing as an entry that does not, but has a short name
     // that might.
-    std::vector<char> matches(entries->size());
+    std::vector<std::uint8_t> matches(entries->size());  // not vector<bool>: entries are set one at a time
     std::size_t shortNamesNeeded = 0;
     for (std::size_t i = 0; i < entries->size(); ++i) {
         const WString& name = (*entries)[i].name;
-        matches[i] = MatchesFindPattern(namePattern, name, {});
+        matches[i] = MatchesFindPattern(namePattern, name, {}) ? 1 : 0;
         if (!matches[i] && HasShortName(name)) shortNamesNeeded = i + 1;
     }
     if (shortNamesNeeded > 0) {
@@ -292,7 +292,7 @@ std::vector<WString> SimFiles::ListMatching(const WString& pattern) {
         for (std::size_t i = 0; i < shortNamesNeeded; ++i) names.push_back((*entries)[i].name);
         const std::vector<WString> shortNames = FolderShortNames(names);
         for (std::size_t i = 0; i < shortNamesNeeded; ++i) {
-            if (!matches[i]) matches[i] = MatchesFindPattern(namePattern, (*entries)[i].name, shortNames[i]);
+            if (!matches[i]) matches[i] = MatchesFindPattern(namePattern, (*entries)[i].name, shortNames[i]) ? 1 : 0;
         }
     }
     std::vector<WString> names;
