@@ -1,5 +1,7 @@
 #include "tests/support/run_scenarios.h"
 
+#include <stdexcept>
+
 namespace zq::test {
 
 using nlohmann::json;
@@ -9,7 +11,7 @@ void AddPackageProgram(TestMachine& machine, const std::string& name, double sec
     machine.config()["programs"]["C:\\Package\\setup\\" + name] = {{"runSeconds", seconds}, {"exitCode", exitCode}};
 }
 
-void AddPrinterUpdate(TestMachine& machine) {
+void AddImagingSoftware(TestMachine& machine) {
     machine.WriteFile("C:\\Package\\driver\\zqmerle.inf", "[Version]");
     machine.WriteFile("C:\\Program Files\\Zelt\\Pictavo\\Bin\\zqnotify.exe", "tray");
     machine.config()["registry"]["HKLM\\SOFTWARE\\Zelt\\Pictavo"] = {{"InstallFolder", "C:\\Program Files\\Zelt\\"}};
@@ -17,12 +19,20 @@ void AddPrinterUpdate(TestMachine& machine) {
         json::array({{{"name", "explorer.exe"}, {"pid", 100}}, {{"name", "zqnotify.exe"}, {"pid", 200}}});
     machine.config()["services"] = {{"zqdevsvc", {{"state", "running"}}}};
     machine.config()["printers"] = json::array();
-    const std::string printers = "HKLM\\SYSTEM\\CurrentControlSet\\Control\\Print\\Printers\\";
-    for (const auto& [name, port] : {std::pair{"Office", "IP_10.0.0.5"}, std::pair{"Hall", "IP_10.0.0.6"}}) {
-        machine.config()["printers"].push_back({{"name", name}, {"port", port}, {"driver", "ZQ Merle 5400 Series"}});
-        machine.config()["registry"][printers + name + "\\PrinterDriverData"] = {
-            {"SoftwareCUEContextID", std::string("id-") + name}};
-    }
+}
+
+void AddPrinter(TestMachine& machine, const json& printer, const std::string& deviceId) {
+    machine.config()["printers"].push_back(printer);
+    machine.config()["registry"]["HKLM\\SYSTEM\\CurrentControlSet\\Control\\Print\\Printers\\" +
+                                 printer["name"].get<std::string>() + "\\PrinterDriverData"] = {
+        {"SoftwareCUEContextID", deviceId}};
+}
+
+void AddPrinterUpdate(TestMachine& machine) {
+    AddImagingSoftware(machine);
+    for (const auto& [name, port] : {std::pair{"Office", "IP_10.0.0.5"}, std::pair{"Hall", "IP_10.0.0.6"}})
+        AddPrinter(machine, {{"name", name}, {"port", port}, {"driver", "ZQ Merle 5400 Series"}},
+                   std::string("id-") + name);
 }
 
 namespace {
@@ -122,6 +132,12 @@ std::vector<RunScenario> RunScenarios() {
              return machine;
          }},
     };
+}
+
+std::unique_ptr<StandardMachine> MakeScenario(const std::string& name) {
+    for (const RunScenario& scenario : RunScenarios())
+        if (scenario.name == name) return scenario.make();
+    throw std::invalid_argument(name + ": no such scenario");
 }
 
 }  // namespace zq::test
