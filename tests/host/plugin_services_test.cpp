@@ -14,16 +14,17 @@ namespace zq {
 namespace {
 
 using nlohmann::json;
-using test::Contains;
 using test::HasRun;
 using test::PluginBench;
-using test::Printer;
 using test::TestMachine;
 using Lines = std::vector<std::string>;
 
 const std::string kTimeOut = "## Service did not stop in time : zqdevsvc";
+const std::string kAlreadyRunning = "## An instance of the service is already running.\r";
+const std::string kStopped = "** zqdevsvc Service stopped successfully";
 
-json Service(const char* state, double stopSeconds = 0) {
+json Service(const std::string& state, double stopSeconds = 0) {
+    if (state.empty()) return json::object();
     return {{"zqdevsvc", {{"state", state}, {"stopSeconds", stopSeconds}}}};
 }
 
@@ -38,8 +39,7 @@ TEST(PluginService, AwaitedWhileItStops) {
         std::int64_t printerMs;  // from the stop request to the printer's deletion (-1: none)
     } cases[] = {
         {"stops at once", Service("running"), true, {"stop 0", "start 0"}, 0, "running", 0},
-        {"takes 2 s, no matching printer", Service("running", 2), false, {"stop 0", "start 0"}, 0, "running", -1},
-        {"takes 2 s, a printer re-created", Service("running", 2), true, {"stop 0", "start 0"}, 0, "running", 2000},
+        {"takes 2 s", Service("running", 2), true, {"stop 0", "start 0"}, 0, "running", 2000},
         {"takes 29.9 s", Service("running", 29.9), false, {"stop 0", "start 0"}, 0, "running", -1},
         // The wait gives up at 30 s and the printers are done; by the start the stop has ended.
         {"takes 45 s", Service("running", 45), true, {"stop 0", "start 0"}, 1, "running", 30000},
@@ -52,24 +52,19 @@ TEST(PluginService, AwaitedWhileItStops) {
         SCOPED_TRACE(c.why);
         PluginBench bench;
         bench.machine.config()["services"] = c.services;
-        if (c.printer) bench.AddPrinter(Printer("Office", "IP_10.0.0.5"), "id-1");
+        if (c.printer) bench.AddPrinter(test::Printer("Office", "IP_10.0.0.5"), "id-1");
         EXPECT_EQ(bench.Run(), 1);
         const std::vector<json> requests = bench.machine.Events("serviceControl");
         Lines asked;
         for (const json& e : requests) asked.push_back(e["action"].get<std::string>() + " " + e["error"].dump());
         EXPECT_EQ(asked, c.requests);
-        const Lines log = bench.Log();
+        const Lines log = test::WithoutTrace(bench.Log());
         EXPECT_EQ(std::count(log.begin(), log.end(), kTimeOut), c.timeOuts);
         EXPECT_EQ(bench.State()["services"]["zqdevsvc"]["state"], c.stateAfter);
         EXPECT_EQ(log.back(), "<< End of UpdateDriver Plug-in") << "the flow goes on whatever the service did";
         // The first time-out comes right after the stop, before the printers; the second right before the start.
-        if (c.timeOuts > 0) {
-            EXPECT_TRUE(HasRun(log, {"** zqdevsvc Service stopped successfully", kTimeOut}));
-        }
-        if (c.timeOuts > 1) {
-            EXPECT_TRUE(
-                HasRun(test::WithoutTrace(log), {kTimeOut, "## An instance of the service is already running.\r"}));
-        }
+        EXPECT_EQ(HasRun(log, {kStopped, kTimeOut, "** Enumerating Printers and Faxes folder"}), c.timeOuts > 0);
+        EXPECT_EQ(HasRun(log, {kTimeOut, kAlreadyRunning}), c.timeOuts > 1);
         if (c.printerMs >= 0) {
             const std::vector<json> deleted = bench.machine.Events("printerDeleted");
             ASSERT_EQ(deleted.size(), 1u);
@@ -82,49 +77,24 @@ TEST(PluginService, AwaitedWhileItStops) {
 
 // The calls themselves, on a machine of the service alone.
 TEST(PluginService, RequestsAndWaitsAnswerFromTheServiceState) {
-    const std::string running = "## An instance of the service is already running.\r";
     struct Case {
         const char* why;
         json services;
         bool scmOpenFails;
         int action;
         ErrorCode error;
-        Lines lines;                       // of the request
-        bool untilStopped, whileStopping;  // the two waits' answers
-        int timeOuts;
+        std::string line;   // of the request, if any
+        std::string waits;  // the answers of the two waits (T/F) and the time-outs they log
     } cases[] = {
-        {"stop a running one",
-         Service("running"),
-         false,
-         kServiceStop,
-         0,
-         {"** zqdevsvc Service stopped successfully"},
-         false,
-         true,
-         1},
-        {"start a stopped one", Service("stopped"), false, kServiceStart, 0, {}, true, true, 0},
-        {"stop a stopped one",
-         Service("stopped"),
-         false,
-         kServiceStop,
-         1062,
-         {"## The service has not been started.\r"},
-         true,
-         true,
-         0},
-        {"start a running one", Service("running"), false, kServiceStart, 1056, {running}, false, true, 1},
-        {"stopping for 70 s", Service("stopping", 70), false, 2, 0, {}, false, false, 2},
-        {"missing",
-         json::object(),
-         false,
-         kServiceStop,
-         1060,
-         {"## The specified service does not exist as an installed service.\r"},
-         true,
-         true,
-         0},
-        {"no control manager", Service("running"), true, kServiceStop, 5, {"## Access is denied.\r"}, true, true, 0},
-        {"another action asks nothing", Service("running"), false, 2, 0, {}, false, true, 1},
+        {"stop a running one", Service("running"), false, kServiceStop, 0, kStopped, "FT1"},
+        {"start a stopped one", Service("stopped"), false, kServiceStart, 0, "", "TT0"},
+        {"stop a stopped one", Service("stopped"), false, kServiceStop, 1062, "## The service has not been started.\r",
+         "TT0"},
+        {"start a running one", Service("running"), false, kServiceStart, 1056, kAlreadyRunning, "FT1"},
+        {"stopping for 70 s", Service("stopping", 70), false, 2, 0, "", "FF2"},
+        {"missing", Service(""), false, kServiceStop, 1060,
+         "## The specified service does not exist as an installed service.\r", "TT0"},
+        {"no control manager", Service("running"), true, kServiceStop, 5, "## Access is denied.\r", "TT0"},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.why);
@@ -135,57 +105,54 @@ TEST(PluginService, RequestsAndWaitsAnswerFromTheServiceState) {
             machine.config()["scmOpenFails"] = c.scmOpenFails;
             auto process = test::ProcessOn(machine);
             if (waits) {
-                EXPECT_EQ(WaitUntilServiceStopped(*process, L"zqdevsvc"), c.untilStopped);
-                EXPECT_EQ(WaitWhileServiceStopping(*process, L"zqdevsvc"), c.whileStopping);
-                EXPECT_EQ(machine.LogMessages(), Lines(static_cast<std::size_t>(c.timeOuts), kTimeOut));
+                EXPECT_EQ(WaitUntilServiceStopped(*process, L"zqdevsvc"), c.waits[0] == 'T');
+                EXPECT_EQ(WaitWhileServiceStopping(*process, L"zqdevsvc"), c.waits[1] == 'T');
+                EXPECT_EQ(machine.LogMessages(), Lines(c.waits[2] - '0', kTimeOut));
                 EXPECT_TRUE(machine.Events("serviceControl").empty()) << "waiting asks nothing of the service";
             } else {
                 EXPECT_EQ(ChangeServiceState(*process, L"zqdevsvc", c.action), c.error);
-                // The system's text keeps its CR LF: the line ends in a CR and an empty line follows.
-                EXPECT_EQ(test::WithoutTrace(machine.LogMessages()), c.lines);
+                // A system text keeps its CR LF: the line ends in a CR, and an empty line follows.
+                EXPECT_EQ(test::WithoutTrace(machine.LogMessages()), c.line.empty() ? Lines{} : Lines{c.line});
             }
         }
     }
 }
 
+json Process(const std::string& name, int pid, json more = json::object()) {
+    more.update({{"name", name}, {"pid", pid}});
+    return more;
+}
+
 TEST(PluginKillProcess, TerminatesOnlyWhileTheIdStillNamesTheProcess) {
-    const json tray = {{"name", "zqnotify.exe"}, {"pid", 200}};
+    const json tray = Process("zqnotify.exe", 200);
+    const std::string killed = "Process Killed Successfully : zqnotify.exe";
     struct Case {
         const char* why;
-        json processes;
+        json processes;  // null: no snapshot can be taken
         int result;
-        Lines log;
+        std::string line;
         Lines runningAfter;  // names, in order
     } cases[] = {
-        {"any case",
-         {{{"name", "explorer.exe"}, {"pid", 100}}, {{"name", "ZQNotify.exe"}, {"pid", 200}}},
-         1,
-         {"Process Killed Successfully : zqnotify.exe"},
-         {"explorer.exe"}},
-        {"only the first",
-         {{{"name", "ZQNotify.EXE"}, {"pid", 300}}, tray},
-         1,
-         {"Process Killed Successfully : zqnotify.exe"},
-         {"zqnotify.exe"}},
+        {"any case", {Process("explorer.exe", 100), Process("ZQNotify.exe", 200)}, 1, killed, {"explorer.exe"}},
+        {"only the first", {Process("ZQNotify.EXE", 300), tray}, 1, killed, {"zqnotify.exe"}},
         {"termination fails",
-         {{{"name", "zqnotify.exe"}, {"pid", 200}, {"terminateFails", true}}},
+         {Process("zqnotify.exe", 200, {{"terminateFails", true}})},
          1,
-         {"Failed to Kill Process : zqnotify.exe"},
+         "Failed to Kill Process : zqnotify.exe",
          {"zqnotify.exe"}},
         {"its id has passed to another process",
-         {{{"name", "zqnotify.exe"}, {"pid", 200}, {"pidReusedBy", "winword.exe"}},
-          {{"name", "zqnotify.exe"}, {"pid", 204}}},
+         {Process("zqnotify.exe", 200, {{"pidReusedBy", "winword.exe"}}), Process("zqnotify.exe", 204)},
          1,
-         {"## Process no longer running : zqnotify.exe"},
+         "## Process no longer running : zqnotify.exe",
          {"winword.exe", "zqnotify.exe"}},
         // Names are compared as before: without regard to case.
         {"its id has passed to one of the same name",
-         {{{"name", "zqnotify.exe"}, {"pid", 200}, {"pidReusedBy", "ZQNOTIFY.EXE"}}},
+         {Process("zqnotify.exe", 200, {{"pidReusedBy", "ZQNOTIFY.EXE"}})},
          1,
-         {"Process Killed Successfully : zqnotify.exe"},
+         killed,
          {}},
-        {"none running", {{{"name", "explorer.exe"}, {"pid", 100}}}, 0, {}, {"explorer.exe"}},
-        {"no snapshot", nullptr, 0, {"CreateToolhelp32Snapshot Failed "}, {"zqnotify.exe"}},
+        {"none running", {Process("explorer.exe", 100)}, 0, "", {"explorer.exe"}},
+        {"no snapshot", nullptr, 0, "CreateToolhelp32Snapshot Failed ", {"zqnotify.exe"}},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.why);
@@ -195,65 +162,49 @@ TEST(PluginKillProcess, TerminatesOnlyWhileTheIdStillNamesTheProcess) {
         machine.config()["snapshotFails"] = c.processes.is_null();
         auto process = test::ProcessOn(machine);
         EXPECT_EQ(KillProcess(*process, L"zqnotify.exe"), c.result);
-        EXPECT_EQ(machine.LogMessages(), c.log);
-        EXPECT_EQ(test::Values(json(machine.Machine().State())["processes"].get<std::vector<json>>(), "name"),
-                  c.runningAfter);
+        EXPECT_EQ(machine.LogMessages(), c.line.empty() ? Lines{} : Lines{c.line});
+        const json state = machine.Machine().State();
+        EXPECT_EQ(test::Values(state["processes"].get<std::vector<json>>(), "name"), c.runningAfter);
     }
 }
 
 TEST(PluginTray, StartedOnlyFromAnAbsoluteInstallFolder) {
+    const std::string notGot = "## I didn't get install folder";
     struct Case {
-        const char* why;
         json key;             // the Pictavo key's values; null: no key
-        Lines folderLines;    // "## I didn't get install folder" and "** InstallFolder" lines
+        Lines folderLines;    // notGot and "** InstallFolder" lines
         std::string started;  // the tray application's path; empty: not started
-        Lines end;            // the lines after "No matching printer found"
+        std::string notStarted;
     } cases[] = {
-        {"absolute",
-         {{"InstallFolder", "D:\\Tools"}},
+        {{{"InstallFolder", "D:\\Tools"}},
          {"** InstallFolder : D:\\Tools"},
          "D:\\Tools\\Pictavo\\Bin\\zqnotify.exe",
-         {}},
-        {"relative",
-         {{"InstallFolder", "Zelt\\"}},
-         {"** InstallFolder : Zelt\\"},
-         "",
-         {"## Tray application not started : Zelt\\", "<< End of UpdateDriver Plug-in"}},
-        {"from the current drive's root",
-         {{"InstallFolder", "\\Zelt\\"}},
-         {"** InstallFolder : \\Zelt\\"},
-         "",
-         {"## Tray application not started : \\Zelt\\", "<< End of UpdateDriver Plug-in"}},
-        {"value missing",
-         json::object(),
-         {"## I didn't get install folder", "** InstallFolder : "},
-         "",
-         {"## Tray application not started : ", "<< End of UpdateDriver Plug-in"}},
-        {"key missing",
-         nullptr,
-         {"## I didn't get install folder"},
-         "",
-         {"## Tray application not started : ", "<< End of UpdateDriver Plug-in"}},
+         ""},
+        {{{"InstallFolder", "Zelt\\"}}, {"** InstallFolder : Zelt\\"}, "", "Zelt\\"},
+        {{{"InstallFolder", "\\Zelt\\"}}, {"** InstallFolder : \\Zelt\\"}, "", "\\Zelt\\"},
+        {json::object(), {notGot, "** InstallFolder : "}, "", ""},
+        {nullptr, {notGot}, "", ""},
     };
     for (const Case& c : cases) {
-        SCOPED_TRACE(c.why);
+        SCOPED_TRACE(c.key.dump());
         PluginBench bench;
         bench.SetInstallKey(c.key);
         bench.Run();
         const Lines log = bench.Log();
-        Lines folderLines = test::LinesStartingWith(log, "## I didn't");
+        Lines folderLines = test::LinesStartingWith(log, notGot);
         for (const std::string& line : test::LinesStartingWith(log, "** InstallFolder")) folderLines.push_back(line);
         EXPECT_EQ(folderLines, c.folderLines);
         const Lines after = test::LinesFrom(log, "No matching printer found");
-        ASSERT_GE(after.size(), 2u);
-        const std::vector<json> starts = bench.machine.Events("processStart");
+        ASSERT_GE(after.size(), 3u);
+        const Lines starts = test::Values(bench.machine.Events("processStart"), "commandLine");
         if (c.started.empty()) {
-            EXPECT_EQ(Lines(after.begin() + 1, after.end()), c.end);
-            EXPECT_TRUE(starts.empty());
+            EXPECT_EQ(Lines(after.begin() + 1, after.end()),
+                      (Lines{"## Tray application not started : " + c.notStarted, "<< End of UpdateDriver Plug-in"}));
+            EXPECT_EQ(starts, Lines{});
         } else {
-            EXPECT_EQ(after.at(1), "** Starting Trayapp");
-            EXPECT_EQ(after.at(2).rfind("** Process : " + c.started + " return with ", 0), 0u) << after[2];
-            EXPECT_EQ(test::Values(starts, "commandLine"), Lines{c.started});
+            EXPECT_EQ(after[1], "** Starting Trayapp");
+            EXPECT_EQ(after[2].rfind("** Process : " + c.started + " return with ", 0), 0u) << after[2];
+            EXPECT_EQ(starts, Lines{c.started});
         }
     }
 }

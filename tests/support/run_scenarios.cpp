@@ -44,80 +44,66 @@ SettingsFile PackageWithPrograms() {
         .Set("Run", "2", "C:\\Package\\setup\\zqstage.exe");
 }
 
-std::unique_ptr<StandardMachine> Installing(SettingsFile settings = PackageWithPrograms()) {
+// The package installed: both programs run and end with 0, then `config`
+// is merged into machine.json.
+std::unique_ptr<StandardMachine> Installing(const json& config = json::object(),
+                                            SettingsFile settings = PackageWithPrograms()) {
     auto machine = std::make_unique<StandardMachine>(settings);
     AddPackageProgram(*machine, "zqprep.exe", 3);
     AddPackageProgram(*machine, "zqstage.exe", 5);
+    machine->config().merge_patch(config);
     return machine;
+}
+
+std::unique_ptr<StandardMachine> PrinterUpdate(const json& config) {
+    auto machine = Installing(json::object(), PackageWithPrograms()
+                                                  .Set("Run", "3", "lanpatch.exe C:\\Package\\driver\\zqmerle.inf")
+                                                  .Set("UpdateDrivers", "1", "ZQ Merle 5400 Series"));
+    AddPrinterUpdate(*machine);
+    machine->config().merge_patch(config);
+    return machine;
+}
+
+json ProgramEndsWith(unsigned exitCode) {
+    return {{"programs", {{"C:\\Package\\setup\\zqprep.exe", {{"exitCode", exitCode}}}}}};
 }
 
 }  // namespace
 
 std::vector<RunScenario> RunScenarios() {
+    const SettingsFile missing = PackageWithPrograms().Set("Run", "3", "C:\\Package\\setup\\missing.exe");
     return {
         {"finish-restarts", [] { return Installing(); }},
         {"finish-box-ticked",
          [] {
-             auto machine = Installing();
-             machine->config()["user"]["finishCheckBox"] = true;
-             return machine;
+             return Installing({{"user", {{"finishCheckBox", true}}}});
          }},
         {"finish-escape",
          [] {
-             auto machine = Installing();
-             machine->config()["user"]["finishAction"] = "escape";
-             return machine;
+             return Installing({{"user", {{"finishAction", "escape"}}}});
          }},
-        {"program-ends-with-5",
-         [] {
-             auto machine = Installing();
-             AddPackageProgram(*machine, "zqprep.exe", 3, 5);
-             return machine;
-         }},
-        {"program-ends-with-3010",
-         [] {
-             auto machine = Installing();
-             AddPackageProgram(*machine, "zqprep.exe", 3, 3010);
-             return machine;
-         }},
-        {"program-ends-with-1641",
-         [] {
-             auto machine = Installing();
-             AddPackageProgram(*machine, "zqprep.exe", 3, 1641);
-             return machine;
-         }},
-        {"program-missing",
-         [] { return Installing(PackageWithPrograms().Set("Run", "3", "C:\\Package\\setup\\missing.exe")); }},
-        {"printers-recreated",
-         [] {
-             auto machine = Installing(PackageWithPrograms()
-                                           .Set("Run", "3", "lanpatch.exe C:\\Package\\driver\\zqmerle.inf")
-                                           .Set("UpdateDrivers", "1", "ZQ Merle 5400 Series"));
-             AddPrinterUpdate(*machine);
-             return machine;
-         }},
+        {"program-ends-with-5", [] { return Installing(ProgramEndsWith(5)); }},
+        {"program-ends-with-3010", [] { return Installing(ProgramEndsWith(3010)); }},
+        {"program-ends-with-1641", [] { return Installing(ProgramEndsWith(1641)); }},
+        {"program-missing", [=] { return Installing(json::object(), missing); }},
+        {"printers-recreated", [] { return PrinterUpdate(json::object()); }},
         {"printer-restored",
          [] {
-             auto machine = Installing(PackageWithPrograms()
-                                           .Set("Run", "3", "lanpatch.exe C:\\Package\\driver\\zqmerle.inf")
-                                           .Set("UpdateDrivers", "1", "ZQ Merle 5400 Series"));
-             AddPrinterUpdate(*machine);
-             machine->config()["printui"]["failsFor"] = json::array({"Hall"});
-             return machine;
+             return PrinterUpdate({{"printui", {{"failsFor", {"Hall"}}}}});
          }},
         {"second-instance",
          [] {
-             auto machine = Installing();
-             machine->config()["otherInstanceRunning"] = true;
-             return machine;
+             return Installing({{"otherInstanceRunning", true}});
          }},
-        {"unsupported-windows", [] { return Installing(PackageWithPrograms().Set("OS_Support", "os_list", "600")); }},
+        {"unsupported-windows",
+         [] { return Installing(json::object(), PackageWithPrograms().Set("OS_Support", "os_list", "600")); }},
         {"driver-not-installed",
          [] {
              auto machine = std::make_unique<StandardMachine>(PackageWithPrograms(), /*driverInstalled=*/false);
              machine->WriteUtf16LeFile("C:\\Windows\\inf\\oem1.inf", L"[Version]\r\n", true);
              return machine;
          }},
+        // The current folder cannot be read: null (merge_patch would remove it).
         {"current-folder-unreadable",
          [] {
              auto machine = Installing();
@@ -126,8 +112,7 @@ std::vector<RunScenario> RunScenarios() {
          }},
         {"unexpected-error",
          [] {
-             auto machine = Installing();
-             machine->config()["largestAllocationBytes"] = 1024 * 1024;
+             auto machine = Installing({{"largestAllocationBytes", 1024 * 1024}});
              machine->WriteFile("C:\\Windows\\inf\\oem0.inf", std::string(2 * 1024 * 1024, 'x'));
              return machine;
          }},
