@@ -67,6 +67,22 @@ TEST(KeywordSearch, WholeAndInPieces) {
         {"the same with its first unit wrong", U(pad + L"A long keyword indeed" + pad), {L"a long keyword indeed"}, -1},
         {"a single-unit keyword in each piece", U(pad + L"y"), {L"y"}, 0},
         {"no keywords", U(L"ab"), {}, -1},
+        // Found by fuzzing: the NUL cut, and units at block edges and odd places.
+        {"a NUL right after the match", U(WString(L"xxKEY\0yy", 8)), {L"KEY"}, 0},
+        {"a NUL right before the match", U(WString(L"xx\0KEY", 6)), {L"KEY"}, -1},
+        {"a NUL inside the first occurrence", U(WString(L"KE\0KEY-KEY", 10)), {L"KEY"}, -1},
+        {"the NUL of one keyword's match, the next before it",
+         U(WString(32, L'A') + nul + L"BBB"),
+         {L"BBB", L"AAA"},
+         1},
+        {"a match before the NUL, found without it", U(WString(30, L'z') + nul + L"CCC zz"), {L"zz", L"CCC"}, 0},
+        {"a NUL at a 16-unit block's last place", U(WString(L"0123456789abcde\0KEY", 19)), {L"KEY"}, -1},
+        {"a long text, the keyword past its NUL",
+         U(WString(100, L'q') + nul + L"KEY" + WString(100, L'q')),
+         {L"KEY"},
+         -1},
+        {"units above U+00FF", U(L"\u4e2d\u6587\u00e9\u20ac\u4e2d\u6587\u00e9\u20ac!\u20ac"), {L"\u20ac!\u20ac"}, 0},
+        {"two units that form a third at an odd place", U(L"\u4100\u4200"), {L"\u0041"}, -1},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.why);
@@ -88,7 +104,7 @@ std::string Found(const std::string& keyword, const std::string& file) {
 // the message box when none holds a keyword.
 TEST(DriverDetection, WhatIsSearchedAndFound) {
     const std::string driver = test::kDriverKeyword;
-    const std::string notFound = "Drivers not found";
+    const std::string notFound = "Drivers not found", oem0 = Searching("oem0.inf"), oem1 = Searching("oem1.inf");
     struct File {
         std::string name, bytes;
     };
@@ -100,40 +116,24 @@ TEST(DriverDetection, WhatIsSearchedAndFound) {
         std::vector<File> files;
         Lines search;  // the lines after the keywords' list
     } cases[] = {
-        {"the second keyword, in the file that has it",
-         {"Nope 1", driver},
-         true,
-         {},
-         {Searching("oem1.inf"), Found(driver, "oem1.inf")}},
-        {"keys after a gap are never read",
-         {"Nope 1", "Nope 2", "(gap)", driver},
-         true,
-         {},
-         {Searching("oem1.inf"), notFound}},
-        {"an empty keyword matches the first listed file",
-         {""},
-         true,
-         {{"oem0.inf", "single-byte"}},
-         {Searching("oem0.inf"), Found("", "oem0.inf")}},
-        {"a keyword with percent signs is logged unchanged", {"100%s %d"}, true, {}, {Searching("oem1.inf"), notFound}},
-        {"a single-byte file with the keyword",
-         {driver},
-         false,
-         {{"oem1.inf", "Model=\"ZQ Merle 5400 Series\""}},
-         {Searching("oem1.inf"), notFound}},
-        {"no oem files at all: nothing logged", {driver}, false, {{"machine.inf", driver}}, {}},
+        {"the second keyword, in its file", {"Nope 1", driver}, true, {}, {oem1, Found(driver, "oem1.inf")}},
+        {"keys after a gap are never read", {"Nope 1", "Nope 2", "(gap)", driver}, true, {}, {oem1, notFound}},
+        {"an empty keyword: the first file", {""}, true, {{"oem0.inf", "single"}}, {oem0, Found("", "oem0.inf")}},
+        {"a keyword with % logged unchanged", {"100%s %d"}, true, {}, {oem1, notFound}},
+        {"a single-byte file", {driver}, false, {{"oem1.inf", "Model=\"ZQ Merle 5400 Series\""}}, {oem1, notFound}},
+        {"no oem files: nothing logged", {driver}, false, {{"machine.inf", driver}}, {}},
         {"three files, none matching",
          {driver},
          false,
          {{"oem1.inf", u16(L"another")}, {"OEM2.INF", u16(L"another")}, {"oem10.inf", u16(L"another")}},
-         {Searching("oem1.inf"), Searching("oem10.inf"), Searching("OEM2.INF"), notFound}},
+         {oem1, Searching("oem10.inf"), Searching("OEM2.INF"), notFound}},
         // The detection reads every file into one buffer: a file after a larger one is searched in its own bytes.
         {"a file after a larger one",
          {"KEYWORD"},
          false,
          {{"oem1.inf", StringToUtf16LeBytes(WString(1, L'\0') + WString(500, L'x') + L"KEYWORD")},
           {"oem2.inf", StringToUtf16LeBytes(L"short")}},
-         {Searching("oem1.inf"), Searching("oem2.inf"), notFound}},
+         {oem1, Searching("oem2.inf"), notFound}},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.why);

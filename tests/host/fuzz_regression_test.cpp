@@ -41,41 +41,6 @@ TEST(FuzzRegression, KeywordSearchAtEveryPlaceAndLength) {
     }
 }
 
-TEST(FuzzRegression, KeywordSearchNulCutAndOddUnits) {
-    struct Case {
-        const char* why;
-        WString text;
-        std::vector<WString> keywords;
-        int expected;
-    } cases[] = {
-        {"a NUL right after the match", WString(L"xxKEY\0yy", 8), {L"KEY"}, 0},
-        {"a NUL right before the match", WString(L"xx\0KEY", 6), {L"KEY"}, -1},
-        {"a NUL inside the first occurrence, a later one is after it too", WString(L"KE\0KEY-KEY", 10), {L"KEY"}, -1},
-        {"the NUL found for one keyword's match, the next keyword's match before it",
-         WString(32, L'A') + WString(1, L'\0') + L"BBB",
-         {L"BBB", L"AAA"},
-         1},
-        {"a match before the NUL, found without looking for it",
-         WString(30, L'z') + WString(1, L'\0') + L"CCC zz",
-         {L"zz", L"CCC"},
-         0},
-        {"a NUL at a 16-unit block's last place", WString(L"0123456789abcde\0KEY", 19), {L"KEY"}, -1},
-        {"a long text with the keyword past its NUL",
-         WString(100, L'q') + WString(1, L'\0') + L"KEYWORD" + WString(100, L'q'),
-         {L"KEYWORD"},
-         -1},
-        {"units above U+00FF",
-         L"\u4e2d\u6587\u00e9\u20ac\u4e2d\u6587\u00e9\u20ac\u4e2d\u6587\u00e9\u20ac!\u20ac",
-         {L"\u20ac!\u20ac"},
-         0},
-        {"bytes of two units that form a third at an odd place", L"\u4100\u4200", {L"\u0041"}, -1},
-    };
-    for (const Case& c : cases) {
-        const std::vector<std::uint8_t> bytes = Utf16(c.text);
-        EXPECT_EQ(FindFirstKeyword(bytes.data(), bytes.size(), c.keywords), c.expected) << c.why;
-    }
-}
-
 // Reads try the path as written first; other spellings still find the
 // stored names, and folders, missing files and locked files still fail.
 TEST(FuzzRegression, UnsharedReadsOfOtherSpellings) {

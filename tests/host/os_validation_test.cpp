@@ -17,16 +17,21 @@ using test::SettingsFile;
 using test::StandardMachine;
 using Lines = std::vector<std::string>;
 
-// machine.json's "os" from "major minor spMajor spMinor bits".
+// machine.json's "os" from "major minor spMajor spMinor bits [nowow|wowfails]": no IsWow64Process, or one
+// that fails.
 json Os(const std::string& text) {
     std::istringstream in(text);
     int major, minor, spMajor, spMinor, bits;
-    in >> major >> minor >> spMajor >> spMinor >> bits;
-    return {{"major", major},
-            {"minor", minor},
-            {"servicePackMajor", spMajor},
-            {"servicePackMinor", spMinor},
-            {"bits", bits}};
+    std::string wow;
+    in >> major >> minor >> spMajor >> spMinor >> bits >> wow;
+    json os = {{"major", major},
+               {"minor", minor},
+               {"servicePackMajor", spMajor},
+               {"servicePackMinor", spMinor},
+               {"bits", bits}};
+    if (wow == "nowow") os["isWow64ProcessAvailable"] = false;
+    if (wow == "wowfails") os["isWow64ProcessFails"] = true;
+    return os;
 }
 
 TEST(OsListEntry, NumberAndPlatformCode) {
@@ -73,41 +78,27 @@ TEST(ValidateOS, Table) {
     struct Case {
         const char* why;
         std::string os;  // see Os()
-        json extra;      // more "os" keys
         const wchar_t* entry;
         int spMajor, spMinor;
         Lines lines;  // the log of the call after its first line; the answer is whether it ends in TRUE
     } cases[] = {
-        {"501 on 32-bit 5.1", "5 1 0 0 32", {}, L"501", 0, 0, valid32},
-        {"501_64 on 64-bit 5.2", "5 2 2 0 64", {}, L"501_64", 0, 0, valid64},
-        {"501_64 on 32-bit 5.1", "5 1 3 0 32", {}, L"501_64", 0, 0, failed},
-        {"502 on 64-bit 5.2", "5 2 2 0 64", {}, L"502", 0, 0, invalid},
-        {"600_64 on 64-bit 6.0", "6 0 0 0 64", {}, L"600_64", 0, 0, valid64},
-        {"600 on 64-bit 6.0", "6 0 0 0 64", {}, L"600", 0, 0, invalid},
-        {"SP 2.0 needed, 3.0 present", "5 1 3 0 32", {}, L"501", 2, 0, valid32},
-        {"SP 2.0 needed, 1.0 present", "5 1 1 0 32", {}, L"501", 2, 0, failed},
-        {"SP 2.1 needed, 3.0 present (higher major)", "5 1 3 0 32", {}, L"501", 2, 1, valid32},
-        {"SP 2.1 needed, 2.0 present", "5 1 2 0 32", {}, L"501", 2, 1, failed},
-        {"SP 2.1 needed, 2.1 present", "5 1 2 1 32", {}, L"501", 2, 1, valid32},
-        {"OS number 0 never matches", "5 1 3 0 32", {}, L"XP", 0, 0, failed},
-        {"a minus sign", "5 1 3 0 32", {}, L"-502", 0, 0, failed},
-        {"no IsWow64Process: a 64-bit entry fails silently",
-         "5 2 2 0 64",
-         {{"isWow64ProcessAvailable", false}},
-         L"502_64",
-         0,
-         0,
-         invalid},
-        {"no IsWow64Process: a 32-bit entry passes",
-         "5 2 2 0 64",
-         {{"isWow64ProcessAvailable", false}},
-         L"502",
-         0,
-         0,
-         valid32},
+        {"501 on 32-bit 5.1", "5 1 0 0 32", L"501", 0, 0, valid32},
+        {"501_64 on 64-bit 5.2", "5 2 2 0 64", L"501_64", 0, 0, valid64},
+        {"501_64 on 32-bit 5.1", "5 1 3 0 32", L"501_64", 0, 0, failed},
+        {"502 on 64-bit 5.2", "5 2 2 0 64", L"502", 0, 0, invalid},
+        {"600_64 on 64-bit 6.0", "6 0 0 0 64", L"600_64", 0, 0, valid64},
+        {"600 on 64-bit 6.0", "6 0 0 0 64", L"600", 0, 0, invalid},
+        {"SP 2.0 needed, 3.0 present", "5 1 3 0 32", L"501", 2, 0, valid32},
+        {"SP 2.0 needed, 1.0 present", "5 1 1 0 32", L"501", 2, 0, failed},
+        {"SP 2.1 needed, 3.0 present (higher major)", "5 1 3 0 32", L"501", 2, 1, valid32},
+        {"SP 2.1 needed, 2.0 present", "5 1 2 0 32", L"501", 2, 1, failed},
+        {"SP 2.1 needed, 2.1 present", "5 1 2 1 32", L"501", 2, 1, valid32},
+        {"OS number 0 never matches", "5 1 3 0 32", L"XP", 0, 0, failed},
+        {"a minus sign", "5 1 3 0 32", L"-502", 0, 0, failed},
+        {"no IsWow64Process: a 64-bit entry fails silently", "5 2 2 0 64 nowow", L"502_64", 0, 0, invalid},
+        {"no IsWow64Process: a 32-bit entry passes", "5 2 2 0 64 nowow", L"502", 0, 0, valid32},
         {"IsWow64Process fails: taken as 32-bit",
-         "5 2 2 0 64",
-         {{"isWow64ProcessFails", true}},
+         "5 2 2 0 64 wowfails",
          L"502",
          0,
          0,
@@ -118,7 +109,6 @@ TEST(ValidateOS, Table) {
         test::TestMachine machine;
         machine.MakeFolder("C:\\Temp");
         machine.config()["os"] = Os(c.os);
-        if (!c.extra.is_null()) machine.config()["os"].update(c.extra);
         auto process = test::ProcessOn(machine);
         const unsigned number = OsNumberOfEntry(c.entry);
         process->OsPlatformCode = PlatformCodeOfEntry(c.entry);
