@@ -1,5 +1,6 @@
-// The plug-in's pure decisions: INF path, tray path (absolute folders only), the set-up tool's
-// command line, which drivers qualify.
+// The plug-in's pure decisions: the INF path, the tray application's path
+// (absolute folders only), which drivers qualify, and which printers are
+// safe to hand to the set-up tool.
 #include <gtest/gtest.h>
 
 #include "plugin/update_driver_plugin.h"
@@ -7,29 +8,39 @@
 namespace zq {
 namespace {
 
-TEST(PluginRules, InfPathOfTheCommandLine) {
+TEST(PluginRules, InfPathOfTheCommandLineAndUnquoted) {
     struct Case {
-        const wchar_t *commandLine, *infPath;
+        const wchar_t *commandLine, *infPath, *file;
     } cases[] = {
-        {L"c:\\pkg\\drivers\\lanpatch.exe", L"c:\\pkg\\drivers\\"},
-        {L"lanpatch.exe  c:\\pkg\\x.inf ", L"c:\\pkg\\x.inf"},
-        {L"lanpatch.exe c:\\lanpatch.exe\\x.inf", L"c:\\\\x.inf"},
-        {L"\"c:\\pkg\\lanpatch.exe\" \"c:\\pkg\\x.inf\"", L"\"c:\\pkg\\\" \"c:\\pkg\\x.inf\""},
-        {L"\t\r\nlanpatch.exe\tc:\\a.inf\r\n", L"c:\\a.inf"},
+        {L"c:\\pkg\\drivers\\lanpatch.exe", L"c:\\pkg\\drivers\\", L"c:\\pkg\\drivers\\"},
+        {L"lanpatch.exe  c:\\pkg\\x.inf ", L"c:\\pkg\\x.inf", L"c:\\pkg\\x.inf"},
+        {L"lanpatch.exe c:\\lanpatch.exe\\x.inf", L"c:\\\\x.inf", L"c:\\\\x.inf"},
+        {L"\"c:\\pkg\\lanpatch.exe\" \"c:\\pkg\\x.inf\"", L"\"c:\\pkg\\\" \"c:\\pkg\\x.inf\"",
+         L"c:\\pkg\\\" \"c:\\pkg\\x.inf"},
+        {L"\t\r\nlanpatch.exe\tc:\\a.inf\r\n", L"c:\\a.inf", L"c:\\a.inf"},
+        {L"lanpatch.exe \"c:\\my package\\drv.inf\"", L"\"c:\\my package\\drv.inf\"", L"c:\\my package\\drv.inf"},
+        {L"lanpatch.exe \"c:\\pkg\\drv.inf", L"\"c:\\pkg\\drv.inf", L"\"c:\\pkg\\drv.inf"},
+        {L"lanpatch.exe \"", L"\"", L"\""},
+        {L"lanpatch.exe \"\"", L"\"\"", L""},
     };
-    for (const auto& c : cases) EXPECT_EQ(InfPathOfCommandLine(c.commandLine), c.infPath) << Utf16ToUtf8(c.commandLine);
+    for (const auto& c : cases) {
+        SCOPED_TRACE(Utf16ToUtf8(c.commandLine));
+        EXPECT_EQ(InfPathOfCommandLine(c.commandLine), c.infPath);
+        EXPECT_EQ(UnquotedInfPath(c.infPath), c.file);
+    }
 }
 
 TEST(PluginRules, TrayApplicationOnlyBelowAnAbsoluteFolder) {
+    const WString tray = L"Pictavo\\Bin\\zqnotify.exe";
     struct Case {
         const wchar_t* folder;
-        const wchar_t* path;  // nullptr: not started
+        const wchar_t* below;  // nullptr: not started
     } cases[] = {
-        {L"D:\\Tools\\", L"D:\\Tools\\Pictavo\\Bin\\zqnotify.exe"},
-        {L"D:\\Tools", L"D:\\Tools\\Pictavo\\Bin\\zqnotify.exe"},
-        {L"d:\\", L"d:\\Pictavo\\Bin\\zqnotify.exe"},
-        {L"\\\\srv\\share", L"\\\\srv\\share\\Pictavo\\Bin\\zqnotify.exe"},
-        {L"\\\\srv\\share\\Zelt\\", L"\\\\srv\\share\\Zelt\\Pictavo\\Bin\\zqnotify.exe"},
+        {L"D:\\Tools\\", L"D:\\Tools\\"},
+        {L"D:\\Tools", L"D:\\Tools\\"},
+        {L"d:\\", L"d:\\"},
+        {L"\\\\srv\\share", L"\\\\srv\\share\\"},
+        {L"\\\\srv\\share\\Zelt\\", L"\\\\srv\\share\\Zelt\\"},
         {L"", nullptr},
         {L"Tools\\", nullptr},
         {L".\\Tools", nullptr},
@@ -43,20 +54,14 @@ TEST(PluginRules, TrayApplicationOnlyBelowAnAbsoluteFolder) {
         {L"\\\\srv\\", nullptr},
         {L"\\\\srv\\\\share", nullptr},
         {L"\\\\\\share", nullptr},
+        {L" C:\\Zelt\\", nullptr},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(Utf16ToUtf8(c.folder));
         const std::optional<WString> path = TrayApplicationPath(c.folder);
-        if (c.path == nullptr) EXPECT_FALSE(path.has_value()) << Utf16ToUtf8(path.value_or(L""));
-        else EXPECT_EQ(path.value_or(L"(none)"), c.path);
+        if (c.below == nullptr) EXPECT_FALSE(path.has_value()) << Utf16ToUtf8(path.value_or(L""));
+        else EXPECT_EQ(path.value_or(L"(none)"), c.below + tray);
     }
-}
-
-TEST(PluginRules, PrintUiCommandLineQuotesEachArgument) {
-    PrinterRecord printer{.name = L"Office 5400", .port = L"IP_10.0.0.5", .driver = L"ZQ Merle 5400 Series"};
-    EXPECT_EQ(PrintUiCommandLine(printer, L"c:\\pkg\\x.inf"),
-              L"rundll32 printui.dll,PrintUIEntry /if /b \"Office 5400\" /f \"c:\\pkg\\x.inf\" /r \"IP_10.0.0.5\" /m "
-              L"\"ZQ Merle 5400 Series\"");
 }
 
 TEST(PluginRules, DriverNamesComparedWholeWithoutCase) {
@@ -68,25 +73,6 @@ TEST(PluginRules, DriverNamesComparedWholeWithoutCase) {
     EXPECT_FALSE(IsUpdateDriver(context, L" Model 5400 Series"));
     context.driverNames.clear();
     EXPECT_FALSE(IsUpdateDriver(context, L"Other"));
-}
-
-TEST(PluginRules, PrinterDriverDataKey) {
-    EXPECT_EQ(PrinterDriverDataKey(L"P1"),
-              L"SYSTEM\\CurrentControlSet\\Control\\Print\\Printers\\P1\\PrinterDriverData");
-}
-
-TEST(PluginRules, OnlyTheQuotesAroundTheInfPathAreRemoved) {
-    struct Case {
-        const wchar_t *infPath, *file;
-    } cases[] = {
-        {L"\"c:\\my package\\drv.inf\"", L"c:\\my package\\drv.inf"},
-        {L"c:\\pkg\\drv.inf", L"c:\\pkg\\drv.inf"},
-        {L"\"c:\\pkg\\drv.inf", L"\"c:\\pkg\\drv.inf"},
-        {L"\"c:\\a\" \"b.inf\"", L"c:\\a\" \"b.inf"},
-        {L"\"", L"\""},
-        {L"\"\"", L""},
-    };
-    for (const auto& c : cases) EXPECT_EQ(UnquotedInfPath(c.infPath), c.file) << Utf16ToUtf8(c.infPath);
 }
 
 TEST(PluginRules, ADoubleQuoteAnywhereMakesAPrinterUnsafe) {

@@ -1,7 +1,7 @@
-// The plug-in's handling of the imaging software around the printer work,
-// on simulated machines: the device service awaited while it stops, the
-// tray application terminated only while its id still names it, and started
-// again only from an absolute install folder.
+// The plug-in's handling of the imaging software around the printer work:
+// the device service awaited while it stops, the tray application
+// terminated only while its id still names it, and started again only from
+// an absolute install folder.
 #include <gtest/gtest.h>
 
 #include <algorithm>
@@ -14,312 +14,198 @@ namespace zq {
 namespace {
 
 using nlohmann::json;
-using test::Contains;
-using test::LinesStartingWith;
+using test::HasRun;
 using test::PluginBench;
-using test::Printer;
 using test::TestMachine;
+using Lines = std::vector<std::string>;
 
 const std::string kTimeOut = "## Service did not stop in time : zqdevsvc";
+const std::string kAlreadyRunning = "## An instance of the service is already running.\r";
+const std::string kStopped = "** zqdevsvc Service stopped successfully";
 
-// The journal's serviceControl events as "stop 0", "start 1056", ...
-std::vector<std::string> ServiceRequests(const TestMachine& machine) {
-    std::vector<std::string> requests;
-    for (const json& event : machine.Events("serviceControl"))
-        requests.push_back(event["action"].get<std::string>() + " " + std::to_string(event["error"].get<int>()));
-    return requests;
+json Service(const std::string& state, double stopSeconds = 0) {
+    if (state.empty()) return json::object();
+    return {{"zqdevsvc", {{"state", state}, {"stopSeconds", stopSeconds}}}};
 }
-
-std::int64_t TimeOf(const json& event) { return event["t"].get<std::int64_t>(); }
 
 TEST(PluginService, AwaitedWhileItStops) {
     struct Case {
         const char* why;
-        json service;
-        bool matchingPrinter;
-        std::vector<std::string> requests;  // as the journal shows them
-        int timeOuts;                       // "## Service did not stop in time" lines
-        std::string stateAfter;
-        // Virtual time from the stop request to the printer's deletion:
-        // the stop's duration, or the time-out.
-        std::int64_t printersAfterMs;
+        json services;
+        bool printer;            // a matching printer to re-create
+        Lines requests;          // the journal's service requests: action and error
+        int timeOuts;            // kTimeOut lines
+        std::string stateAfter;  // the service's
+        std::int64_t printerMs;  // from the stop request to the printer's deletion (-1: none)
     } cases[] = {
-        {"stops at once", {{"state", "running"}}, true, {"stop 0", "start 0"}, 0, "running", 0},
-        {"takes 2 s, no matching printer",
-         {{"state", "running"}, {"stopSeconds", 2}},
-         false,
-         {"stop 0", "start 0"},
-         0,
-         "running",
-         -1},
-        {"takes 2 s, a printer re-created",
-         {{"state", "running"}, {"stopSeconds", 2}},
-         true,
-         {"stop 0", "start 0"},
-         0,
-         "running",
-         2000},
-        {"takes 29.9 s", {{"state", "running"}, {"stopSeconds", 29.9}}, false, {"stop 0", "start 0"}, 0, "running", -1},
-        // The wait gives up at 30 s and the printers are done; by the start
-        // the stop has ended.
-        {"takes 45 s", {{"state", "running"}, {"stopSeconds", 45}}, true, {"stop 0", "start 0"}, 1, "running", 30000},
-        // Still stopping at the start too: the start is refused as Windows
-        // refuses it, and the run goes on to its end.
-        {"takes 100 s",
-         {{"state", "running"}, {"stopSeconds", 100}},
-         true,
-         {"stop 0", "start 1056"},
-         2,
-         "stopping",
-         30000},
-        {"already stopping when the run starts",
-         {{"state", "stopping"}, {"stopSeconds", 5}},
-         false,
-         {"stop 1061", "start 0"},
-         0,
-         "running",
-         -1},
-        {"already stopped",
-         {{"state", "stopped"}, {"stopSeconds", 5}},
-         false,
-         {"stop 1062", "start 0"},
-         0,
-         "running",
-         -1},
+        {"stops at once", Service("running"), true, {"stop 0", "start 0"}, 0, "running", 0},
+        {"takes 2 s", Service("running", 2), true, {"stop 0", "start 0"}, 0, "running", 2000},
+        {"takes 29.9 s", Service("running", 29.9), false, {"stop 0", "start 0"}, 0, "running", -1},
+        // The wait gives up at 30 s and the printers are done; by the start the stop has ended.
+        {"takes 45 s", Service("running", 45), true, {"stop 0", "start 0"}, 1, "running", 30000},
+        // Still stopping at the start too: the start is refused as Windows refuses it; the run goes on.
+        {"takes 100 s", Service("running", 100), true, {"stop 0", "start 1056"}, 2, "stopping", 30000},
+        {"already stopping", Service("stopping", 5), false, {"stop 1061", "start 0"}, 0, "running", -1},
+        {"already stopped", Service("stopped", 5), false, {"stop 1062", "start 0"}, 0, "running", -1},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.why);
         PluginBench bench;
-        bench.machine.config()["services"] = {{"zqdevsvc", c.service}};
-        if (c.matchingPrinter) bench.AddPrinter(Printer("Office", "IP_10.0.0.5"), "id-1");
+        bench.machine.config()["services"] = c.services;
+        if (c.printer) bench.AddPrinter(test::Printer("Office", "IP_10.0.0.5"), "id-1");
         EXPECT_EQ(bench.Run(), 1);
-
-        EXPECT_EQ(ServiceRequests(bench.machine), c.requests);
-        const std::vector<std::string> log = bench.Log();
-        EXPECT_EQ(LinesStartingWith(log, "## Service did not stop").size(), static_cast<std::size_t>(c.timeOuts));
+        const std::vector<json> requests = bench.machine.Events("serviceControl");
+        Lines asked;
+        for (const json& e : requests) asked.push_back(e["action"].get<std::string>() + " " + e["error"].dump());
+        EXPECT_EQ(asked, c.requests);
+        const Lines log = test::WithoutTrace(bench.Log());
+        EXPECT_EQ(std::count(log.begin(), log.end(), kTimeOut), c.timeOuts);
         EXPECT_EQ(bench.State()["services"]["zqdevsvc"]["state"], c.stateAfter);
-        // The flow goes on to its end whatever the service did.
-        EXPECT_EQ(log.back(), "<< End of UpdateDriver Plug-in");
-        EXPECT_TRUE(Contains(log, "** Starting Trayapp"));
-        if (c.timeOuts > 0) {
-            // The first time-out comes right after the stop, before the
-            // printers.
-            const std::vector<std::string> after = test::LinesFrom(log, "** zqdevsvc Service stopped successfully");
-            ASSERT_GE(after.size(), 2u);
-            EXPECT_EQ(after[1], kTimeOut);
-            const auto enumerating = std::find(after.begin(), after.end(), "** Enumerating Printers and Faxes folder");
-            EXPECT_EQ(std::count(after.begin(), enumerating, kTimeOut), 1);
-        }
-        if (c.printersAfterMs >= 0) {
+        EXPECT_EQ(log.back(), "<< End of UpdateDriver Plug-in") << "the flow goes on whatever the service did";
+        // The first time-out comes right after the stop, before the printers; the second right before the start.
+        EXPECT_EQ(HasRun(log, {kStopped, kTimeOut, "** Enumerating Printers and Faxes folder"}), c.timeOuts > 0);
+        EXPECT_EQ(HasRun(log, {kTimeOut, kAlreadyRunning}), c.timeOuts > 1);
+        if (c.printerMs >= 0) {
             const std::vector<json> deleted = bench.machine.Events("printerDeleted");
             ASSERT_EQ(deleted.size(), 1u);
-            const std::int64_t stoppedAt = TimeOf(bench.machine.Events("serviceControl").at(0));
-            EXPECT_GE(TimeOf(deleted[0]) - stoppedAt, c.printersAfterMs);
-            EXPECT_LT(TimeOf(deleted[0]) - stoppedAt, c.printersAfterMs + kServicePollMs);
+            const std::int64_t after = deleted[0]["t"].get<std::int64_t>() - requests.at(0)["t"].get<std::int64_t>();
+            EXPECT_GE(after, c.printerMs);
+            EXPECT_LT(after, c.printerMs + kServicePollMs);
         }
     }
 }
 
-TEST(PluginService, SecondTimeOutComesRightBeforeTheRefusedStart) {
-    PluginBench bench;
-    bench.machine.config()["services"] = {{"zqdevsvc", {{"state", "running"}, {"stopSeconds", 100}}}};
-    bench.Run();
-    std::vector<std::string> tail = test::LinesFrom(bench.Log(), "** Starting Trayapp");
-    // The system's text ends in CR LF: an empty line follows it.
-    tail.erase(std::remove(tail.begin(), tail.end(), std::string()), tail.end());
-    ASSERT_EQ(tail.size(), 5u);
-    EXPECT_EQ(tail[2], kTimeOut);
-    EXPECT_EQ(tail[3], "## An instance of the service is already running.\r");
-}
-
-TEST(PluginService, WaitsAnswerFromTheServiceState) {
+// The calls themselves, on a machine of the service alone.
+TEST(PluginService, RequestsAndWaitsAnswerFromTheServiceState) {
     struct Case {
         const char* why;
         json services;
         bool scmOpenFails;
-        bool untilStopped, whileStopping;  // the two waits' answers
-        int timeOuts;
+        int action;
+        ErrorCode error;
+        std::string line;   // of the request, if any
+        std::string waits;  // the answers of the two waits (T/F) and the time-outs they log
     } cases[] = {
-        {"running: only the wait for the stop times out",
-         {{"zqdevsvc", {{"state", "running"}}}},
-         false,
-         false,
-         true,
-         1},
-        {"stopped", {{"zqdevsvc", {{"state", "stopped"}}}}, false, true, true, 0},
-        {"stopping for 70 s: both time out",
-         {{"zqdevsvc", {{"state", "stopping"}, {"stopSeconds", 70}}}},
-         false,
-         false,
-         false,
-         2},
-        {"not installed: nothing to wait for", json::object(), false, true, true, 0},
-        {"no control manager", {{"zqdevsvc", {{"state", "running"}}}}, true, true, true, 0},
+        {"stop a running one", Service("running"), false, kServiceStop, 0, kStopped, "FT1"},
+        {"start a stopped one", Service("stopped"), false, kServiceStart, 0, "", "TT0"},
+        {"stop a stopped one", Service("stopped"), false, kServiceStop, 1062, "## The service has not been started.\r",
+         "TT0"},
+        {"start a running one", Service("running"), false, kServiceStart, 1056, kAlreadyRunning, "FT1"},
+        {"stopping for 70 s", Service("stopping", 70), false, 2, 0, "", "FF2"},
+        {"missing", Service(""), false, kServiceStop, 1060,
+         "## The specified service does not exist as an installed service.\r", "TT0"},
+        {"no control manager", Service("running"), true, kServiceStop, 5, "## Access is denied.\r", "TT0"},
     };
-    for (const Case& c : cases) {
+    for (const auto& c : cases) {
         SCOPED_TRACE(c.why);
-        TestMachine machine;
-        machine.MakeFolder("C:\\Temp");
-        machine.config()["services"] = c.services;
-        machine.config()["scmOpenFails"] = c.scmOpenFails;
-        LauncherProcess process(machine.Load().platform());
-        process.g_logFile.SetLevel(LOG_LOW);
-        EXPECT_EQ(WaitUntilServiceStopped(process, L"zqdevsvc"), c.untilStopped);
-        EXPECT_EQ(WaitWhileServiceStopping(process, L"zqdevsvc"), c.whileStopping);
-        EXPECT_EQ(machine.LogMessages(), std::vector<std::string>(static_cast<std::size_t>(c.timeOuts), kTimeOut));
-        // Waiting asks nothing of the service.
-        EXPECT_TRUE(machine.Events("serviceControl").empty());
-    }
-}
-
-TEST(PluginKillProcess, TerminatesOnlyWhileTheIdStillNamesTheProcess) {
-    struct Case {
-        const char* why;
-        json processes;
-        int result;
-        std::vector<std::string> log;
-        std::vector<std::string> runningAfter;  // names, in order
-    } cases[] = {
-        {"terminated",
-         {{{"name", "explorer.exe"}, {"pid", 100}}, {{"name", "ZQNotify.exe"}, {"pid", 200}}},
-         1,
-         {"Process Killed Successfully : zqnotify.exe"},
-         {"explorer.exe"}},
-        {"termination fails",
-         {{{"name", "zqnotify.exe"}, {"pid", 200}, {"terminateFails", true}}},
-         1,
-         {"Failed to Kill Process : zqnotify.exe"},
-         {"zqnotify.exe"}},
-        {"its id has passed to another process",
-         {{{"name", "zqnotify.exe"}, {"pid", 200}, {"pidReusedBy", "winword.exe"}},
-          {{"name", "zqnotify.exe"}, {"pid", 204}}},
-         1,
-         {"## Process no longer running : zqnotify.exe"},
-         {"winword.exe", "zqnotify.exe"}},
-        // Names are compared as before: without regard to case.
-        {"its id has passed to one of the same name",
-         {{{"name", "zqnotify.exe"}, {"pid", 200}, {"pidReusedBy", "ZQNOTIFY.EXE"}}},
-         1,
-         {"Process Killed Successfully : zqnotify.exe"},
-         {}},
-        {"none running", {{{"name", "explorer.exe"}, {"pid", 100}}}, 0, {}, {"explorer.exe"}},
-    };
-    for (const Case& c : cases) {
-        SCOPED_TRACE(c.why);
-        TestMachine machine;
-        machine.MakeFolder("C:\\Temp");
-        machine.config()["processes"] = c.processes;
-        sim::SimMachine& sim = machine.Load();
-        LauncherProcess process(sim.platform());
-        process.g_logFile.SetLevel(LOG_LOW);
-        EXPECT_EQ(KillProcess(process, L"zqnotify.exe"), c.result);
-        EXPECT_EQ(machine.LogMessages(), c.log);
-        std::vector<std::string> running;
-        const json state = sim.State();
-        for (const json& entry : state["processes"]) running.push_back(entry["name"]);
-        EXPECT_EQ(running, c.runningAfter);
-    }
-}
-
-TEST(PluginKillProcess, AReusedIdIsNeverTerminated) {
-    PluginBench bench;
-    bench.machine.config()["processes"] =
-        json::array({{{"name", "zqnotify.exe"}, {"pid", 200}, {"pidReusedBy", "winword.exe"}},
-                     {{"name", "explorer.exe"}, {"pid", 100}}});
-    bench.Run();
-    EXPECT_TRUE(bench.machine.Events("processTerminated").empty());
-    const json state = bench.State();
-    ASSERT_GE(state["processes"].size(), 2u);
-    EXPECT_EQ(state["processes"][0]["name"], "winword.exe");
-    EXPECT_EQ(state["processes"][0]["pid"], 200);
-    // The rest of the run is as ever: the tray application is started.
-    EXPECT_TRUE(Contains(bench.Log(), "## Process no longer running : zqnotify.exe"));
-    EXPECT_TRUE(Contains(bench.Log(), "** Starting Trayapp"));
-}
-
-TEST(PluginTray, StartedOnlyFromAnAbsoluteInstallFolder) {
-    struct Case {
-        const char* why;
-        json key;                // the Pictavo key's values; null: no key
-        std::string started;     // the tray application's path, or empty: not started
-        std::string notStarted;  // the folder in "## Tray application not started : %s"
-    } cases[] = {
-        {"with its backslash",
-         {{"InstallFolder", "C:\\Program Files\\Zelt\\"}},
-         "C:\\Program Files\\Zelt\\Pictavo\\Bin\\zqnotify.exe",
-         ""},
-        {"without its backslash",
-         {{"InstallFolder", "C:\\Program Files\\Zelt"}},
-         "C:\\Program Files\\Zelt\\Pictavo\\Bin\\zqnotify.exe",
-         ""},
-        {"a drive's root", {{"InstallFolder", "D:\\"}}, "D:\\Pictavo\\Bin\\zqnotify.exe", ""},
-        {"UNC",
-         {{"InstallFolder", "\\\\server\\share\\Zelt"}},
-         "\\\\server\\share\\Zelt\\Pictavo\\Bin\\zqnotify.exe",
-         ""},
-        {"UNC share alone",
-         {{"InstallFolder", "\\\\server\\share"}},
-         "\\\\server\\share\\Pictavo\\Bin\\zqnotify.exe",
-         ""},
-        {"key missing", nullptr, "", ""},
-        {"value missing", json::object(), "", ""},
-        {"empty", {{"InstallFolder", ""}}, "", ""},
-        {"relative", {{"InstallFolder", "Zelt\\"}}, "", "Zelt\\"},
-        {"from the current drive's root",
-         {{"InstallFolder", "\\Program Files\\Zelt\\"}},
-         "",
-         "\\Program Files\\Zelt\\"},
-        {"relative to a drive's current folder", {{"InstallFolder", "C:Zelt\\"}}, "", "C:Zelt\\"},
-        {"forward slashes", {{"InstallFolder", "C:/Program Files/Zelt/"}}, "", "C:/Program Files/Zelt/"},
-        {"a server without a share", {{"InstallFolder", "\\\\server"}}, "", "\\\\server"},
-        {"an empty server name", {{"InstallFolder", "\\\\\\share\\Zelt"}}, "", "\\\\\\share\\Zelt"},
-        {"blanks before a full path", {{"InstallFolder", " C:\\Zelt\\"}}, "", " C:\\Zelt\\"},
-    };
-    for (const Case& c : cases) {
-        SCOPED_TRACE(c.why);
-        PluginBench bench;
-        if (c.key.is_null()) bench.machine.config()["registry"].erase("HKLM\\SOFTWARE\\Zelt\\Pictavo");
-        else bench.machine.config()["registry"]["HKLM\\SOFTWARE\\Zelt\\Pictavo"] = c.key;
-        bench.Run();
-        const std::vector<std::string> after = test::LinesFrom(bench.Log(), "No matching printer found");
-        ASSERT_GE(after.size(), 2u);
-        const std::vector<json> starts = bench.machine.Events("processStart");
-        if (c.started.empty()) {
-            EXPECT_EQ(std::vector<std::string>(after.begin() + 1, after.end()),
-                      (std::vector<std::string>{"## Tray application not started : " + c.notStarted,
-                                                "<< End of UpdateDriver Plug-in"}));
-            EXPECT_TRUE(starts.empty());
-        } else {
-            ASSERT_EQ(after.size(), 4u);
-            EXPECT_EQ(after[1], "** Starting Trayapp");
-            EXPECT_EQ(after[2].rfind("** Process : " + c.started + " return with ", 0), 0u) << after[2];
-            ASSERT_EQ(starts.size(), 1u);
-            EXPECT_EQ(starts[0]["commandLine"], c.started);
+        for (bool waits : {false, true}) {
+            TestMachine machine;
+            machine.MakeFolder("C:\\Temp");
+            machine.config()["services"] = c.services;
+            machine.config()["scmOpenFails"] = c.scmOpenFails;
+            auto process = test::ProcessOn(machine);
+            if (waits) {
+                EXPECT_EQ(WaitUntilServiceStopped(*process, L"zqdevsvc"), c.waits[0] == 'T');
+                EXPECT_EQ(WaitWhileServiceStopping(*process, L"zqdevsvc"), c.waits[1] == 'T');
+                EXPECT_EQ(machine.LogMessages(), Lines(c.waits[2] - '0', kTimeOut));
+                EXPECT_TRUE(machine.Events("serviceControl").empty()) << "waiting asks nothing of the service";
+            } else {
+                EXPECT_EQ(ChangeServiceState(*process, L"zqdevsvc", c.action), c.error);
+                // A system text keeps its CR LF: the line ends in a CR, and an empty line follows.
+                EXPECT_EQ(test::WithoutTrace(machine.LogMessages()), c.line.empty() ? Lines{} : Lines{c.line});
+            }
         }
     }
 }
 
-TEST(PluginTray, InstallFolderAsRead) {
+json Process(const std::string& name, int pid, json more = json::object()) {
+    more.update({{"name", name}, {"pid", pid}});
+    return more;
+}
+
+TEST(PluginKillProcess, TerminatesOnlyWhileTheIdStillNamesTheProcess) {
+    const json tray = Process("zqnotify.exe", 200);
+    const std::string killed = "Process Killed Successfully : zqnotify.exe";
     struct Case {
         const char* why;
-        json key;  // null: the key is missing
-        std::vector<std::string> lines;
+        json processes;  // null: no snapshot can be taken
+        int result;
+        std::string line;
+        Lines runningAfter;  // names, in order
     } cases[] = {
-        {"present", {{"InstallFolder", "D:\\Tools"}}, {"** InstallFolder : D:\\Tools"}},
-        {"value missing", json::object(), {"## I didn't get install folder", "** InstallFolder : "}},
-        {"key missing", nullptr, {"## I didn't get install folder"}},
+        {"any case", {Process("explorer.exe", 100), Process("ZQNotify.exe", 200)}, 1, killed, {"explorer.exe"}},
+        {"only the first", {Process("ZQNotify.EXE", 300), tray}, 1, killed, {"zqnotify.exe"}},
+        {"termination fails",
+         {Process("zqnotify.exe", 200, {{"terminateFails", true}})},
+         1,
+         "Failed to Kill Process : zqnotify.exe",
+         {"zqnotify.exe"}},
+        {"its id has passed to another process",
+         {Process("zqnotify.exe", 200, {{"pidReusedBy", "winword.exe"}}), Process("zqnotify.exe", 204)},
+         1,
+         "## Process no longer running : zqnotify.exe",
+         {"winword.exe", "zqnotify.exe"}},
+        // Names are compared as before: without regard to case.
+        {"its id has passed to one of the same name",
+         {Process("zqnotify.exe", 200, {{"pidReusedBy", "ZQNOTIFY.EXE"}})},
+         1,
+         killed,
+         {}},
+        {"none running", {Process("explorer.exe", 100)}, 0, "", {"explorer.exe"}},
+        {"no snapshot", nullptr, 0, "CreateToolhelp32Snapshot Failed ", {"zqnotify.exe"}},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.why);
+        TestMachine machine;
+        machine.MakeFolder("C:\\Temp");
+        machine.config()["processes"] = c.processes.is_null() ? json::array({tray}) : c.processes;
+        machine.config()["snapshotFails"] = c.processes.is_null();
+        auto process = test::ProcessOn(machine);
+        EXPECT_EQ(KillProcess(*process, L"zqnotify.exe"), c.result);
+        EXPECT_EQ(machine.LogMessages(), c.line.empty() ? Lines{} : Lines{c.line});
+        const json state = machine.Machine().State();
+        EXPECT_EQ(test::Values(state["processes"].get<std::vector<json>>(), "name"), c.runningAfter);
+    }
+}
+
+TEST(PluginTray, StartedOnlyFromAnAbsoluteInstallFolder) {
+    const std::string notGot = "## I didn't get install folder";
+    struct Case {
+        json key;             // the Pictavo key's values; null: no key
+        Lines folderLines;    // notGot and "** InstallFolder" lines
+        std::string started;  // the tray application's path; empty: not started
+        std::string notStarted;
+    } cases[] = {
+        {{{"InstallFolder", "D:\\Tools"}},
+         {"** InstallFolder : D:\\Tools"},
+         "D:\\Tools\\Pictavo\\Bin\\zqnotify.exe",
+         ""},
+        {{{"InstallFolder", "Zelt\\"}}, {"** InstallFolder : Zelt\\"}, "", "Zelt\\"},
+        {{{"InstallFolder", "\\Zelt\\"}}, {"** InstallFolder : \\Zelt\\"}, "", "\\Zelt\\"},
+        {json::object(), {notGot, "** InstallFolder : "}, "", ""},
+        {nullptr, {notGot}, "", ""},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.key.dump());
         PluginBench bench;
-        if (c.key.is_null()) bench.machine.config()["registry"].erase("HKLM\\SOFTWARE\\Zelt\\Pictavo");
-        else bench.machine.config()["registry"]["HKLM\\SOFTWARE\\Zelt\\Pictavo"] = c.key;
+        bench.SetInstallKey(c.key);
         bench.Run();
-        const std::vector<std::string> log = bench.Log();
-        std::vector<std::string> lines;
-        for (const std::string& line : log)
-            if (line.rfind("## I didn't", 0) == 0 || line.rfind("** InstallFolder", 0) == 0) lines.push_back(line);
-        EXPECT_EQ(lines, c.lines);
+        const Lines log = bench.Log();
+        Lines folderLines = test::LinesStartingWith(log, notGot);
+        for (const std::string& line : test::LinesStartingWith(log, "** InstallFolder")) folderLines.push_back(line);
+        EXPECT_EQ(folderLines, c.folderLines);
+        const Lines after = test::LinesFrom(log, "No matching printer found");
+        ASSERT_GE(after.size(), 3u);
+        const Lines starts = test::Values(bench.machine.Events("processStart"), "commandLine");
+        if (c.started.empty()) {
+            EXPECT_EQ(Lines(after.begin() + 1, after.end()),
+                      (Lines{"## Tray application not started : " + c.notStarted, "<< End of UpdateDriver Plug-in"}));
+            EXPECT_EQ(starts, Lines{});
+        } else {
+            EXPECT_EQ(after[1], "** Starting Trayapp");
+            EXPECT_EQ(after[2].rfind("** Process : " + c.started + " return with ", 0), 0u) << after[2];
+            EXPECT_EQ(starts, Lines{c.started});
+        }
     }
 }
 

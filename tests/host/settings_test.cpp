@@ -4,7 +4,10 @@
 
 #include <gtest/gtest.h>
 
+<<<<<<< HEAD
 #include "run/application.h"
+=======
+>>>>>>> h-hosta
 #include "tests/support/scenario.h"
 
 namespace zq {
@@ -12,30 +15,28 @@ namespace {
 
 using test::Contains;
 using test::SettingsFile;
-using test::TestMachine;
+using Lines = std::vector<std::string>;
+using Keys = std::vector<std::array<std::string, 3>>;  // section, key, value
 
 // A machine with the settings file, and a process at log level 511 whose
 // settings object reads it.
-class SettingsBench {
-public:
-    explicit SettingsBench(const SettingsFile& settings, const std::string& currentDirectory = "C:\\Package",
+struct SettingsBench {
+    explicit SettingsBench(SettingsFile settings, const Keys& keys = {}, const std::string& folder = "C:\\Package",
                            int userLanguage = 0x0409) {
-        machine_.MakeFolder("C:\\Temp");
-        machine_.MakeFolder(currentDirectory);
-        machine_.config()["currentDirectory"] = currentDirectory;
-        machine_.config()["userLanguage"] = userLanguage;
-        machine_.WriteFile(test::kSettingsPath, settings.Text());
-        process_ = std::make_unique<LauncherProcess>(machine_.Load().platform());
-        process_->g_logFile.SetLevel(LOG_LOW);
-        process_->g_iniFile.SetPath(Utf8ToUtf16(test::kSettingsPath));
+        for (const auto& [section, key, value] : keys) settings.Set(section, key, value);
+        machine.MakeFolder("C:\\Temp");
+        machine.MakeFolder(folder);
+        machine.config()["currentDirectory"] = folder;
+        machine.config()["userLanguage"] = userLanguage;
+        machine.WriteFile(test::kSettingsPath, settings.Text());
+        process = test::ProcessOn(machine);
+        process->g_iniFile.SetPath(Utf8ToUtf16(test::kSettingsPath));
     }
-    CIniFile& ini() { return process_->g_iniFile; }
-    LauncherProcess& process() { return *process_; }
-    std::vector<std::string> Log() { return machine_.LogMessages(); }
+    CIniFile& ini() { return process->g_iniFile; }
+    Lines Log() { return machine.LogMessages(); }
 
-private:
-    TestMachine machine_;
-    std::unique_ptr<LauncherProcess> process_;
+    test::TestMachine machine;
+    std::unique_ptr<LauncherProcess> process;
 };
 
 TEST(SourcePath, Substitution) {
@@ -51,118 +52,103 @@ TEST(SourcePath, Substitution) {
     for (const auto& c : cases) EXPECT_EQ(ResolveSourcePath(c.value, c.folder), c.expected) << Utf16ToUtf8(c.value);
 }
 
-TEST(Settings, ReadStrValueLogsTheReadAndResolvesTheCurrentFolder) {
-    SettingsBench bench(SettingsFile::Basic().Set("Run", "1", "%sourcepath%setup\\zqprep.exe"), "D:\\");
+TEST(Settings, ReadStrValue) {
+    SettingsBench bench(SettingsFile::Basic(),
+                        {{"Run", "1", "%sourcepath%setup\\zqprep.exe"},
+                         {"Run", "2", "<READ_FAILED>"},
+                         {"Run", "3", ""},
+                         {"Run", "4", std::string(600, 'x')}},
+                        "D:\\");
     WString value;
     EXPECT_TRUE(bench.ini().ReadStrValue(L"Run", L"1", value));
-    EXPECT_EQ(value, L"\"D:\\\\setup\\zqprep.exe\"");
-    EXPECT_EQ(bench.Log(), (std::vector<std::string>{"--> Enter ReadStrValue()", test::kSettingsPath,
-                                                     "Read Section:[Run] Key=1 Value=\"D:\\\\setup\\zqprep.exe\"",
-                                                     "<-- Exit ReadStrValue() with TRUE"}));
-}
-
-TEST(Settings, MissingKeyAndTheLiteralFailureTextCountAsFailed) {
-    SettingsBench bench(SettingsFile::Basic().Set("Run", "1", "<READ_FAILED>").Set("Run", "2", ""));
-    WString value;
-    EXPECT_FALSE(bench.ini().ReadStrValue(L"Run", L"1", value));
+    EXPECT_EQ(value, L"\"D:\\\\setup\\zqprep.exe\"") << "the current folder";
+    EXPECT_EQ(bench.Log(), (Lines{"--> Enter ReadStrValue()", test::kSettingsPath,
+                                  "Read Section:[Run] Key=1 Value=\"D:\\\\setup\\zqprep.exe\"",
+                                  "<-- Exit ReadStrValue() with TRUE"}));
+    // A missing key and the literal failure text count as failed.
+    EXPECT_FALSE(bench.ini().ReadStrValue(L"Run", L"2", value));
     EXPECT_EQ(value, L"<READ_FAILED>");
-    EXPECT_TRUE(bench.ini().ReadStrValue(L"Run", L"2", value));
+    EXPECT_TRUE(test::HasRun(bench.Log(), {"## ReadStrValue() Failed", "<-- Exit ReadStrValue() with FALSE"}));
+    EXPECT_TRUE(bench.ini().ReadStrValue(L"Run", L"3", value));
     EXPECT_EQ(value, L"");
     EXPECT_FALSE(bench.ini().ReadStrValue(L"Nowhere", L"1", value));
-    EXPECT_TRUE(Contains(bench.Log(), "## ReadStrValue() Failed"));
-    EXPECT_TRUE(Contains(bench.Log(), "<-- Exit ReadStrValue() with FALSE"));
+    EXPECT_TRUE(bench.ini().ReadStrValue(L"Run", L"4", value));
+    EXPECT_EQ(value, WString(499, L'x')) << "cut to 499 characters";
 }
 
-TEST(Settings, LongValuesAreCutTo499Characters) {
-    SettingsBench bench(SettingsFile::Basic().Set("Run", "1", std::string(600, 'x')));
-    WString value;
-    EXPECT_TRUE(bench.ini().ReadStrValue(L"Run", L"1", value));
-    EXPECT_EQ(value, WString(499, L'x'));
-}
-
-TEST(Settings, NumberedListsEndAtTheFirstGap) {
-    SettingsBench bench(SettingsFile::Basic().Set("Run", "1", "a").Set("Run", "2", "b").Set("Run", "4", "d"));
-    EXPECT_EQ(bench.ini().GetNoOfKeys(L"Run"), 2);
-    std::vector<std::string> log = bench.Log();
-    EXPECT_EQ(test::LinesStartingWith(log, "--> Enter ReadStrValue()").size(), 3u);
-    EXPECT_TRUE(Contains(log, "Number of keys in [Run] : 2"));
+TEST(Settings, NumberedListsAndTheirOverrides) {
+    SettingsBench bench(SettingsFile::Basic(), {{"Run", "1", "base1"},
+                                                {"Run", "2", "base2"},
+                                                {"Run", "3", "base3"},
+                                                {"Run", "5", "base5"},
+                                                {"Run.501", "2", "over2"},
+                                                {"Run.501", "4", "over4"},
+                                                {"Run.", "1", "dotted"}});
+    // A list ends at its first gap; an override section replaces but never adds.
+    EXPECT_EQ(bench.ini().GetNoOfKeys(L"Run"), 3);
+    EXPECT_EQ(test::LinesStartingWith(bench.Log(), "--> Enter ReadStrValue()").size(), 4u);
+    EXPECT_TRUE(Contains(bench.Log(), "Number of keys in [Run] : 3"));
     EXPECT_EQ(bench.ini().GetNoOfKeys(L"Empty"), 0);
-}
-
-TEST(Settings, OverrideSectionReplacesButNeverAdds) {
-    SettingsBench bench(SettingsFile::Basic()
-                            .Set("Run", "1", "base1")
-                            .Set("Run", "2", "base2")
-                            .Set("Run", "3", "base3")
-                            .Set("Run.501", "2", "over2")
-                            .Set("Run.501", "4", "over4"));
-    const int count = bench.ini().GetNoOfKeys(L"Run");
     std::vector<WString> values;
-    GetKeyValues(bench.ini(), L"501", L"Run", values, count);
+    GetKeyValues(bench.ini(), L"501", L"Run", values, 3);
     EXPECT_EQ(values, (std::vector<WString>{L"base1", L"over2", L"base3"}));
-    std::vector<std::string> log = bench.Log();
-    EXPECT_TRUE(Contains(log, "Read Section:[Run.501] Key=2 Value=over2"));
-    EXPECT_TRUE(Contains(log, "Read Section:[Run] Key=3 Value=base3"));
-}
-
-TEST(Settings, BeforeValidationTheOverrideSectionIsALoneDot) {
-    SettingsBench bench(SettingsFile::Basic().Set("Run", "1", "base1").Set("Run.", "1", "dotted"));
-    std::vector<WString> values;
-    GetKeyValues(bench.ini(), L"", L"Run", values, 2);
-    EXPECT_EQ(values, (std::vector<WString>{L"dotted", L"<READ_FAILED>"}));
-    EXPECT_TRUE(Contains(bench.Log(), "GetKeyValues() failed to read Section Run , Key 2"));
+    EXPECT_TRUE(Contains(bench.Log(), "Read Section:[Run.501] Key=2 Value=over2"));
+    EXPECT_TRUE(Contains(bench.Log(), "Read Section:[Run] Key=3 Value=base3"));
+    // Before validation the override section is a lone dot.
+    values.clear();
+    GetKeyValues(bench.ini(), L"", L"Run", values, 4);
+    EXPECT_EQ(values, (std::vector<WString>{L"dotted", L"base2", L"base3", L"<READ_FAILED>"}));
+    EXPECT_TRUE(Contains(bench.Log(), "GetKeyValues() failed to read Section Run , Key 4"));
 }
 
 TEST(Settings, CountZeroLogsOnlyEnterAndExit) {
     SettingsBench bench(SettingsFile::Basic());
     std::vector<WString> values;
     GetKeyValues(bench.ini(), L"501", L"Run", values, 0);
-    EXPECT_EQ(bench.Log(), (std::vector<std::string>{"--> Enter GetKeyValues()", "<-- Exit GetKeyValues()"}));
+    EXPECT_EQ(bench.Log(), (Lines{"--> Enter GetKeyValues()", "<-- Exit GetKeyValues()"}));
     EXPECT_TRUE(values.empty());
 }
 
-struct ServicePackCase {
-    const char* why;
-    std::vector<std::array<std::string, 3>> keys;  // section, key, value
-    int major, minor;
-    int notFoundLines;
-};
-
 TEST(Settings, ServicePackMinimum) {
-    const ServicePackCase cases[] = {
-        {"common major only", {{"OS_Support", "ServicePack_MajorVersion", "2"}}, 2, 0, 1},
+    const std::string major = "ServicePack_MajorVersion", minor = "ServicePack_MinorVersion";
+    struct Case {
+        const char* why;
+        Keys keys;
+        int major, minor;
+        Lines notFound;  // the "... information not found" lines
+    } cases[] = {
+        {"common major only",
+         {{"OS_Support", major, "2"}},
+         2,
+         0,
+         {"Service Pack Minor Version information not found. Set to Default \"0\""}},
         {"entry section wins per key",
-         {{"OS_Support", "ServicePack_MajorVersion", "2"},
-          {"OS_Support.600", "ServicePack_MajorVersion", "3"},
-          {"OS_Support", "ServicePack_MinorVersion", "1"}},
+         {{"OS_Support", major, "2"}, {"OS_Support.600", major, "3"}, {"OS_Support", minor, "1"}},
          3,
          1,
-         0},
-        {"1a reads as 1, empty as 0",
-         {{"OS_Support.600", "ServicePack_MajorVersion", "1a"}, {"OS_Support.600", "ServicePack_MinorVersion", ""}},
-         1,
+         {}},
+        {"1a reads as 1, empty as 0", {{"OS_Support.600", major, "1a"}, {"OS_Support.600", minor, ""}}, 1, 0, {}},
+        {"neither section",
+         {},
          0,
-         0},
-        {"neither section", {}, 0, 0, 2},
+         0,
+         {"Service Pack Major Version information not found. Set to Default \"0\"",
+          "Service Pack Minor Version information not found. Set to Default \"0\""}},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.why);
-        SettingsFile settings = SettingsFile::Basic();
-        for (const auto& [section, key, value] : c.keys) settings.Set(section, key, value);
-        SettingsBench bench(settings);
+        SettingsBench bench(SettingsFile::Basic(), c.keys);
         int major = -1, minor = -1;
         ReadSPVersion(bench.ini(), L"600", major, minor);
         EXPECT_EQ(major, c.major);
         EXPECT_EQ(minor, c.minor);
-        std::vector<std::string> log = bench.Log();
-        EXPECT_EQ(test::LinesStartingWith(log, "Service Pack Major Version information not found").size() +
-                      test::LinesStartingWith(log, "Service Pack Minor Version information not found").size(),
-                  static_cast<std::size_t>(c.notFoundLines));
+        const Lines log = bench.Log();
+        Lines notFound = test::LinesStartingWith(log, "Service Pack Major Version information not found");
+        for (const auto& line : test::LinesStartingWith(log, "Service Pack Minor Version information not found"))
+            notFound.push_back(line);
+        EXPECT_EQ(notFound, c.notFound);
         EXPECT_TRUE(Contains(log, "Service Pack Major Version is " + std::to_string(c.major)));
         EXPECT_TRUE(Contains(log, "Service Pack Minor Version is " + std::to_string(c.minor)));
-        if (c.notFoundLines == 2) {
-            EXPECT_TRUE(Contains(log, "Service Pack Minor Version information not found. Set to Default \"0\""));
-        }
     }
 }
 
@@ -172,16 +158,14 @@ TEST(Settings, LogLevelFromTheVersionSection) {
     EXPECT_TRUE(Contains(bench.Log(), "Log Level is 0"));
 }
 
-struct LanguageCase {
-    const char* why;
-    int userLanguage;
-    std::vector<std::array<std::string, 3>> keys;
-    int id;
-    std::string expected;
-};
-
 TEST(Settings, LanguageTexts) {
-    const LanguageCase cases[] = {
+    struct Case {
+        const char* why;
+        int userLanguage;
+        Keys keys;
+        int id;
+        std::string expected;
+    } cases[] = {
         {"English", 0x0409, {}, 8, test::EnglishText(8)},
         {"German user, only English mapped", 0x0407, {}, 1, ""},
         {"French key is lower-case hex",
@@ -199,10 +183,8 @@ TEST(Settings, LanguageTexts) {
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.why);
-        SettingsFile settings = SettingsFile::Basic();
-        for (const auto& [section, key, value] : c.keys) settings.Set(section, key, value);
-        SettingsBench bench(settings, "C:\\Package", c.userLanguage);
-        CIniFile own(bench.process().platform, bench.process().g_logFile, Utf8ToUtf16(test::kSettingsPath));
+        SettingsBench bench(SettingsFile::Basic(), c.keys, "C:\\Package", c.userLanguage);
+        CIniFile own(bench.process->platform, bench.process->g_logFile, Utf8ToUtf16(test::kSettingsPath));
         EXPECT_EQ(Utf16ToUtf8(GetLangString(own, c.id)), c.expected);
     }
 }

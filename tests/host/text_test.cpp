@@ -23,40 +23,29 @@ TEST(Text, WToIReadsLikeTheCLibrary) {
         {L"99999999999", 2147483647},
         {L"-99999999999", -2147483647 - 1},
     };
-    for (const Case& c : cases) {
-        SCOPED_TRACE(testing::Message() << "text: " << Utf16ToUtf8(c.text));
-        EXPECT_EQ(WToI(c.text), c.expected);
-    }
+    for (const Case& c : cases) EXPECT_EQ(WToI(c.text), c.expected) << Utf16ToUtf8(c.text);
 }
 
-TEST(Text, TrimsCWhiteSpaceOnly) {
+TEST(Text, WhiteSpaceCaseAndReplacement) {
     EXPECT_EQ(TrimEndThenStart(L" \t\r\n\v\fa b\f\v\n\r\t "), L"a b");
     // A no-break space is not white space in the "C" locale.
     EXPECT_EQ(TrimEndThenStart(L"\u00a0a\u00a0"), L"\u00a0a\u00a0");
-}
-
-TEST(Text, CaseFoldingTouchesAsciiLettersOnly) {
+    // Case folding touches ASCII letters only.
     EXPECT_EQ(ToLowerAscii(L"C:\\PKG\\\u00c9T\u00c9.EXE"), L"c:\\pkg\\\u00c9t\u00c9.exe");
     EXPECT_TRUE(EqualsIgnoringAsciiCase(L"Model 5400 Series", L"MODEL 5400 series"));
     EXPECT_FALSE(EqualsIgnoringAsciiCase(L"Model 5400", L"Model 5400 Series"));
-}
-
-TEST(Text, ReplaceAllDoesNotRescanTheReplacement) {
+    // The replacement is not scanned again.
     EXPECT_EQ(ReplaceAll(L"aXbX", L"X", L"XX"), L"aXXbXX");
     EXPECT_EQ(ReplaceAll(L"abc", L"", L"-"), L"abc");
 }
 
 TEST(Text, Utf8AndUtf16RoundTripWithSurrogatePairs) {
     const std::string utf8 = "Caf\xc3\xa9 \xe2\x82\xac \xf0\x9f\x96\xa8";  // Café € 🖨
-    WString utf16 = Utf8ToUtf16(utf8);
-    ASSERT_EQ(utf16.size(), 9u);  // the printer is two code units
-    EXPECT_EQ(static_cast<unsigned>(utf16[7]), 0xD83Du);
-    EXPECT_EQ(static_cast<unsigned>(utf16[8]), 0xDDA8u);
+    const WString utf16 = Utf8ToUtf16(utf8);
+    EXPECT_EQ(utf16, (WString{L'C', L'a', L'f', 0xE9, L' ', 0x20AC, L' ', 0xD83D, 0xDDA8}));
     EXPECT_EQ(Utf16ToUtf8(utf16), utf8);
     EXPECT_EQ(Utf8ToUtf16("\xff"), WString(1, static_cast<wchar_t>(0xFFFD)));
-}
-
-TEST(Text, Utf16LeBytesIgnoreAnOddLastByte) {
+    // UTF-16LE bytes: an odd last byte is ignored.
     const std::uint8_t bytes[] = {'A', 0, 'B', 0, 'C'};
     EXPECT_EQ(Utf16LeBytesToString(bytes, sizeof bytes), L"AB");
     EXPECT_EQ(StringToUtf16LeBytes(L"A\u20ac"), std::string("A\0\xac\x20", 4));

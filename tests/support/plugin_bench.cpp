@@ -13,26 +13,25 @@ json Printer(const std::string& name, const std::string& port, const std::string
 PluginBench::PluginBench(SettingsFile settings) {
     machine.MakeFolder("C:\\Temp");
     machine.WriteFile(kSettingsPath, settings.Text());
-    machine.WriteFile(kInf, "[Version]");
-    machine.WriteFile("C:\\Program Files\\Zelt\\Pictavo\\Bin\\zqnotify.exe", "tray");
-    machine.config()["registry"]["HKLM\\SOFTWARE\\Zelt\\Pictavo"] = {{"InstallFolder", "C:\\Program Files\\Zelt\\"}};
-    machine.config()["processes"] =
-        json::array({{{"name", "explorer.exe"}, {"pid", 100}}, {{"name", "zqnotify.exe"}, {"pid", 200}}});
-    machine.config()["services"] = {{"zqdevsvc", {{"state", "running"}}}};
-    machine.config()["printers"] = json::array();
+    AddImagingSoftware(machine);
 }
 
-void PluginBench::AddPrinter(const json& printer, const std::string& deviceId) {
-    machine.config()["printers"].push_back(printer);
-    machine.config()["registry"][kDriverData + printer["name"].get<std::string>() + "\\PrinterDriverData"] = {
-        {"SoftwareCUEContextID", deviceId}};
+void PluginBench::SetInstallKey(const json& values) {
+    if (values.is_null()) machine.config()["registry"].erase("HKLM\\SOFTWARE\\Zelt\\Pictavo");
+    else machine.config()["registry"]["HKLM\\SOFTWARE\\Zelt\\Pictavo"] = values;
 }
 
 int PluginBench::Run(const std::string& commandLine) {
-    process_ = std::make_unique<LauncherProcess>(machine.Load().platform());
-    process_->g_logFile.SetLevel(LOG_LOW);
+    process_ = ProcessOn(machine);
     CUpdateDriverPlugin context(Utf8ToUtf16(kSettingsPath));
     return RunUpdateDriver(*process_, context, Utf8ToUtf16(commandLine));
+}
+
+std::vector<std::string> PluginBench::Outcomes() const {
+    std::vector<std::string> outcomes;
+    for (const PrinterResult& result : process_->PrinterResults)
+        outcomes.push_back(Utf16ToUtf8(result.name) + ": " + std::string(PrinterOutcomeName(result.outcome)));
+    return outcomes;
 }
 
 }  // namespace zq::test

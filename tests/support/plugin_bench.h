@@ -6,9 +6,8 @@
 //   bench.Run();                                   // "lanpatch.exe C:\Package\driver\zqmerle.inf"
 //   EXPECT_TRUE(Contains(bench.Log(), "!! Printer deleted   : Office"));
 //
-// The machine: a 32-bit Windows 5.1 with the imaging software installed in
-// C:\Program Files\Zelt\, its tray application running, its service
-// running, the package's INF file, and a settings file naming the driver.
+// The machine: a 32-bit Windows 5.1 with the imaging software (see
+// AddImagingSoftware), C:\Temp, and a settings file naming the driver.
 #pragma once
 
 #include <memory>
@@ -18,7 +17,7 @@
 #include <nlohmann/json.hpp>
 
 #include "run/application.h"
-#include "tests/support/scenario.h"
+#include "tests/support/run_scenarios.h"
 
 namespace zq::test {
 
@@ -35,15 +34,24 @@ public:
     explicit PluginBench(SettingsFile settings = SettingsFile::Basic().Set("UpdateDrivers", "1",
                                                                            "ZQ Merle 5400 Series"));
 
-    // A printer with its device instance identifier in its driver data.
-    void AddPrinter(const nlohmann::json& printer, const std::string& deviceId);
+    void AddPrinter(const nlohmann::json& printer, const std::string& deviceId) {
+        test::AddPrinter(machine, printer, deviceId);
+    }
+    // The Pictavo key's values; null: no key.
+    void SetInstallKey(const nlohmann::json& values);
 
     // RunUpdateDriver with the command line, logging at 511.
     int Run(const std::string& commandLine = std::string("lanpatch.exe ") + kInf);
     LauncherProcess& process() { return *process_; }
+    // What the pass did with each printer it took up, as "name: outcome".
+    std::vector<std::string> Outcomes() const;
 
     std::vector<std::string> Log() const { return machine.LogMessages(); }
     nlohmann::json State() { return nlohmann::json(machine.Machine().State()); }
+    // A printer's driver data in the machine's state now.
+    nlohmann::json DriverData(const std::string& printer) {
+        return State()["registry"][kDriverData + printer + "\\PrinterDriverData"];
+    }
 
     TestMachine machine;
 

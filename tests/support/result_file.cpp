@@ -1,5 +1,7 @@
 #include "tests/support/result_file.h"
 
+#include "tests/support/sim_program.h"
+
 #include <gtest/gtest.h>
 
 #include <cstdio>
@@ -9,22 +11,11 @@ namespace zq::test {
 
 namespace fs = std::filesystem;
 
-namespace {
-
-std::string ShellQuoted(const std::string& text) {
-    std::string out = "'";
-    for (char c : text) out += c == '\'' ? std::string("'\\''") : std::string(1, c);
-    return out + "'";
-}
-
-}  // namespace
-
 SchemaCheck CheckAgainstSchema(const fs::path& schema, const std::vector<fs::path>& files) {
     const fs::path source(ZQ_SOURCE_DIR);
-    std::string command = ShellQuoted(ZQ_PYTHON3) + " " +
-                          ShellQuoted((source / "tests" / "host" / "validate_json.py").string()) + " " +
-                          ShellQuoted(schema.string());
-    for (const fs::path& file : files) command += " " + ShellQuoted(file.string());
+    std::string command = Quoted(ZQ_PYTHON3) + " " + Quoted((source / "tests" / "host" / "validate_json.py").string()) +
+                          " " + Quoted(schema.string());
+    for (const fs::path& file : files) command += " " + Quoted(file.string());
     command += " 2>&1";
     SchemaCheck check;
     FILE* pipe = ::popen(command.c_str(), "r");

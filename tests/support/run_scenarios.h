@@ -17,6 +17,8 @@
 #include <string>
 #include <vector>
 
+#include <nlohmann/json.hpp>
+
 #include "tests/support/scenario.h"
 
 namespace zq::test {
@@ -27,13 +29,23 @@ struct RunScenario {
 };
 
 std::vector<RunScenario> RunScenarios();
+// The machine of the scenario of that name (an unknown name throws).
+std::unique_ptr<StandardMachine> MakeScenario(const std::string& name);
 
 // A program C:\Package\setup\<name> that runs `seconds` and ends with `exitCode`.
 void AddPackageProgram(TestMachine& machine, const std::string& name, double seconds, unsigned exitCode = 0);
 
-// The imaging software, its tray application and service, the package's
-// INF file C:\Package\driver\zqmerle.inf and network printers "Office" and
-// "Hall" with the package's driver and their device instance identifiers.
+// The imaging software installed in C:\Program Files\Zelt\ (its tray
+// application running as pid 200 beside explorer.exe, its service
+// running), the package's INF file C:\Package\driver\zqmerle.inf, and no
+// printers.
+void AddImagingSoftware(TestMachine& machine);
+// A printers entry of machine.json, with its device instance identifier in
+// its driver data.
+void AddPrinter(TestMachine& machine, const nlohmann::json& printer, const std::string& deviceId);
+
+// The imaging software and network printers "Office" and "Hall" with the
+// package's driver and the identifiers "id-Office" and "id-Hall".
 void AddPrinterUpdate(TestMachine& machine);
 
 }  // namespace zq::test

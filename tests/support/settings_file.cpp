@@ -5,17 +5,15 @@
 namespace zq::test {
 
 std::string EnglishText(int number) {
-    switch (number) {
-        case 1: return "This package does not support this version of Windows.";
-        case 2: return "Congratulations";
-        case 3: return "The printer driver has been refreshed.";
-        case 4: return "I will restart my computer later";
-        case 5: return "Click Finish to exit";
-        case 6: return "Finish";
-        case 7: return "ZQ Merle Driver Refresh";
-        case 8: return "The ZQ Merle printer driver is not installed.";
-        default: return "";
-    }
+    static const char* const texts[] = {"This package does not support this version of Windows.",
+                                        "Congratulations",
+                                        "The printer driver has been refreshed.",
+                                        "I will restart my computer later",
+                                        "Click Finish to exit",
+                                        "Finish",
+                                        "ZQ Merle Driver Refresh",
+                                        "The ZQ Merle printer driver is not installed."};
+    return number >= 1 && number <= 8 ? texts[number - 1] : "";
 }
 
 SettingsFile SettingsFile::Basic() {

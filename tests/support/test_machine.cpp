@@ -3,7 +3,6 @@
 #include <gtest/gtest.h>
 
 #include <fstream>
-#include <sstream>
 #include <stdexcept>
 
 #include "base/text.h"
@@ -12,6 +11,7 @@
 #include "platform/sim/machine_drives.h"
 #include "app/sim/run_launcher.h"
 #include "platform/sim/windows_path.h"
+#include "tests/support/sim_program.h"
 
 namespace zq::test {
 
@@ -23,13 +23,6 @@ sim::WindowsPath AbsolutePath(const std::string& windowsPath) {
     std::optional<sim::WindowsPath> path = sim::ParseAbsoluteWindowsPath(Utf8ToUtf16(windowsPath));
     if (!path) throw std::invalid_argument(windowsPath + ": not an absolute Windows path");
     return *path;
-}
-
-std::string ReadHostFile(const fs::path& path) {
-    std::ifstream file(path, std::ios::binary);
-    std::ostringstream content;
-    content << file.rdbuf();
-    return content.str();
 }
 
 }  // namespace
@@ -86,7 +79,7 @@ void TestMachine::PlantHostLink(const std::string& windowsPath, const fs::path& 
     fs::create_symlink(target, drives.HostPath(path));
 }
 
-std::string TestMachine::ReadFile(const std::string& windowsPath) const { return ReadHostFile(HostPath(windowsPath)); }
+std::string TestMachine::ReadFile(const std::string& windowsPath) const { return ReadText(HostPath(windowsPath)); }
 
 void TestMachine::WriteAutorunInf(const std::string& text) { WriteFile("C:\\Package\\autorun.inf", WithCrLf(text)); }
 
@@ -121,9 +114,9 @@ std::string TestMachine::Log(int index) const {
     }
     // An unset TEMP gives "\zqmerlesetup000.log": the root of the current drive.
     const WString logPath = LogFileCandidate(LogFolderOf(temp), index);
-    if (!machines_.empty()) return ReadHostFile(machines_.back()->HostPathOf(logPath));
+    if (!machines_.empty()) return ReadText(machines_.back()->HostPathOf(logPath));
     std::optional<sim::WindowsPath> path = sim::ResolveWindowsPath(logPath, sim::WindowsPath{L'C', {}});
-    return path ? ReadHostFile(sim::MachineDrives(dir_).HostPath(*path)) : std::string();
+    return path ? ReadText(sim::MachineDrives(dir_).HostPath(*path)) : std::string();
 }
 
 std::vector<std::string> TestMachine::LogMessages(int index) const { return sim::LogMessages(Log(index)); }
