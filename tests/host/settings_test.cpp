@@ -4,10 +4,6 @@
 
 #include <gtest/gtest.h>
 
-<<<<<<< HEAD
-#include "run/application.h"
-=======
->>>>>>> h-hosta
 #include "tests/support/scenario.h"
 
 namespace zq {
