@@ -19,8 +19,13 @@ DWORD stopDelayMs = 0;
 
 void ReportState(DWORD state) {
     const bool pending = state == SERVICE_STOP_PENDING;
-    SERVICE_STATUS status{SERVICE_WIN32_OWN_PROCESS, state, state == SERVICE_RUNNING ? SERVICE_ACCEPT_STOP : 0u,
-                          NO_ERROR, 0, pending ? 1u : 0u, pending ? stopDelayMs + 1000 : 0u};
+    SERVICE_STATUS status{SERVICE_WIN32_OWN_PROCESS,
+                          state,
+                          state == SERVICE_RUNNING ? SERVICE_ACCEPT_STOP : 0u,
+                          NO_ERROR,
+                          0,
+                          pending ? 1u : 0u,
+                          pending ? stopDelayMs + 1000 : 0u};
     ::SetServiceStatus(statusHandle, &status);
 }
 

@@ -40,15 +40,6 @@ BOOL CALLBACK CollectChild(HWND window, LPARAM parameter) {
 
 }  // namespace
 
-bool WaitUntil(const std::function<bool()>& condition, DWORD limitMs) {
-    constexpr DWORD kPollMs = 20;
-    for (DWORD waited = 0;; waited += kPollMs) {
-        if (condition()) return true;
-        if (waited >= limitMs) return false;
-        ::Sleep(kPollMs);
-    }
-}
-
 HWND WaitForDialog(DWORD processId, const std::function<bool(HWND)>& wanted, DWORD limitMs) {
     DialogSearch search{processId, &wanted, nullptr};
     WaitUntil([&] { return !::EnumWindows(TestTopLevelWindow, reinterpret_cast<LPARAM>(&search)) && search.found; },

@@ -23,7 +23,6 @@ struct Control {
 // process for 0) that satisfies the test; nullptr when none did in time.
 HWND WaitForDialog(DWORD processId, const std::function<bool(HWND)>& wanted, DWORD limitMs = kPatienceMs);
 bool WaitUntilGone(HWND window, DWORD limitMs = kPatienceMs);
-bool WaitUntil(const std::function<bool()>& condition, DWORD limitMs = kPatienceMs);
 
 // The launcher's windows, told apart by their controls and caption.
 bool IsCopyDialog(HWND dialog);

@@ -12,8 +12,6 @@ namespace zq::test {
 
 namespace {
 
-constexpr DWORD kPollMs = 20;
-constexpr int kPolls = 1500;  // 30 seconds
 constexpr DWORD kErrorServiceMarkedForDelete = 1072;
 
 void RemoveTree(const WString& folder) {
@@ -33,6 +31,14 @@ void RemoveTree(const WString& folder) {
 }
 
 }  // namespace
+
+bool WaitUntil(const std::function<bool()>& condition, DWORD limitMs) {
+    for (DWORD waited = 0; !condition(); waited += 20) {
+        if (waited >= limitMs) return false;
+        ::Sleep(20);
+    }
+    return true;
+}
 
 WString FreshTestFolder(const WString& name) {
     const WString folder = L"C:\\zqtest\\" + name;
@@ -120,11 +126,6 @@ std::string Narrow(const WString& text) {
 
 WString Lower(WString text) {
     for (wchar_t& c : text) c = static_cast<wchar_t>(std::towlower(c));
-    return text;
-}
-
-std::string Lower(std::string text) {
-    for (char& c : text) c = static_cast<char>(c >= 'A' && c <= 'Z' ? c - 'A' + 'a' : c);
     return text;
 }
 
@@ -243,15 +244,14 @@ InstalledDevService::InstalledDevService(DWORD stopDelayMs) {
     if (service_) StopAndDelete();  // left by an earlier run that did not finish
     WString binary = Quoted(kDevServiceProgram);
     if (stopDelayMs > 0) binary += L" " + std::to_wstring(stopDelayMs);
-    for (int poll = 0; poll < kPolls; ++poll) {
+    // A deleted service stays marked until its last handle is closed.
+    WaitUntil([&] {
         service_.Reset(::CreateServiceW(manager_.Get(), kDevServiceName.c_str(), kDevServiceName.c_str(),
                                         SERVICE_ALL_ACCESS, SERVICE_WIN32_OWN_PROCESS, SERVICE_DEMAND_START,
                                         SERVICE_ERROR_IGNORE, binary.c_str(), nullptr, nullptr, nullptr, nullptr,
                                         nullptr));
-        // A deleted service stays marked until its last handle is closed.
-        if (service_ || ::GetLastError() != kErrorServiceMarkedForDelete) break;
-        ::Sleep(kPollMs);
-    }
+        return service_ || ::GetLastError() != kErrorServiceMarkedForDelete;
+    });
     if (!service_) ADD_FAILURE() << "CreateServiceW(zqdevsvc) failed, error " << ::GetLastError();
 }
 
@@ -276,26 +276,17 @@ bool InstalledDevService::StartAndWaitUntilRunning() {
 }
 
 DWORD InstalledDevService::WaitForState(DWORD wanted) {
-    DWORD state = CurrentState();
-    for (int poll = 0; state != wanted && poll < kPolls; ++poll) {
-        ::Sleep(kPollMs);
-        state = CurrentState();
-    }
-    return state;
+    WaitUntil([&] { return CurrentState() == wanted; }, 30000);
+    return CurrentState();
 }
 
-DWORD InstalledDevService::CurrentState() {
-    SERVICE_STATUS status{};
-    EXPECT_TRUE(::QueryServiceStatus(service_.Get(), &status)) << "error " << ::GetLastError();
-    return status.dwCurrentState;
-}
-
-DWORD InstalledDevService::ProcessId() {
+SERVICE_STATUS_PROCESS InstalledDevService::Status() {
     SERVICE_STATUS_PROCESS status{};
     DWORD needed = 0;
     EXPECT_TRUE(::QueryServiceStatusEx(service_.Get(), SC_STATUS_PROCESS_INFO, reinterpret_cast<BYTE*>(&status),
-                                       sizeof status, &needed));
-    return status.dwProcessId;
+                                       sizeof status, &needed))
+        << "error " << ::GetLastError();
+    return status;
 }
 
 namespace {
@@ -368,25 +359,21 @@ const WString kTexts[9] = {
     L"again.",
 };
 
-InstalledOemInf::InstalledOemInf(const WString& keyword) {
-    wchar_t windows[MAX_PATH] = {};
-    ::GetWindowsDirectoryW(windows, MAX_PATH);
-    ::CreateDirectoryW((WString(windows) + L"\\inf").c_str(), nullptr);
-    path_ = WString(windows) + L"\\inf\\oem99.inf";
-    const WString text =
-        L"\xFEFF[Version]\r\nSignature=\"$Windows NT$\"\r\nClass=Printer\r\n\r\n"
-        L"[Strings]\r\nDriverName=\"" +
-        keyword + L"\"\r\n";
-    std::string bytes;
-    for (wchar_t unit : text) bytes += {static_cast<char>(unit & 0xFF), static_cast<char>(unit >> 8)};
-    WriteFileBytes(path_, bytes);
-}
-
-InstalledOemInf::~InstalledOemInf() { ::DeleteFileW(path_.c_str()); }
-
 PackageRun::PackageRun(const WString& name, const PackageSettings& settings, const WString& installedKeyword)
     : folder_(FreshTestFolder(name)), settings_(folder_ + L"\\autorun.inf"), temp_(L"TEMP", folder_) {
-    if (!installedKeyword.empty()) inf_.emplace(installedKeyword);
+    if (!installedKeyword.empty()) {
+        wchar_t windows[MAX_PATH] = {};
+        ::GetWindowsDirectoryW(windows, MAX_PATH);
+        ::CreateDirectoryW((WString(windows) + L"\\inf").c_str(), nullptr);
+        inf_ = WString(windows) + L"\\inf\\oem99.inf";
+        const WString inf =
+            L"\xFEFF[Version]\r\nSignature=\"$Windows NT$\"\r\nClass=Printer\r\n\r\n"
+            L"[Strings]\r\nDriverName=\"" +
+            installedKeyword + L"\"\r\n";
+        std::string bytes;
+        for (wchar_t unit : inf) bytes += {static_cast<char>(unit & 0xFF), static_cast<char>(unit >> 8)};
+        WriteFileBytes(inf_, bytes);
+    }
     WString text = L"[Version]\r\nLog=511\r\n\r\n[OS_Support]\r\nos_list=" + settings.osList +
                    L"\r\nServicePack_MajorVersion=0\r\nServicePack_MinorVersion=0\r\n\r\n[CPE.MagicKeywords]\r\n1=" +
                    settings.keyword + L"\r\n";
@@ -400,6 +387,10 @@ PackageRun::PackageRun(const WString& name, const PackageSettings& settings, con
     text += L"\r\n[LangMap]\r\n0x0409=English\r\n\r\n[English]\r\n";
     for (int number = 1; number <= 8; ++number) text += std::to_wstring(number) + L"=" + kTexts[number] + L"\r\n";
     WriteFileBytes(settings_, Narrow(text));
+}
+
+PackageRun::~PackageRun() {
+    if (!inf_.empty()) ::DeleteFileW(inf_.c_str());
 }
 
 WString PackageRun::CommandLine(const WString& switches) const {

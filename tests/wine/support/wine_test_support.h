@@ -6,7 +6,7 @@
 
 #include <windows.h>
 
-#include <optional>
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -28,6 +28,9 @@ inline const WString kSourceDir = ZQ_SOURCE_DIR_WINDOWS;        // the project's
 inline const WString kDevServiceName = L"zqdevsvc";
 inline const WString kTrayExeName = L"zqnotify.exe";
 
+// True once the condition holds, polled every 20 ms up to the limit.
+bool WaitUntil(const std::function<bool()>& condition, DWORD limitMs = kPatienceMs);
+
 WString FreshTestFolder(const WString& name);  // C:\zqtest\<name>, created empty
 // A folder of `length` characters below `parent`, made (it may be longer
 // than MAX_PATH).
@@ -42,7 +45,6 @@ std::vector<std::string> LogMessagesOf(const std::string& logText);
 
 std::string Narrow(const WString& text);  // ASCII only, for messages and comparisons
 WString Lower(WString text);
-std::string Lower(std::string text);
 inline WString Quoted(const WString& path) { return L"\"" + path + L"\""; }
 
 // Whether Windows is 64-bit, whatever this program's word size; the view of
@@ -105,10 +107,11 @@ public:
     bool IsInstalled() const { return service_.IsValid(); }
     bool StartAndWaitUntilRunning();
     DWORD WaitForState(DWORD wanted);  // the last state seen
-    DWORD CurrentState();
-    DWORD ProcessId();  // 0 when stopped
+    DWORD CurrentState() { return Status().dwCurrentState; }
+    DWORD ProcessId() { return Status().dwProcessId; }  // 0 when stopped
 
 private:
+    SERVICE_STATUS_PROCESS Status();
     void StopAndDelete();
     win32::ScopedServiceHandle manager_, service_;
 };
@@ -160,32 +163,23 @@ struct PackageSettings {
     std::vector<WString> programs64 = {};  // Run.x64, when it differs
 };
 
-// <Windows>\inf\oem99.inf (UTF-16LE) naming the keyword as a driver.
-class InstalledOemInf {
-public:
-    explicit InstalledOemInf(const WString& keyword);
-    ~InstalledOemInf();
-    InstalledOemInf(const InstalledOemInf&) = delete;
-    InstalledOemInf& operator=(const InstalledOemInf&) = delete;
-
-private:
-    WString path_;
-};
-
 // A package in C:\zqtest\<name> (autorun.inf, log level 511), that folder
-// as TEMP, the driver installed when a keyword is given; launcher runs.
+// as TEMP, and the driver installed when a keyword is given (a UTF-16LE
+// <Windows>\inf\oem99.inf naming it, removed at the end); launcher runs.
 class PackageRun {
 public:
     PackageRun(const WString& name, const PackageSettings& settings, const WString& installedKeyword);
+    ~PackageRun();
+    PackageRun(const PackageRun&) = delete;
+    PackageRun& operator=(const PackageRun&) = delete;
     const WString& folder() const { return folder_; }
     WString CommandLine(const WString& switches = {}) const;
     StartedProgram Start(const WString& switches = {}) const { return StartedProgram(CommandLine(switches), folder_); }
     std::string Log() const;  // the newest zqmerlesetupNNN.log
 
 private:
-    WString folder_, settings_;
+    WString folder_, settings_, inf_;
     ScopedEnvironmentVariable temp_;
-    std::optional<InstalledOemInf> inf_;
 };
 
 // Package programs: the stand-in ending with `status`; one waiting for the

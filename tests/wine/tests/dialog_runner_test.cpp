@@ -21,8 +21,8 @@ namespace {
 
 using namespace test;
 
-// The real dialogs, but a restart only noted down.
-class RecordingUserInterface final : public IUserInterface {
+// The real platform and dialogs, but a restart only noted down.
+class TestMachine final : public IUserInterface {
 public:
     int ShowMessageBox(const WString& caption, const WString& text) override {
         return real_.ShowMessageBox(caption, text);
@@ -33,22 +33,14 @@ public:
         lastFlags = flags;
         lastReason = reason;
     }
+    Platform& Get() { return platform_.Get(); }
 
     int restarts = 0;
     unsigned lastFlags = 0, lastReason = 0;
 
 private:
     Win32UserInterface real_;
-};
-
-// The real platform with the restart recorded, not made.
-class TestMachine {
-public:
-    Platform& Get() { return platform_.Get(); }
-    RecordingUserInterface ui;
-
-private:
-    Win32Platform platform_{ui};
+    Win32Platform platform_{*this};
 };
 
 // GDI objects of this process. Wine answers GetGuiResources with 0 (not
@@ -61,29 +53,16 @@ private:
 unsigned GdiObjectCount() {
     const DWORD counted = ::GetGuiResources(::GetCurrentProcess(), GR_GDIOBJECTS);
     if (counted != 0) return counted;
-    struct Entry {
-        std::uint64_t object;
-        std::uint32_t owner;
-        std::uint16_t unique;
-        std::uint8_t type;
-        std::uint8_t flags;
-        std::uint64_t user;
-    };
-    static_assert(sizeof(Entry) == 24);
-    struct BasicInformation {
-        void* exitStatus;
-        const std::uint8_t* peb;
-        void* rest[4];
-    } information{};
+    PROCESS_BASIC_INFORMATION information{};
     using QueryFn = LONG(WINAPI*)(HANDLE, int, void*, ULONG, ULONG*);
     auto query = reinterpret_cast<QueryFn>(
         reinterpret_cast<void*>(::GetProcAddress(::GetModuleHandleW(L"ntdll"), "NtQueryInformationProcess")));
     if (query == nullptr || query(::GetCurrentProcess(), 0, &information, sizeof information, nullptr) != 0) return 0;
     const std::size_t tableOffset = sizeof(void*) == 8 ? 0xF8 : 0x94;  // PEB.GdiSharedHandleTable
-    const auto* table = *reinterpret_cast<const Entry* const*>(information.peb + tableOffset);
-    if (table == nullptr) return 0;
+    const auto* table = *reinterpret_cast<const std::uint8_t* const*>(
+        reinterpret_cast<const std::uint8_t*>(information.PebBaseAddress) + tableOffset);
     unsigned count = 0;
-    for (unsigned i = 0; i < 0x10000; ++i) count += table[i].type != 0 ? 1 : 0;
+    for (unsigned i = 0; table != nullptr && i < 0x10000; ++i) count += table[i * 24 + 14] != 0 ? 1 : 0;
     return count;
 }
 
@@ -128,7 +107,7 @@ TEST_F(DialogRunner, TheClipOpensOrIsReportedMissingAndAnUnknownTemplateAnswersM
             EXPECT_TRUE(window.HasItem(kCopyPercentText));
             EXPECT_FALSE(window.HasItem(4242));
         });
-        EXPECT_EQ(machine_.ui.RunModalDialog(dialog), kIdOk);
+        EXPECT_EQ(machine_.RunModalDialog(dialog), kIdOk);
         EXPECT_EQ(dialog.ended, kIdOk) << "OnEnded has the result";
         // Without ACS_CENTER the control takes the size of the clip's frames.
         if (exists) {
@@ -137,7 +116,7 @@ TEST_F(DialogRunner, TheClipOpensOrIsReportedMissingAndAnUnknownTemplateAnswersM
         }
     }
     InitOnly unknown(4242, [](IDialogWindow&, HWND) { ADD_FAILURE() << "no window was expected"; });
-    EXPECT_EQ(machine_.ui.RunModalDialog(unknown), -1);
+    EXPECT_EQ(machine_.RunModalDialog(unknown), -1);
     EXPECT_EQ(unknown.ended, -1);
 }
 
@@ -351,7 +330,7 @@ TEST_F(DialogRunner, OnlyFinishWithTheBoxClearRequestsTheRestart) {
     };
     for (const auto& row : rows) {
         SCOPED_TRACE(row.what);
-        machine_.ui.restarts = 0;
+        machine_.restarts = 0;
         FinishScreenRun run(machine_.Get(), log_, settings_);
         ASSERT_NE(run.dialog, nullptr);
         if (row.tick) {
@@ -360,10 +339,10 @@ TEST_F(DialogRunner, OnlyFinishWithTheBoxClearRequestsTheRestart) {
         }
         Click(run.dialog, row.button);
         EXPECT_EQ(run.Result(), row.result);
-        EXPECT_EQ(machine_.ui.restarts, row.restarts);
+        EXPECT_EQ(machine_.restarts, row.restarts);
     }
-    EXPECT_EQ(machine_.ui.lastFlags, 18u) << "EWX_REBOOT | EWX_FORCEIFHUNG: programs may ask to save";
-    EXPECT_EQ(machine_.ui.lastReason, 0x80000002u) << "planned, other, installation";
+    EXPECT_EQ(machine_.lastFlags, 18u) << "EWX_REBOOT | EWX_FORCEIFHUNG: programs may ask to save";
+    EXPECT_EQ(machine_.lastReason, 0x80000002u) << "planned, other, installation";
 }
 
 }  // namespace

@@ -1,4 +1,6 @@
 // IProcessEnvironment and ISystemVersion against the real API in the prefix.
+// (The folders, the system's messages and the common controls are met by
+// every run of the real exe and of the plug-in in the other suites.)
 #include <gtest/gtest.h>
 
 #include "tests/wine/support/wine_test_support.h"
@@ -6,25 +8,15 @@
 namespace zq::win32 {
 namespace {
 
-using test::Lower;
-
-TEST(Win32Environment, ProgramWindowsSystemAndCurrentFolders) {
-    Win32ProcessEnvironment environment;
-    const WString module = Lower(environment.ModulePath());
-    EXPECT_EQ(module.substr(module.rfind(L'\\')), L"\\zq_win32_platform_tests.exe") << test::Narrow(module);
-    EXPECT_EQ(Lower(environment.WindowsDirectory()), L"c:\\windows");
-    EXPECT_EQ(Lower(environment.SystemDirectory()), L"c:\\windows\\system32");
-    const WString folder = test::FreshTestFolder(L"environment-cd");
-    ASSERT_TRUE(::SetCurrentDirectoryW(folder.c_str()));
-    EXPECT_EQ(Lower(environment.CurrentDirectory().value_or(L"")), Lower(folder));
-}
-
 // The launcher reads TEMP from the C runtime's copy of the environment.
-TEST(Win32Environment, VariablesComeFromTheRuntimesCopy) {
+TEST(Win32Environment, VariablesComeFromTheRuntimesCopyAndTheCurrentFolderIsTheProcesses) {
     Win32ProcessEnvironment environment;
     EXPECT_FALSE(environment.EnvironmentVariable(L"ZQ_SURELY_NOT_SET_ANYWHERE").has_value());
     test::ScopedEnvironmentVariable variable(L"ZQ_TEST_VARIABLE", L"some value");
     EXPECT_EQ(environment.EnvironmentVariable(L"ZQ_TEST_VARIABLE"), std::optional<WString>(L"some value"));
+    const WString folder = test::FreshTestFolder(L"environment-cd");  // a bare -f name is read from there
+    ASSERT_TRUE(::SetCurrentDirectoryW(folder.c_str()));
+    EXPECT_EQ(test::Lower(environment.CurrentDirectory().value_or(L"")), test::Lower(folder));
 }
 
 TEST(Win32Environment, NamedMutexReportsAnEarlierHolder) {
@@ -39,20 +31,6 @@ TEST(Win32Environment, NamedMutexReportsAnEarlierHolder) {
     Win32ProcessEnvironment third;
     EXPECT_EQ(third.CreateNamedMutex(name), MutexOutcome::Created);
     EXPECT_EQ(third.CreateNamedMutex(L"NoSuchNamespace\\zq"), MutexOutcome::NoHandle);
-}
-
-TEST(Win32Environment, CommonControlsAndSystemMessages) {
-    Win32ProcessEnvironment environment;
-    environment.InitCommonControls();
-    WNDCLASSEXW info{};
-    info.cbSize = sizeof info;
-    EXPECT_TRUE(::GetClassInfoExW(::GetModuleHandleW(nullptr), L"msctls_progress32", &info));
-    EXPECT_TRUE(::GetClassInfoExW(::GetModuleHandleW(nullptr), L"SysAnimate32", &info));
-    const WString text = environment.SystemMessage(2);
-    ASSERT_GT(text.size(), 2u);
-    EXPECT_EQ(text.substr(text.size() - 2), L"\r\n") << test::Narrow(text);
-    EXPECT_EQ(text.find(L'\0'), WString::npos);
-    EXPECT_EQ(environment.SystemMessage(0x2000BEEF), L"");
 }
 
 // The running version passes; another major or minor fails; the service

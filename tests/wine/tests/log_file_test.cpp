@@ -51,8 +51,7 @@ void PlantHostLink(const WString& link, const WString& target) {
         "ln -s '" + HostPathOf(target) + "' '" + HostPathOf(link) + "' && : > '" + HostPathOf(marker) + "'";
     // Wine hands back no process handle for a host program.
     test::StartedProgram shell(L"Z:\\bin\\sh -c \"" + WString(command.begin(), command.end()) + L"\"");
-    for (int i = 0; i < 500 && !Exists(marker); ++i) ::Sleep(20);
-    ASSERT_TRUE(Exists(marker)) << "the host's ln made no link at " << Narrow(link);
+    ASSERT_TRUE(test::WaitUntil([&] { return Exists(marker); }, 10000)) << "ln made no link at " << Narrow(link);
     ::DeleteFileW(marker.c_str());
 }
 

@@ -56,18 +56,12 @@ struct PrinterHandleTraits {
 };
 using ScopedPrinter = win32::Scoped<PrinterHandleTraits>;
 
+// Through the spooler layer of the platform, tested on its own.
 std::vector<WString> LocalPrinterNames() {
-    DWORD needed = 0, returned = 0;
-    ::EnumPrintersW(PRINTER_ENUM_LOCAL, nullptr, 2, nullptr, 0, &needed, &returned);
-    std::vector<BYTE> buffer(needed);
     std::vector<WString> names;
-    if (needed == 0) return names;
-    if (!::EnumPrintersW(PRINTER_ENUM_LOCAL, nullptr, 2, buffer.data(), needed, &needed, &returned)) {
-        ADD_FAILURE() << "EnumPrintersW failed, error " << ::GetLastError();
-        return names;
-    }
-    const auto* printers = reinterpret_cast<const PRINTER_INFO_2W*>(buffer.data());
-    for (DWORD i = 0; i < returned; ++i) names.emplace_back(printers[i].pPrinterName);
+    for (const PrinterRecord& printer :
+         win32::Win32Spooler().EnumLocalPrinters().value_or(std::vector<PrinterRecord>{}))
+        names.push_back(printer.name);
     return names;
 }
 
@@ -75,10 +69,8 @@ bool AddTestPrinter(const WString& printerName, const WString& driverName) {
     wchar_t directory[MAX_PATH] = {};
     DWORD needed = 0;
     if (!::GetPrinterDriverDirectoryW(nullptr, nullptr, 1, reinterpret_cast<BYTE*>(directory), sizeof directory,
-                                      &needed)) {
-        ADD_FAILURE() << "GetPrinterDriverDirectoryW failed, error " << ::GetLastError();
+                                      &needed))
         return false;
-    }
     WriteFileBytes(WString(directory) + L"\\zqtest.ppd", kDummyPpd);
 
     std::wstring name = driverName, driverFile = L"wineps.drv", dataFile = L"zqtest.ppd";
@@ -88,10 +80,7 @@ bool AddTestPrinter(const WString& printerName, const WString& driverName) {
     driver.pDriverPath = driverFile.data();
     driver.pDataFile = dataFile.data();
     driver.pConfigFile = driverFile.data();
-    if (!::AddPrinterDriverW(nullptr, 3, reinterpret_cast<BYTE*>(&driver))) {
-        ADD_FAILURE() << "AddPrinterDriverW failed, error " << ::GetLastError();
-        return false;
-    }
+    if (!::AddPrinterDriverW(nullptr, 3, reinterpret_cast<BYTE*>(&driver))) return false;
 
     std::wstring printer = printerName, port = L"FILE:", processor = L"winprint", datatype = L"RAW";
     PRINTER_INFO_2W info{};
@@ -100,9 +89,7 @@ bool AddTestPrinter(const WString& printerName, const WString& driverName) {
     info.pDriverName = name.data();
     info.pPrintProcessor = processor.data();
     info.pDatatype = datatype.data();
-    ScopedPrinter added(::AddPrinterW(nullptr, 2, reinterpret_cast<BYTE*>(&info)));
-    if (!added) ADD_FAILURE() << "AddPrinterW failed, error " << ::GetLastError();
-    return added.IsValid();
+    return ScopedPrinter(::AddPrinterW(nullptr, 2, reinterpret_cast<BYTE*>(&info))).IsValid();
 }
 
 void RemovePrinterIfPresent(const WString& printerName) {
@@ -198,7 +185,7 @@ TEST_F(PluginOnWindowsXp, NoPrinterMatchesInAFreshPrefix) {
 
 TEST_F(PluginOnWindowsXp, MatchingPrinterIsHandedToPrintUiAndNeverLost) {
     const WString deviceId = L"USBPRINT\\ZQMERLE5400\\7&2F1C3A&0&USB001";
-    ASSERT_TRUE(AddTestPrinter(kPrinterName, kDriverName));
+    ASSERT_TRUE(AddTestPrinter(kPrinterName, kDriverName)) << "error " << ::GetLastError();
     ASSERT_EQ(LocalPrinterNames(), std::vector<WString>{kPrinterName});
     // The printer's driver data as the spooler keeps it (64-bit view).
     WriteLocalMachineString(PrinterDriverDataKey(kPrinterName), L"SoftwareCUEContextID", deviceId, KEY_WOW64_64KEY);
@@ -223,29 +210,21 @@ TEST_F(PluginOnWindowsXp, MatchingPrinterIsHandedToPrintUiAndNeverLost) {
     // its identifier alone.
     Log rest(tail.begin() + printerWork.size() + 1, tail.end());
     const bool recreated = rest.front().rfind("Updating new printer with DeviceInstanceID : ", 0) == 0;
-    const Log fixedUp =
+    Log expectedRest =
         recreated ? Log{"Updating new printer with DeviceInstanceID : " + Narrow(deviceId)}
                   : Log{"## Printer not re-created : ZQ Test Printer", "!! Printer restored : ZQ Test Printer"};
-    Log expectedRest = fixedUp;
     for (const std::string& line : ExpectedEnd()) expectedRest.push_back(line);
     EXPECT_EQ(rest, expectedRest);
     EXPECT_EQ(LocalPrinterNames(), std::vector<WString>{kPrinterName});
 
-    HKEY key = nullptr;
-    ASSERT_EQ(::RegOpenKeyExW(HKEY_LOCAL_MACHINE, PrinterDriverDataKey(kPrinterName).c_str(), 0,
-                              KEY_READ | KEY_WOW64_64KEY, &key),
-              ERROR_SUCCESS);
-    win32::ScopedRegistryKey owner(key);
-    wchar_t id[300] = {};
-    DWORD bytes = sizeof id - sizeof(wchar_t);
-    ASSERT_EQ(::RegQueryValueExW(key, L"SoftwareCUEContextID", nullptr, nullptr, reinterpret_cast<BYTE*>(id), &bytes),
-              ERROR_SUCCESS);
-    EXPECT_EQ(WString(id), deviceId);
-    DWORD marker = 0;
-    bytes = sizeof marker;
-    EXPECT_EQ(::RegQueryValueExW(key, L"AiODDPnPWorked", nullptr, nullptr, reinterpret_cast<BYTE*>(&marker), &bytes) ==
-                  ERROR_SUCCESS,
-              recreated);
+    // Read through the registry layer of the platform, tested on its own.
+    auto key = win32::Win32Registry().OpenLocalMachineKey(PrinterDriverDataKey(kPrinterName), RegistryAccess::Read,
+                                                          RegistryView::Force64);
+    ASSERT_NE(key, nullptr);
+    const std::optional<RegistryValue> id = key->QueryValue(L"SoftwareCUEContextID", 600);
+    ASSERT_TRUE(id.has_value());
+    EXPECT_EQ(WString(reinterpret_cast<const wchar_t*>(id->data.data())), deviceId);
+    EXPECT_EQ(key->QueryValue(L"AiODDPnPWorked", 4).has_value(), recreated);
 }
 
 }  // namespace

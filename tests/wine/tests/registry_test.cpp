@@ -83,17 +83,16 @@ TEST_F(Win32RegistryTest, SetsStringsAndDwordsAndNeverCreatesAKey) {
     ASSERT_NE(key, nullptr);
     EXPECT_EQ(key->SetString(L"SoftwareCUEContextID", L"USB\\VID_1234"), 0u);
     EXPECT_EQ(key->SetDword(L"AiODDPnPWorked", 0x01020304), 0u);
-    BYTE data[64] = {};
-    DWORD type = 0, size = sizeof data;
-    ASSERT_EQ(::RegQueryValueExW(key_.Get(), L"SoftwareCUEContextID", nullptr, &type, data, &size), ERROR_SUCCESS);
-    EXPECT_EQ(type, static_cast<DWORD>(REG_SZ));
-    EXPECT_EQ(std::vector<std::uint8_t>(data, data + size), Utf16z(L"USB\\VID_1234"));
-    size = sizeof data;
-    ASSERT_EQ(::RegQueryValueExW(key_.Get(), L"AiODDPnPWorked", nullptr, &type, data, &size), ERROR_SUCCESS);
-    EXPECT_EQ(type, static_cast<DWORD>(REG_DWORD));
-    EXPECT_EQ(std::vector<std::uint8_t>(data, data + size), (std::vector<std::uint8_t>{4, 3, 2, 1}));
-
-    EXPECT_EQ(Open(RegistryAccess::Read)->SetDword(L"Worked", 2), kErrorAccessDenied);
+    // Read back by the query tested above against values written raw.
+    auto reader = Open(RegistryAccess::Read);
+    const std::optional<RegistryValue> text = reader->QueryValue(L"SoftwareCUEContextID", 64);
+    const std::optional<RegistryValue> number = reader->QueryValue(L"AiODDPnPWorked", 4);
+    ASSERT_TRUE(text && number);
+    EXPECT_EQ(text->type, kRegSz);
+    EXPECT_EQ(text->data, Utf16z(L"USB\\VID_1234"));
+    EXPECT_EQ(number->type, kRegDword);
+    EXPECT_EQ(number->data, (std::vector<std::uint8_t>{4, 3, 2, 1}));
+    EXPECT_EQ(reader->SetDword(L"Worked", 2), kErrorAccessDenied);
     EXPECT_EQ(Open(RegistryAccess::Write, L"SOFTWARE\\ZqTest\\New"), nullptr);
     HKEY probe = nullptr;
     EXPECT_EQ(::RegOpenKeyExW(HKEY_LOCAL_MACHINE, L"SOFTWARE\\ZqTest\\New", 0, KEY_READ, &probe), ERROR_FILE_NOT_FOUND);

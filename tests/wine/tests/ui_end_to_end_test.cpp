@@ -75,7 +75,7 @@ TEST_F(LauncherWindows, CopyDialogWhileTheStageProgramRunsThenTheFinishScreen) {
 
     const std::string log = package_.Log();
     EXPECT_NE(log.find("Valid OS found. OS: 601_64"), std::string::npos) << log;
-    EXPECT_NE(log.find("Call CreateProcess with \"" + Lower(Narrow(kStagePath))), std::string::npos) << log;
+    EXPECT_NE(log.find("Call CreateProcess with \"" + Narrow(Lower(kStagePath))), std::string::npos) << log;
 }
 
 // Escape ends the display, not the program; the runner still waits for

@@ -55,7 +55,7 @@ TEST(LauncherOnXp, InstalledKeywordRunsTheMachinesSectionAndReachesTheFinishScre
           std::string("--> Enter DropMain()"),
           std::string("Calling RunSectionExe() with ") +
               (wide ? "Parameter .x64 for 64 bit OS" : "Parameter NULL for 32 bit OS"),
-          "Call CreateProcess with \"" + Lower(Narrow(kTestChildPath)) + "\" exit " + (wide ? "64" : "32")})
+          "Call CreateProcess with \"" + Narrow(Lower(kTestChildPath)) + "\" exit " + (wide ? "64" : "32")})
         EXPECT_NE(log.find(line), std::string::npos) << line << "\n" << log;
     EXPECT_TRUE(Exists(own + L"zqclean.dat")) << "the data file was not brought up to date";
     EXPECT_FALSE(Exists(other + L"zqclean.dat")) << "the uninstall string of the other view was used";
