@@ -26,36 +26,28 @@ if [[ $(basename "$build") == win32 ]] && ! why=$(scripts/can-run-i386.sh); then
   echo "screenshots.sh: $why" >&2
   exit 1
 fi
-. tests/wine/wine-env.sh
+. tests/wine/scripts/wine-env.sh
 out=$root/docs/screenshots
 mkdir -p "$out"
 
+# The tests' own prefix set-up: a 64-bit Windows 7 with a US English user,
+# booted on the virtual display, with a Wine desktop large enough for the
+# finish screen as this machine's fonts draw it.
 work=$(mktemp -d /tmp/zq-screenshots.XXXXXX)
 prefix=$work/wineprefix
 state=$work/xvfb
-wine=$(zq_wine_loader "$exe")   # the exe and the dialog driver
-boot=/usr/lib/wine/wine64         # Wine's own programs: a 64-bit prefix
-server=$(zq_wineserver)
 finish() {
-  "$server" -k >/dev/null 2>&1 || true
-  tests/wine/xvfb.sh stop "$state" >/dev/null || true
+  tests/wine/scripts/prefix.sh cleanup "$prefix" --display "$state" >/dev/null 2>&1 || true
+  tests/wine/scripts/xvfb.sh stop "$state" >/dev/null || true
   rm -rf "$work"
 }
 trap finish EXIT
 
-tests/wine/xvfb.sh start "$state"
-zq_wine_env "$prefix" "$state"
-mkdir -p "$prefix"
-"$boot" wineboot -i >/dev/null 2>&1
-# A Wine desktop of its own: Wine then draws the windows' frames and
-# captions itself (the bare display has no window manager to do it).
-"$boot" reg add 'HKCU\Software\Wine\Explorer' /v Desktop /d Default /f >/dev/null 2>&1
-"$boot" reg add 'HKCU\Software\Wine\Explorer\Desktops' /v Default /d 1000x740 /f >/dev/null 2>&1
-"$boot" winecfg -v win7 >/dev/null 2>&1
-# The running desktop was made before the setting: the next program that
-# starts makes the new one.
-"$server" -k >/dev/null 2>&1 || true
-"$server" -w
+tests/wine/scripts/xvfb.sh start "$state"
+tests/wine/scripts/prefix.sh setup "$prefix" --arch win64 --version win7 --display "$state" \
+  --language en_US.UTF-8 --desktop 1000x740
+zq_wine_env "$prefix" "$state"   # the display, for xwd
+run() { tests/wine/scripts/run.sh --display "$state" "$prefix" "$@"; }
 
 # The package: the example package's texts, a "zqstage" program that runs
 # until released, and the driver set-up file that the driver check finds.
@@ -78,7 +70,7 @@ text = '[Version]\r\nSignature="$Windows NT$"\r\nClass=Printer\r\n\r\n[Strings]\
 open(sys.argv[1], "wb").write(b"\xff\xfe" + text.encode("utf-16-le"))
 PY
 
-drive() { "$wine" "$driver" "$@" | tr -d '\r'; }
+drive() { run "$driver" "$@" | tr -d '\r'; }
 shoot() {  # name "left top width height"
   read -r left top width height <<<"$2"
   sleep 1  # the window's first paint
@@ -88,7 +80,7 @@ shoot() {  # name "left top width height"
 
 # 1. The message box: no installed driver has the package's keyword.
 write_package "ZQ Merle 9999"
-"$wine" "$exe" -f 'C:\zqshots\autorun.inf' &
+run "$exe" -f 'C:\zqshots\autorun.inf' &
 launcher=$!
 shoot message-box.png "$(drive wait message)"
 drive ok
@@ -96,7 +88,7 @@ wait "$launcher"
 
 # 2 and 3. The copy dialog while the program runs, then the finish screen.
 write_package "ZQ Merle 5400"
-"$wine" "$exe" -f 'C:\zqshots\autorun.inf' &
+run "$exe" -f 'C:\zqshots\autorun.inf' &
 launcher=$!
 shoot copy-dialog.png "$(drive wait copy 12)"
 drive release zq-screenshots-release

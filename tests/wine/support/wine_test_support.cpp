@@ -1,0 +1,415 @@
+#include "tests/wine/support/wine_test_support.h"
+
+#include <gtest/gtest.h>
+#include <tlhelp32.h>
+
+#include <algorithm>
+#include <cstdlib>
+#include <cwctype>
+#include <regex>
+
+namespace zq::test {
+
+namespace {
+
+constexpr DWORD kErrorServiceMarkedForDelete = 1072;
+
+void RemoveTree(const WString& folder) {
+    WIN32_FIND_DATAW entry{};
+    win32::ScopedFindHandle listing(::FindFirstFileW((folder + L"\\*").c_str(), &entry));
+    while (listing) {
+        const WString name = entry.cFileName, path = folder + L"\\" + name;
+        ::SetFileAttributesW(path.c_str(), FILE_ATTRIBUTE_NORMAL);
+        if (entry.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) {
+            if (name != L"." && name != L"..") RemoveTree(path);
+        } else {
+            ::DeleteFileW(path.c_str());
+        }
+        if (!::FindNextFileW(listing.Get(), &entry)) break;
+    }
+    ::RemoveDirectoryW(folder.c_str());
+}
+
+}  // namespace
+
+bool WaitUntil(const std::function<bool()>& condition, DWORD limitMs) {
+    for (DWORD waited = 0; !condition(); waited += 20) {
+        if (waited >= limitMs) return false;
+        ::Sleep(20);
+    }
+    return true;
+}
+
+WString FreshTestFolder(const WString& name) {
+    const WString folder = L"C:\\zqtest\\" + name;
+    ::CreateDirectoryW(L"C:\\zqtest", nullptr);
+    RemoveTree(folder);
+    EXPECT_TRUE(::CreateDirectoryW(folder.c_str(), nullptr)) << "cannot create " << Narrow(folder);
+    return folder;
+}
+
+WString MakeLongFolder(const WString& parent, std::size_t length) {
+    WString folder = parent;
+    ::CreateDirectoryW(win32::ExtendedLengthPath(folder).c_str(), nullptr);
+    while (folder.size() + 1 < length) {
+        // Names of at most 100 characters; the last takes what is left.
+        const std::size_t left = length - folder.size() - 1;
+        folder += L"\\" + WString(left <= 100 ? left : std::min<std::size_t>(100, left - 2), L'd');
+        EXPECT_TRUE(::CreateDirectoryW(win32::ExtendedLengthPath(folder).c_str(), nullptr)) << ::GetLastError();
+    }
+    EXPECT_EQ(folder.size(), length);
+    return folder;
+}
+
+bool Exists(const WString& path) { return ::GetFileAttributesW(path.c_str()) != INVALID_FILE_ATTRIBUTES; }
+
+std::string ReadFileBytes(const WString& path) {
+    win32::ScopedFileHandle file(::CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
+                                               OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
+    std::string bytes(file ? ::GetFileSize(file.Get(), nullptr) : 0, '\0');
+    DWORD read = 0;
+    EXPECT_TRUE(file && (bytes.empty() ||
+                         ::ReadFile(file.Get(), bytes.data(), static_cast<DWORD>(bytes.size()), &read, nullptr)))
+        << "cannot read " << Narrow(path) << ", error " << ::GetLastError();
+    bytes.resize(read);
+    return bytes;
+}
+
+void WriteFileBytes(const WString& path, const std::string& bytes) {
+    win32::ScopedFileHandle file(
+        ::CreateFileW(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr));
+    DWORD written = 0;
+    EXPECT_TRUE(file && ::WriteFile(file.Get(), bytes.data(), static_cast<DWORD>(bytes.size()), &written, nullptr) &&
+                written == bytes.size())
+        << "cannot write " << Narrow(path);
+}
+
+namespace {
+
+std::vector<std::string> SplitCrLfLines(const std::string& text) {
+    std::vector<std::string> lines;
+    for (std::size_t start = 0; start < text.size();) {
+        const std::size_t end = std::min(text.find("\r\n", start), text.size());
+        lines.push_back(text.substr(start, end - start));
+        start = end + 2;
+    }
+    return lines;
+}
+
+}  // namespace
+
+std::vector<std::string> LogMessagesOf(const std::string& text) {
+    // "[MM/DD/YYYY HH:MM:SS]", then the message. A message may hold a lone
+    // CR, which a regex "." would not match, so only the stamp is matched.
+    static const std::regex stamp(
+        R"(\[(0[1-9]|1[0-2])/(0[1-9]|[12][0-9]|3[01])/[0-9]{4} ([01][0-9]|2[0-3]):[0-5][0-9]:[0-5][0-9]\])");
+    constexpr std::size_t kStampChars = 21;
+    EXPECT_TRUE(text.empty() || text.compare(text.size() - 2, 2, "\r\n") == 0) << "the log ends with CR LF";
+    std::vector<std::string> messages;
+    for (const std::string& line : SplitCrLfLines(text)) {
+        if (line.size() >= kStampChars && std::regex_match(line.substr(0, kStampChars), stamp)) {
+            messages.push_back(line.substr(kStampChars));
+        } else if (!messages.empty()) {
+            messages.back() += "\r\n" + line;  // a line end inside the message
+        } else {
+            ADD_FAILURE() << "the log does not start with a time stamp: " << line;
+        }
+    }
+    return messages;
+}
+
+std::string Narrow(const WString& text) {
+    std::string narrow;
+    for (wchar_t c : text) narrow.push_back(c < 0x80 ? static_cast<char>(c) : '?');
+    return narrow;
+}
+
+WString Lower(WString text) {
+    for (wchar_t& c : text) c = static_cast<wchar_t>(std::towlower(c));
+    return text;
+}
+
+bool IsSixtyFourBitWindows() {
+    SYSTEM_INFO native{};
+    ::GetNativeSystemInfo(&native);
+    return native.wProcessorArchitecture == PROCESSOR_ARCHITECTURE_AMD64;
+}
+
+REGSAM OwnRegistryView() { return sizeof(void*) == 4 ? KEY_WOW64_32KEY : KEY_WOW64_64KEY; }
+REGSAM OtherRegistryView() { return sizeof(void*) == 4 ? KEY_WOW64_64KEY : KEY_WOW64_32KEY; }
+
+void WriteLocalMachineString(const WString& subKey, const WString& name, const WString& value, REGSAM view) {
+    HKEY key = nullptr;
+    ASSERT_EQ(
+        ::RegCreateKeyExW(HKEY_LOCAL_MACHINE, subKey.c_str(), 0, nullptr, 0, KEY_WRITE | view, nullptr, &key, nullptr),
+        ERROR_SUCCESS)
+        << Narrow(subKey);
+    win32::ScopedRegistryKey owner(key);
+    const DWORD bytes = static_cast<DWORD>((value.size() + 1) * sizeof(wchar_t));
+    EXPECT_EQ(::RegSetValueExW(key, name.c_str(), 0, REG_SZ, reinterpret_cast<const BYTE*>(value.c_str()), bytes),
+              ERROR_SUCCESS)
+        << Narrow(subKey) << "\\" << Narrow(name);
+}
+
+void DeleteLocalMachineKeyInBothViews(const WString& subKey) {
+    using DeleteKeyExFn = LONG(WINAPI*)(HKEY, LPCWSTR, REGSAM, DWORD);
+    // RegDeleteKeyExW came after 32-bit XP, which has one view anyway.
+    auto deleteKeyEx = reinterpret_cast<DeleteKeyExFn>(
+        reinterpret_cast<void*>(::GetProcAddress(::GetModuleHandleW(L"advapi32"), "RegDeleteKeyExW")));
+    if (deleteKeyEx == nullptr) {
+        ::RegDeleteKeyW(HKEY_LOCAL_MACHINE, subKey.c_str());
+        return;
+    }
+    for (REGSAM view : {KEY_WOW64_32KEY, KEY_WOW64_64KEY}) deleteKeyEx(HKEY_LOCAL_MACHINE, subKey.c_str(), view, 0);
+}
+
+ScopedEnvironmentVariable::ScopedEnvironmentVariable(const WString& name, const WString& value) : name_(name) {
+    if (const wchar_t* old = ::_wgetenv(name.c_str())) oldValue_ = old;
+    ::_wputenv((name + L"=" + value).c_str());
+}
+
+ScopedEnvironmentVariable::~ScopedEnvironmentVariable() { ::_wputenv((name_ + L"=" + oldValue_).c_str()); }
+
+StartedProgram::StartedProgram(const WString& commandLine, const WString& currentFolder) {
+    WString line = commandLine;
+    STARTUPINFOW startup{};
+    startup.cb = sizeof startup;
+    PROCESS_INFORMATION info{};
+    if (!::CreateProcessW(nullptr, line.data(), nullptr, nullptr, FALSE, 0, nullptr,
+                          currentFolder.empty() ? nullptr : currentFolder.c_str(), &startup, &info)) {
+        ADD_FAILURE() << "cannot start " << Narrow(commandLine) << ", error " << ::GetLastError();
+        return;
+    }
+    win32::ScopedHandle thread(info.hThread);
+    process_.Reset(info.hProcess);
+    pid_ = info.dwProcessId;
+}
+
+StartedProgram::~StartedProgram() {
+    if (!IsRunning()) return;
+    ::TerminateProcess(process_.Get(), 1);
+    ::WaitForSingleObject(process_.Get(), kPatienceMs);
+}
+
+bool StartedProgram::IsRunning() const { return process_ && ::WaitForSingleObject(process_.Get(), 0) == WAIT_TIMEOUT; }
+
+DWORD StartedProgram::WaitForExit(DWORD limitMs) const {
+    DWORD status = ~0u;
+    if (process_ && ::WaitForSingleObject(process_.Get(), limitMs) == WAIT_OBJECT_0)
+        ::GetExitCodeProcess(process_.Get(), &status);
+    return status;
+}
+
+std::vector<DWORD> RunningProcessIds(const WString& exeName) {
+    std::vector<DWORD> pids;
+    win32::ScopedFileHandle snapshot(::CreateToolhelp32Snapshot(TH32CS_SNAPPROCESS, 0));
+    PROCESSENTRY32W entry{};
+    entry.dwSize = sizeof entry;
+    for (BOOL more = snapshot && ::Process32FirstW(snapshot.Get(), &entry); more;
+         more = ::Process32NextW(snapshot.Get(), &entry))
+        if (Lower(entry.szExeFile) == Lower(exeName)) pids.push_back(entry.th32ProcessID);
+    return pids;
+}
+
+void EndProcessById(DWORD pid) {
+    win32::ScopedHandle process(::OpenProcess(PROCESS_TERMINATE | SYNCHRONIZE, FALSE, pid));
+    if (!process) return;  // already gone
+    ::TerminateProcess(process.Get(), 0);
+    ::WaitForSingleObject(process.Get(), kPatienceMs);
+}
+
+WString SystemText(DWORD code) {
+    wchar_t* buffer = nullptr;
+    const DWORD length =
+        ::FormatMessageW(FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS | FORMAT_MESSAGE_ALLOCATE_BUFFER,
+                         nullptr, code, 0, reinterpret_cast<wchar_t*>(&buffer), 0, nullptr);
+    win32::ScopedLocalMemory owner(buffer);
+    return length == 0 ? WString() : WString(buffer, length);
+}
+
+std::string AsLogged(const WString& message) {
+    std::string bytes;
+    for (wchar_t c : message) {
+        if (c == L'\n') bytes += "\r\n";
+        else bytes.push_back(c <= 0xFF ? static_cast<char>(c) : '?');
+    }
+    return bytes;
+}
+
+// --- The plug-in's surroundings ---------------------------------------------
+
+InstalledDevService::InstalledDevService(DWORD stopDelayMs) {
+    manager_.Reset(::OpenSCManagerW(nullptr, nullptr, SC_MANAGER_ALL_ACCESS));
+    service_.Reset(::OpenServiceW(manager_.Get(), kDevServiceName.c_str(), SERVICE_ALL_ACCESS));
+    if (service_) StopAndDelete();  // left by an earlier run that did not finish
+    WString binary = Quoted(kDevServiceProgram);
+    if (stopDelayMs > 0) binary += L" " + std::to_wstring(stopDelayMs);
+    // A deleted service stays marked until its last handle is closed.
+    WaitUntil([&] {
+        service_.Reset(::CreateServiceW(manager_.Get(), kDevServiceName.c_str(), kDevServiceName.c_str(),
+                                        SERVICE_ALL_ACCESS, SERVICE_WIN32_OWN_PROCESS, SERVICE_DEMAND_START,
+                                        SERVICE_ERROR_IGNORE, binary.c_str(), nullptr, nullptr, nullptr, nullptr,
+                                        nullptr));
+        return service_ || ::GetLastError() != kErrorServiceMarkedForDelete;
+    });
+    if (!service_) ADD_FAILURE() << "CreateServiceW(zqdevsvc) failed, error " << ::GetLastError();
+}
+
+InstalledDevService::~InstalledDevService() {
+    if (service_) StopAndDelete();
+}
+
+void InstalledDevService::StopAndDelete() {
+    if (CurrentState() != SERVICE_STOPPED) {
+        SERVICE_STATUS status{};
+        ::ControlService(service_.Get(), SERVICE_CONTROL_STOP, &status);
+        EXPECT_EQ(WaitForState(SERVICE_STOPPED), static_cast<DWORD>(SERVICE_STOPPED)) << "zqdevsvc stops at the end";
+    }
+    const bool deleted = ::DeleteService(service_.Get()) || ::GetLastError() == kErrorServiceMarkedForDelete;
+    EXPECT_TRUE(deleted) << "DeleteService(zqdevsvc), error " << ::GetLastError();
+    service_.Reset();
+}
+
+bool InstalledDevService::StartAndWaitUntilRunning() {
+    EXPECT_TRUE(::StartServiceW(service_.Get(), 0, nullptr)) << "StartServiceW, error " << ::GetLastError();
+    return WaitForState(SERVICE_RUNNING) == SERVICE_RUNNING;
+}
+
+DWORD InstalledDevService::WaitForState(DWORD wanted) {
+    WaitUntil([&] { return CurrentState() == wanted; }, 30000);
+    return CurrentState();
+}
+
+SERVICE_STATUS_PROCESS InstalledDevService::Status() {
+    SERVICE_STATUS_PROCESS status{};
+    DWORD needed = 0;
+    EXPECT_TRUE(::QueryServiceStatusEx(service_.Get(), SC_STATUS_PROCESS_INFO, reinterpret_cast<BYTE*>(&status),
+                                       sizeof status, &needed))
+        << "error " << ::GetLastError();
+    return status;
+}
+
+namespace {
+const wchar_t kVendorKey[] = L"SOFTWARE\\Zelt";
+const wchar_t kImagingSoftwareKey[] = L"SOFTWARE\\Zelt\\Pictavo";
+}  // namespace
+
+InstalledImagingSoftware::InstalledImagingSoftware(const WString& name)
+    : installFolder_(FreshTestFolder(name) + L"\\") {
+    EXPECT_TRUE(::CreateDirectoryW((installFolder_ + L"Pictavo").c_str(), nullptr));
+    EXPECT_TRUE(::CreateDirectoryW((installFolder_ + L"Pictavo\\Bin").c_str(), nullptr));
+    EXPECT_TRUE(::CopyFileW(kTrayProgram.c_str(), TrayPath().c_str(), FALSE)) << ::GetLastError();
+    // A 32-bit imaging software registers in the 32-bit view (Wow6432Node
+    // on 64-bit Windows), where the launcher's default-view open finds it.
+    WriteLocalMachineString(kImagingSoftwareKey, L"InstallFolder", installFolder_, OwnRegistryView());
+    if (IsSixtyFourBitWindows()) {
+        WriteLocalMachineString(kImagingSoftwareKey, L"InstallFolder", L"C:\\zqtest\\not-this-view\\",
+                                OtherRegistryView());
+    }
+}
+
+InstalledImagingSoftware::~InstalledImagingSoftware() {
+    DeleteLocalMachineKeyInBothViews(kImagingSoftwareKey);
+    DeleteLocalMachineKeyInBothViews(kVendorKey);  // only when empty
+}
+
+WString WriteSettingsFile(const WString& name, const std::vector<WString>& updateDrivers) {
+    const WString path = FreshTestFolder(name) + L"\\autorun.inf";
+    std::string text = "[Version]\r\nLog=511\r\n\r\n[UpdateDrivers]\r\n";
+    int key = 1;
+    for (const WString& driver : updateDrivers) text += std::to_string(key++) + "=" + Narrow(driver) + "\r\n";
+    WriteFileBytes(path, text);
+    return path;
+}
+
+namespace {
+
+Platform WithProcesses(Platform platform, IProcesses* processes) {
+    if (processes == nullptr) return platform;
+    return Platform{platform.environment, platform.version, platform.files,    platform.profile, *processes,
+                    platform.registry,    platform.spooler, platform.services, platform.threads, platform.ui};
+}
+
+}  // namespace
+
+LauncherUnderTest::LauncherUnderTest(const WString& folderName, IProcesses* processes)
+    : folder_(FreshTestFolder(folderName)), temp_(L"TEMP", folder_),
+      platform_(WithProcesses(machine_.Get(), processes)), process_(platform_) {
+    process_.g_logFile.SetLevel(LOG_LOW);
+}
+
+std::vector<std::string> LauncherUnderTest::LogMessages() {
+    const WString path = process_.g_logFile.Path();
+    EXPECT_EQ(path, folder_ + L"\\zqmerlesetup000.log");
+    return Exists(path) ? LogMessagesOf(ReadFileBytes(path)) : std::vector<std::string>{};
+}
+
+// --- Packages for the real exe ------------------------------------------------
+
+const WString kTexts[9] = {
+    L"",
+    L"This package cannot be installed on this version of Windows.",
+    L"The ZQ Merle printer driver has been refreshed",
+    L"The new driver files are in place. Restart your computer so that your printers use them.",
+    L"I will restart my computer later",
+    L"Click Finish to exit",
+    L"Finish",
+    L"ZQ Merle Driver Refresh",
+    L"No ZQ Merle printer driver is installed on this computer.\\nInstall the driver first, then run this package "
+    L"again.",
+};
+
+PackageRun::PackageRun(const WString& name, const PackageSettings& settings, const WString& installedKeyword)
+    : folder_(FreshTestFolder(name)), settings_(folder_ + L"\\autorun.inf"), temp_(L"TEMP", folder_) {
+    if (!installedKeyword.empty()) {
+        wchar_t windows[MAX_PATH] = {};
+        ::GetWindowsDirectoryW(windows, MAX_PATH);
+        ::CreateDirectoryW((WString(windows) + L"\\inf").c_str(), nullptr);
+        inf_ = WString(windows) + L"\\inf\\oem99.inf";
+        const WString inf =
+            L"\xFEFF[Version]\r\nSignature=\"$Windows NT$\"\r\nClass=Printer\r\n\r\n"
+            L"[Strings]\r\nDriverName=\"" +
+            installedKeyword + L"\"\r\n";
+        std::string bytes;
+        for (wchar_t unit : inf) bytes += {static_cast<char>(unit & 0xFF), static_cast<char>(unit >> 8)};
+        WriteFileBytes(inf_, bytes);
+    }
+    WString text = L"[Version]\r\nLog=511\r\n\r\n[OS_Support]\r\nos_list=" + settings.osList +
+                   L"\r\nServicePack_MajorVersion=0\r\nServicePack_MinorVersion=0\r\n\r\n[CPE.MagicKeywords]\r\n1=" +
+                   settings.keyword + L"\r\n";
+    const auto& programs64 = settings.programs64.empty() ? settings.programs : settings.programs64;
+    for (const auto& [section, programs] :
+         {std::pair{L"Run", &settings.programs}, std::pair{L"Run.x64", &programs64}}) {
+        text += L"\r\n[" + WString(section) + L"]\r\n";
+        for (std::size_t i = 0; i < programs->size(); ++i)
+            text += std::to_wstring(i + 1) + L"=" + (*programs)[i] + L"\r\n";
+    }
+    text += L"\r\n[LangMap]\r\n0x0409=English\r\n\r\n[English]\r\n";
+    for (int number = 1; number <= 8; ++number) text += std::to_wstring(number) + L"=" + kTexts[number] + L"\r\n";
+    WriteFileBytes(settings_, Narrow(text));
+}
+
+PackageRun::~PackageRun() {
+    if (!inf_.empty()) ::DeleteFileW(inf_.c_str());
+}
+
+WString PackageRun::CommandLine(const WString& switches) const {
+    return Quoted(kExePath) + L" -f " + settings_ + switches;
+}
+
+std::string PackageRun::Log() const {
+    WString newest;
+    WIN32_FIND_DATAW entry{};
+    win32::ScopedFindHandle listing(::FindFirstFileW((folder_ + L"\\zqmerlesetup*.log").c_str(), &entry));
+    for (bool more = listing.IsValid(); more; more = ::FindNextFileW(listing.Get(), &entry))
+        if (newest.empty() || _wcsicmp(entry.cFileName, newest.c_str()) > 0) newest = entry.cFileName;
+    return newest.empty() ? std::string() : ReadFileBytes(folder_ + L"\\" + newest);
+}
+
+WString ChildExits(int status) { return Quoted(kTestChildPath) + L" exit " + std::to_wstring(status); }
+
+WString WaitingProgram(const WString& program, const WString& event, const WString& doneFile) {
+    return Quoted(program) + L" wait " + event + (doneFile.empty() ? L"" : L" " + doneFile);
+}
+
+}  // namespace zq::test

@@ -1,0 +1,72 @@
+// The INI corpus (tests/ini-corpus) read by the real GetPrivateProfileStringW,
+// under Wine. Every row that Wine answers as Windows does must come back as
+// expected.tsv says; the rows marked as diverging are skipped, each with
+// Wine's difference as the reason.
+//
+// The corpus folder, as a Windows path (Z:\work\main\tests\ini-corpus),
+// is the environment variable ZQ_INI_CORPUS_DIR, or else the folder in the
+// source tree.
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <cstdio>
+
+#include "base/text.h"
+#include "tests/ini-corpus/corpus_rows.h"
+#include "tests/wine/support/wine_test_support.h"
+
+namespace {
+
+using zq::WString;
+using zq::ini_corpus::CorpusRow;
+
+WString CorpusDir() {
+    const wchar_t* dir = ::_wgetenv(L"ZQ_INI_CORPUS_DIR");
+    WString path = dir != nullptr && *dir != L'\0' ? dir : zq::test::kSourceDir + L"\\tests\\ini-corpus";
+    if (path.back() != L'\\' && path.back() != L'/') path.push_back(L'\\');
+    return path;
+}
+
+std::vector<CorpusRow> CorpusRows() {
+    return zq::ini_corpus::ParseCorpusRows(zq::test::ReadFileBytes(CorpusDir() + L"expected.tsv"));
+}
+
+TEST(IniCorpusOnWine, FindsTheCorpus) {
+    const std::vector<CorpusRow> rows = CorpusRows();
+    EXPECT_GT(rows.size(), 100u) << zq::Utf16ToUtf8(CorpusDir()) << "expected.tsv";
+    const auto diverging =
+        std::count_if(rows.begin(), rows.end(), [](const CorpusRow& row) { return row.DivergesOnWine(); });
+    std::printf("%zu corpus rows, %zu of them left out because Wine answers otherwise than Windows\n", rows.size(),
+                static_cast<std::size_t>(diverging));
+}
+
+class IniCorpusOnWineRow : public testing::TestWithParam<CorpusRow> {};
+
+TEST_P(IniCorpusOnWineRow, AnswersAsExpected) {
+    const CorpusRow& row = GetParam();
+    if (row.DivergesOnWine()) GTEST_SKIP() << "Wine differs from Windows here: " << row.diverges;
+
+    const WString path = CorpusDir() + zq::Utf8ToUtf16(row.file);
+    // A guard after the nSize characters shows a write beyond them.
+    constexpr std::size_t kGuard = 8;
+    constexpr wchar_t kUnwritten = L'#';
+    std::vector<wchar_t> buffer(row.bufferChars + kGuard, kUnwritten);
+    const DWORD returned = GetPrivateProfileStringW(row.section.c_str(), row.key.c_str(), row.defaultValue.c_str(),
+                                                    buffer.data(), static_cast<DWORD>(row.bufferChars), path.c_str());
+
+    // What a caller sees: the string in the nSize characters (nothing at all
+    // when nSize is 0).
+    const auto used = buffer.begin() + static_cast<std::ptrdiff_t>(row.bufferChars);
+    const WString seen(buffer.begin(), std::find(buffer.begin(), used, L'\0'));
+    EXPECT_EQ(seen, row.expected);
+    EXPECT_EQ(returned, row.expected.size());
+    EXPECT_TRUE(std::all_of(used, buffer.end(), [](wchar_t c) { return c == kUnwritten; })) << "written beyond nSize";
+}
+
+INSTANTIATE_TEST_SUITE_P(Rows, IniCorpusOnWineRow, testing::ValuesIn(CorpusRows()),
+                         [](const testing::TestParamInfo<CorpusRow>& info) {
+                             return zq::ini_corpus::RowTestName(info.param);
+                         });
+GTEST_ALLOW_UNINSTANTIATED_PARAMETERIZED_TEST(IniCorpusOnWineRow);
+
+}  // namespace
