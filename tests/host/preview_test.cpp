@@ -1,0 +1,169 @@
+// The preview: the example package on every example machine (the output of
+// --preview against tests/host/golden/preview-examples.txt; set
+// ZQ_REWRITE_GOLDEN to write it anew), a managed run's exit code, and
+// summaries made from journals and logs as the simulated machine writes them.
+#include <gtest/gtest.h>
+
+#include <cstdlib>
+#include <fstream>
+#include <map>
+
+#include "authoring/package_preview.h"
+#include "tests/support/sim_program.h"
+#include "tests/support/temporary_folder.h"
+
+namespace zq::sim {
+namespace {
+
+namespace fs = std::filesystem;
+using nlohmann::json;
+
+const fs::path kExamples = fs::path(ZQ_SOURCE_DIR) / "examples";
+const fs::path kPackage = kExamples / "package";
+
+// Every file below a folder with its content.
+std::map<std::string, std::string> Snapshot(const fs::path& folder) {
+    std::map<std::string, std::string> files;
+    for (const auto& entry : fs::recursive_directory_iterator(folder))
+        files[fs::relative(entry.path(), folder).string()] = entry.is_regular_file() ? test::ReadText(entry) : "<dir>";
+    return files;
+}
+
+TEST(PreviewExamples, TheExamplePackageOnEveryExampleMachine) {
+    const fs::path golden = fs::path(ZQ_SOURCE_DIR) / "tests" / "host" / "golden" / "preview-examples.txt";
+    const std::map<std::string, std::string> before = Snapshot(kExamples);
+    test::TemporaryFolder scratch;
+    const test::ProgramResult all = test::RunSim({"--preview", kPackage.string()}, scratch.Dir());
+    ASSERT_EQ(all.status, 0) << all.err;
+    if (std::getenv("ZQ_REWRITE_GOLDEN") != nullptr) std::ofstream(golden, std::ios::binary) << all.out;
+    EXPECT_EQ(all.out, test::ReadText(golden));
+    EXPECT_EQ(Snapshot(kExamples), before) << "the previews changed the example folders";
+
+    // A machine folder named alone is the one machine.
+    const fs::path xp64 = kExamples / "machines" / "xp64-sp2";
+    const test::ProgramResult one = test::RunSim({"--preview", kPackage.string(), xp64.string()}, scratch.Dir());
+    EXPECT_EQ(one.status, 0) << one.err;
+    EXPECT_EQ(one.out.rfind("== xp64-sp2: Windows 5.2", 0), 0u) << one.out;
+    EXPECT_NE(all.out.find(one.out), std::string::npos) << one.out;
+    // No package, and a folder without machines.
+    EXPECT_EQ(test::RunSim({"--preview", (scratch.Dir() / "none").string()}, scratch.Dir()).status, 2);
+    EXPECT_EQ(test::RunSim({"--preview", kPackage.string(), scratch.Dir().string()}, scratch.Dir()).status, 2);
+}
+
+// A machine whose argumentText asks for a managed run: the run's own exit
+// code, and no screens after -quiet.
+TEST(PreviewExamples, ManagedRunsExitWithTheirOwnCode) {
+    const struct {
+        const char *machine, *argumentText, *line;
+    } rows[] = {
+        {"default", "-quiet -norestart", "  exit:      3010 (pending)\n"},
+        {"default", "-quiet", "  exit:      1641 (restarting)\n"},
+        {"xp-no-driver", "-quiet -norestart", "  exit:      1605 (nodriver)\n"},
+        {"win10-64", "-quiet -norestart", "  exit:      1633 (unsupported)\n"},
+        {"vista64-sp2", "-norestart", "  exit:      3010 (pending)\n"},
+    };
+    for (const auto& row : rows) {
+        SCOPED_TRACE(std::string(row.machine) + " " + row.argumentText);
+        test::TemporaryFolder scratch;
+        const fs::path machine = scratch.Dir() / row.machine;
+        fs::copy(kExamples / "machines" / row.machine, machine, fs::copy_options::recursive);
+        json config = json::parse(test::ReadText(machine / "machine.json"));
+        config["argumentText"] = row.argumentText;
+        std::ofstream(machine / "machine.json", std::ios::binary | std::ios::trunc) << config.dump(2);
+        const MachinePreview preview = PreviewOnMachine(kPackage, machine);
+        ASSERT_TRUE(preview.summary) << preview.error;
+        const std::string text = FormatSummary("== " + preview.machine, *preview.summary);
+        EXPECT_NE(text.find(row.line), std::string::npos) << text;
+        const bool ran = preview.summary->verdict == PreviewVerdict::Ran;
+        EXPECT_EQ(ran, text.find("programs:") != std::string::npos) << text;
+        const bool quiet = std::string(row.argumentText).find("-quiet") != std::string::npos;
+        EXPECT_EQ(ran && quiet, text.find("  screens:   none\n") != std::string::npos) << text;
+    }
+}
+
+json Event(const std::string& name, json fields = json::object()) {
+    fields["event"] = name;
+    return fields;
+}
+
+// What the example machines do not show: failed starts and printer
+// changes, a restored printer, a declined restart, a second instance.
+TEST(PreviewSummary, VerdictProgramsPrintersAndRestart) {
+    auto started = [](const std::string& commandLine, bool ok = true, int error = 0) {
+        return Event("processStart", {{"commandLine", commandLine}, {"started", ok}, {"error", error}});
+    };
+    const json finish = Event("finishScreenShown", {{"headline", "Refreshed"}});
+    const std::vector<std::string> valid = {"Valid OS found. OS: 501"};
+    const struct {
+        const char* name;
+        std::vector<json> journal;
+        std::vector<std::string> log;
+        PreviewVerdict verdict;
+        std::vector<std::string> programs, printers;
+        bool restart;
+    } rows[] = {
+        {"ran, with a failed start, the printer update and a restart",
+         {Event("start"), started("\"c:\\pkg\\setup\\a.exe\""), started("c:\\pkg\\setup\\gone.exe /q", false, 2),
+          Event("printerDeleted", {{"name", "Office"}, {"ok", true}}),
+          started("rundll32 printui.dll,PrintUIEntry /if /b \"Office\" /f \"d.inf\" /r \"IP_1\" /m \"M\""),
+          Event("printerAdded", {{"name", "Office"}, {"port", "IP_1"}, {"driver", "M"}, {"ok", false}}),
+          Event("printerRestored", {{"name", "Office"}, {"port", "IP_1"}, {"driver", "Old"}, {"ok", true}}),
+          Event("printerDeleted", {{"name", "Lab"}, {"ok", false}}), finish, Event("restartRequested", {{"flags", 18}}),
+          Event("exit")},
+         valid,
+         PreviewVerdict::Ran,
+         {"\"c:\\pkg\\setup\\a.exe\"", "c:\\pkg\\setup\\gone.exe /q (not started: error 2)"},
+         {"deleted Office", "added Office on IP_1 (M) (failed)", "restored Office on IP_1 (Old)",
+          "deleted Lab (failed)"},
+         true},
+        {"ran, restart declined with the check box",
+         {Event("start"), finish, Event("finishScreenClosed", {{"result", "finish"}, {"checkBoxTicked", true}}),
+          Event("exit")},
+         valid,
+         PreviewVerdict::Ran,
+         {},
+         {},
+         false},
+        {"second instance",
+         {Event("start"), Event("exit")},
+         {"## Mutex exist: An instance of the same Application is running."},
+         PreviewVerdict::Refused,
+         {},
+         {},
+         false},
+    };
+    for (const auto& row : rows) {
+        SCOPED_TRACE(row.name);
+        const PreviewSummary summary = SummariseRun(row.journal, row.log);
+        EXPECT_EQ(summary.verdict, row.verdict);
+        EXPECT_EQ(summary.osEntry, row.verdict == PreviewVerdict::Ran ? "501" : "");
+        EXPECT_FALSE(summary.message.has_value());
+        EXPECT_EQ(summary.programs, row.programs);
+        EXPECT_EQ(summary.printers, row.printers);
+        EXPECT_EQ(summary.restartRequested, row.restart);
+    }
+}
+
+// Each key once per answer, where it really is; a 32-bit machine has one
+// view, and its reads are not listed.
+TEST(PreviewSummary, RegistryReadsWithTheirView) {
+    auto read = [](const std::string& key, json view, bool found) {
+        return Event("registryRead", {{"key", key}, {"view", view}, {"found", found}});
+    };
+    const std::vector<json> journal = {
+        read("HKLM\\SOFTWARE\\Wow6432Node\\Zelt\\Pictavo", "32-bit", true),
+        read("HKLM\\SYSTEM\\P\\PrinterDriverData", "64-bit", false),
+        read("HKLM\\SYSTEM\\P\\PrinterDriverData", "64-bit", false),  // read again: listed once
+        read("HKLM\\SYSTEM\\P\\PrinterDriverData", "64-bit", true),   // found later: listed again
+    };
+    EXPECT_EQ(SummariseRun(journal, {"Valid OS found. OS: 502_64"}).registry,
+              (std::vector<std::string>{"HKLM\\SOFTWARE\\Wow6432Node\\Zelt\\Pictavo (32-bit view)",
+                                        "HKLM\\SYSTEM\\P\\PrinterDriverData (64-bit view, not found)",
+                                        "HKLM\\SYSTEM\\P\\PrinterDriverData (64-bit view)"}));
+    EXPECT_EQ(
+        SummariseRun({read("HKLM\\SOFTWARE\\Zelt\\Pictavo", nullptr, true)}, {"Valid OS found. OS: 501"}).registry,
+        std::vector<std::string>{});
+}
+
+}  // namespace
+}  // namespace zq::sim
