@@ -54,128 +54,110 @@ std::string Edited(const std::vector<std::string>& edits) {
 struct FindingRow {
     const char* name;
     std::vector<std::string> edits;
-    std::string expected;                // every finding's code, then "@section|key" of the first code's finding
+    // Every finding's code, then "@section|key" of the first code's finding
+    // when that is not the first edit's.
+    std::string expected;
     std::vector<std::string> says = {};  // texts of that finding's problem ("!text": a text it must not hold)
 };
 
-const std::string kX64 = "OS_Support|os_list=501,600_64";
+const std::string kX64 = "OS_Support|os_list=501,600_64", kPrep64 = "Run.x64|1=setup\\zqprep.exe";
 const std::string kUpdate = "UpdateDrivers|1=ZQ Merle 5400 Series";
 
 const FindingRow kRows[] = {
     {"clean", {}, ""},
     // Supported systems.
-    {"blank after a comma", {"OS_Support|os_list=501, 600"}, "os-entry-blank @OS_Support|os_list"},
-    {"entry without three digits", {"OS_Support|os_list=501,XP"}, "os-entry-not-digits @OS_Support|os_list"},
-    {"windows 10 as 1000", {"OS_Support|os_list=501,1000"}, "os-entry-suffix @OS_Support|os_list"},
-    {"a suffix other than _64", {"OS_Support|os_list=501,600_x64"}, "os-entry-suffix @OS_Support|os_list"},
-    {"602 admits windows 8.1 to 11", {"OS_Support|os_list=501,602,602_64", "Run.x64|1=setup\\zqprep.exe"}, ""},
+    {"blank after a comma", {"OS_Support|os_list=501, 600"}, "os-entry-blank"},
+    {"entry without three digits", {"OS_Support|os_list=501,XP"}, "os-entry-not-digits"},
+    {"windows 10 as 1000", {"OS_Support|os_list=501,1000"}, "os-entry-suffix"},
+    {"a suffix other than _64", {"OS_Support|os_list=501,600_x64"}, "os-entry-suffix"},
+    {"602 admits windows 8.1 to 11", {"OS_Support|os_list=501,602,602_64", kPrep64}, ""},
     // Values are read with the launcher's rules: blanks and one pair of quotes go.
     {"quoted, padded os_list", {"<[OS_Support]\r\n  os_list =  \"501,600\"  \r\n", "-OS_Support"}, ""},
-    {"quoted os_list with a blank inside", {"OS_Support|os_list=\"501, 600\""}, "os-entry-blank @OS_Support|os_list"},
+    {"quoted os_list with a blank inside", {"OS_Support|os_list=\"501, 600\""}, "os-entry-blank"},
     {"no os_list", {"-OS_Support"}, "os-list-missing @OS_Support|os_list"},
-    {"service pack that is no number",
-     {"OS_Support|ServicePack_MajorVersion=SP2"},
-     "not-a-number @OS_Support|ServicePack_MajorVersion"},
-    {"misspelt service-pack key", {"OS_Support|ServicePack_Major=2"}, "unknown-key @OS_Support|ServicePack_Major"},
-    {"log level between levels", {"Version|Log=200"}, "log-level @Version|Log"},
+    {"service pack that is no number", {"OS_Support|ServicePack_MajorVersion=SP2"}, "not-a-number"},
+    {"misspelt service-pack key", {"OS_Support|ServicePack_Major=2"}, "unknown-key"},
+    {"log level between levels", {"Version|Log=200"}, "log-level"},
     // Numbered lists.
-    {"gap in Run", {"Run|3=setup\\zqstage.exe"}, "list-gap @Run|3"},
-    {"leading zero in Run", {"Run|02=setup\\zqstage.exe"}, "list-key-not-number @Run|02"},
-    {"gap in the keywords", {"CPE.MagicKeywords|3=ZQMERLE"}, "list-gap @CPE.MagicKeywords|3"},
+    {"gap in Run", {"Run|3=setup\\zqstage.exe"}, "list-gap"},
+    {"leading zero in Run", {"Run|02=setup\\zqstage.exe"}, "list-key-not-number"},
+    {"gap in the keywords", {"CPE.MagicKeywords|3=ZQMERLE"}, "list-gap"},
     {"gap in UpdateDrivers", {kUpdate, "UpdateDrivers|3=X"}, "list-gap @UpdateDrivers|3"},
-    {"gap in Run.x64", {kX64, "Run.x64|1=setup\\zqprep.exe", "Run.x64|3=setup\\zqstage.exe"}, "list-gap @Run.x64|3"},
-    {"empty keyword", {"CPE.MagicKeywords|2="}, "magic-keyword-empty @CPE.MagicKeywords|2"},
+    {"gap in Run.x64", {kX64, kPrep64, "Run.x64|3=setup\\zqstage.exe"}, "list-gap @Run.x64|3"},
+    {"empty keyword", {"CPE.MagicKeywords|2="}, "magic-keyword-empty"},
     {"no keywords", {"-CPE.MagicKeywords"}, "magic-keywords-missing @CPE.MagicKeywords|1"},
-    // Sections of programs.
+    // Sections of programs; overrides for an entry os_list does not name.
     {"64-bit entry without Run.x64", {kX64}, "run-x64-missing @Run.x64|"},
-    {"32-bit entry without Run", {"-Run", kX64, "Run.x64|1=setup\\zqprep.exe"}, "run-missing @Run|"},
-    {"override for an entry os_list does not name",
-     {"Run.600|1=setup\\zqstage.exe"},
-     "override-unknown-entry @Run.600|"},
-    {"service-pack section for an entry os_list does not name",
-     {"OS_Support.600|ServicePack_MajorVersion=1"},
-     "override-unknown-entry @OS_Support.600|"},
-    {"Run.x64 override for an entry os_list does not name",
-     {kX64, "Run.x64|1=setup\\zqprep.exe", "Run.x64.502_64|1=setup\\zqstage.exe"},
+    {"32-bit entry without Run", {"-Run", kX64, kPrep64}, "run-missing @Run|"},
+    {"Run override, no entry", {"Run.600|1=setup\\zqstage.exe"}, "override-unknown-entry @Run.600|"},
+    {"SP section, no entry", {"OS_Support.600|ServicePack_MajorVersion=1"}, "override-unknown-entry @OS_Support.600|"},
+    {"Run.x64 override, no entry",
+     {kX64, kPrep64, "Run.x64.502_64|1=setup\\zqstage.exe"},
      "override-unknown-entry @Run.x64.502_64|"},
-    {"Run override for a 64-bit entry",
-     {kX64, "Run.x64|1=setup\\zqprep.exe", "Run.600_64|1=setup\\zqstage.exe"},
+    {"Run override, 64-bit entry",
+     {kX64, kPrep64, "Run.600_64|1=setup\\zqstage.exe"},
      "override-wrong-word-size @Run.600_64|"},
-    {"override that would add an entry", {"Run.501|2=setup\\zqstage.exe"}, "override-adds-entry @Run.501|2"},
+    {"override that would add an entry", {"Run.501|2=setup\\zqstage.exe"}, "override-adds-entry"},
     {"override that replaces an entry", {"Run.501|1=setup\\zqstage.exe"}, ""},
-    {"override value is checked as a command line", {"Run.501|1=setup\\gone.exe"}, "program-missing @Run.501|1"},
+    {"override value is checked as a command line", {"Run.501|1=setup\\gone.exe"}, "program-missing"},
     // Command lines. Arguments after one %sourcepath% end up inside the
     // quoted name, and nothing starts; with a second one Windows still
     // starts the first program.
     {"%sourcepath% with arguments",
      {"Run|1=%sourcepath%setup\\zqprep.exe /q"},
-     "sourcepath-arguments @Run|1",
+     "sourcepath-arguments",
      {"cannot start", "!Windows starts the first program"}},
     {"two %sourcepath% in one value",
      {"Run|1=%sourcepath%setup\\zqprep.exe %sourcepath%driver\\zqmerle.inf"},
-     "sourcepath-arguments @Run|1",
+     "sourcepath-arguments",
      {"!cannot start", "Windows starts the first program"}},
     {"%sourcepath% before a path with a blank", {"Run|1=%sourcepath%setup\\my tool.exe"}, ""},
     {"%sourcepath% alone before the program", {"Run|1=%sourcepath%setup\\zqprep.exe"}, ""},
-    {"%sourcepath% in capitals", {"Run|1=%SOURCEPATH%setup\\zqprep.exe"}, "program-missing sourcepath-case @Run|1"},
+    {"%sourcepath% in capitals", {"Run|1=%SOURCEPATH%setup\\zqprep.exe"}, "program-missing sourcepath-case"},
     {"relative program with arguments", {"Run|1=setup\\zqprep.exe /q"}, ""},
     {"program without its .exe", {"Run|1=setup\\zqprep"}, ""},
     {"quoted program with a blank", {"Run|1=\"setup\\my tool.exe\" /q"}, ""},
-    {"program the package lacks", {"Run|1=setup\\zqprel.exe /q"}, "program-missing @Run|1"},
-    {"unquoted program with a blank the package lacks",
-     {"Run|1=setup\\my tools.exe"},
-     "program-missing program-path-unquoted-blank @Run|1"},
+    {"program the package lacks", {"Run|1=setup\\zqprel.exe /q"}, "program-missing"},
+    {"unquoted, with a blank, missing", {"Run|1=setup\\my tools.exe"}, "program-missing program-path-unquoted-blank"},
     {"program outside the package", {"Run|1=C:\\Windows\\system32\\cmd.exe /c exit"}, ""},
     // Programs that Windows may find elsewhere than the author meant.
-    {"unquoted program with a blank", {"Run|1=setup\\my tool.exe /q"}, "program-path-unquoted-blank @Run|1"},
-    {"unquoted program with a blank, without its .exe", {"Run|1=setup\\my tool"}, "program-path-unquoted-blank @Run|1"},
+    {"unquoted program with a blank", {"Run|1=setup\\my tool.exe /q"}, "program-path-unquoted-blank"},
+    {"unquoted program with a blank, without its .exe", {"Run|1=setup\\my tool"}, "program-path-unquoted-blank"},
     {"unquoted path with blanks outside the package",
      {"Run|1=C:\\Program Files\\Zelt\\Pictavo\\Bin\\zqnotify.exe /s"},
-     "program-path-unquoted-blank @Run|1",
+     "program-path-unquoted-blank",
      {"C:\\Program.exe"}},
-    {"quoted path with blanks outside the package",
-     {"Run|1=\"C:\\Program Files\\Zelt\\Pictavo\\Bin\\zqnotify.exe\" /s"},
-     ""},
+    {"quoted path with blanks, outside", {"Run|1=\"C:\\Program Files\\Zelt\\Pictavo\\Bin\\zqnotify.exe\" /s"}, ""},
     {"arguments with blanks after a program without any", {"Run|1=setup\\zqprep.exe /log C:\\my logs\\x.log"}, ""},
-    {"bare program name", {"Run|1=rundll32 setupapi.dll,InstallHinfSection"}, "program-bare-name @Run|1"},
-    {"bare program name in quotes",
-     {"Run|1=\"rundll32.exe\" setupapi.dll,InstallHinfSection"},
-     "program-bare-name @Run|1"},
-    {"bare name whose argument names a program", {"Run|1=cmd /c setup\\zqprep.exe"}, "program-bare-name @Run|1"},
-    {"bare name with a blank", {"Run|1=my tool.exe"}, "program-bare-name program-path-unquoted-blank @Run|1"},
+    {"bare program name", {"Run|1=rundll32 setupapi.dll,InstallHinfSection"}, "program-bare-name"},
+    {"bare program name in quotes", {"Run|1=\"rundll32.exe\" setupapi.dll,InstallHinfSection"}, "program-bare-name"},
+    {"bare name whose argument names a program", {"Run|1=cmd /c setup\\zqprep.exe"}, "program-bare-name"},
+    {"bare name with a blank", {"Run|1=my tool.exe"}, "program-bare-name program-path-unquoted-blank"},
     {"a path from the current folder is no bare name", {"Run|1=.\\setup\\zqprep.exe"}, ""},
     {"%sourcepath% quotes what follows it", {"Run|1=%sourcepath%setup.exe"}, ""},
-    {"bare name that the package has", {"Run|1=setup.exe /q"}, "program-bare-name @Run|1"},
-    {"an override with an unquoted blank", {"Run.501|1=setup\\my tool.exe"}, "program-path-unquoted-blank @Run.501|1"},
-    {"a Run.x64 entry with a bare name", {kX64, "Run.x64|1=zqprep.exe"}, "program-bare-name @Run.x64|1"},
+    {"bare name that the package has", {"Run|1=setup.exe /q"}, "program-bare-name"},
+    {"an override with an unquoted blank", {"Run.501|1=setup\\my tool.exe"}, "program-path-unquoted-blank"},
+    {"a Run.x64 entry with a bare name", {"Run.x64|1=zqprep.exe", kX64}, "program-bare-name"},
     {"the printer update is no program",
      {"Run|2=lanpatch.exe driver\\zqmerle.inf", "Run|3=Lanpatch.exe setup\\..\\driver\\zqmerle.inf", kUpdate},
      ""},
-    {"empty command line", {"Run|1="}, "run-entry-empty @Run|1"},
-    {"zqstage in capitals", {"Run|1=setup\\ZQSTAGE.exe"}, "zqstage-case @Run|1"},
+    {"empty command line", {"Run|1="}, "run-entry-empty"},
+    {"zqstage in capitals", {"Run|1=setup\\ZQSTAGE.exe"}, "zqstage-case"},
     // The printer update.
     {"printer update with its INF", {"Run|2=LANPATCH.EXE Driver\\ZQMERLE.INF", kUpdate}, ""},
-    {"printer update with a missing INF",
-     {"Run|2=lanpatch.exe driver\\zqmerle5.inf", kUpdate},
-     "lanpatch-inf-missing @Run|2"},
-    {"printer update without an INF", {"Run|2=driver\\lanpatch.exe", kUpdate}, "lanpatch-inf-missing @Run|2"},
+    {"printer update, INF missing", {"Run|2=lanpatch.exe driver\\zqmerle5.inf", kUpdate}, "lanpatch-inf-missing"},
+    {"printer update without an INF", {"Run|2=driver\\lanpatch.exe", kUpdate}, "lanpatch-inf-missing"},
     {"printer update with %sourcepath%", {"Run|2=lanpatch.exe %sourcepath%driver\\zqmerle.inf", kUpdate}, ""},
     {"printer update with its INF in quotes", {"Run|2=lanpatch.exe \"driver\\zqmerle.inf\"", kUpdate}, ""},
-    {"printer update with a quote inside its INF path",
-     {"Run|2=lanpatch.exe driver\"\\zqmerle.inf", kUpdate},
-     "lanpatch-inf-quoted @Run|2"},
-    {"printer update without drivers to update",
-     {"Run|2=lanpatch.exe driver\\zqmerle.inf"},
-     "update-drivers-missing @UpdateDrivers|1"},
+    {"a quote inside the INF path", {"Run|2=lanpatch.exe driver\"\\zqmerle.inf", kUpdate}, "lanpatch-inf-quoted"},
+    {"no drivers to update", {"Run|2=lanpatch.exe driver\\zqmerle.inf"}, "update-drivers-missing @UpdateDrivers|1"},
     // Texts.
     {"no LangMap", {"-LangMap"}, "langmap-missing @LangMap|"},
-    {"LangMap names a missing section", {"LangMap|0x0407=German"}, "language-section-missing @LangMap|0x0407"},
-    {"LangMap key in decimal", {"LangMap|1031=English"}, "langmap-key-format @LangMap|1031"},
+    {"LangMap names a missing section", {"LangMap|0x0407=German"}, "language-section-missing"},
+    {"LangMap key in decimal", {"LangMap|1031=English"}, "langmap-key-format"},
     {"LangMap key in capitals", {"LangMap|0x040C=English"}, ""},
-    {"language without text 5", {"-English|5"}, "language-text-missing @English|5"},
-    {"language without texts 1 and 8",
-     {"-English|1", "-English|8"},
-     "language-text-missing language-text-missing @English|1"},
+    {"language without text 5", {"-English|5"}, "language-text-missing"},
+    {"language without texts 1 and 8", {"-English|1", "-English|8"}, "language-text-missing language-text-missing"},
     // The file's own layout.
     {"second header of a section", {">[Run]\r\n2=setup\\zqstage.exe\r\n"}, "duplicate-section @Run|"},
     {"second, empty header", {">[cpe.magickeywords]\r\n"}, "duplicate-section @cpe.magickeywords|"},
@@ -183,7 +165,7 @@ const FindingRow kRows[] = {
     {"key before the first header", {"<Log=511\r\n"}, "key-outside-section @|Log"},
     // The mark hides the [Version] header, so its Log line belongs to no section.
     {"UTF-8 byte-order mark", {"<\xEF\xBB\xBF"}, "utf8-bom key-outside-section @|"},
-    {"value cut at 499 characters", {"English|3=" + std::string(500, 'x')}, "value-too-long @English|3"},
+    {"value cut at 499 characters", {"English|3=" + std::string(500, 'x')}, "value-too-long"},
     {"value of 499 characters", {"English|3=" + std::string(499, 'x')}, ""},
 };
 
@@ -193,7 +175,8 @@ TEST(CheckFindings, EachFaultGivesItsFindingsAndNoOthers) {
         const std::vector<Finding> findings = CheckSettingsFile(Edited(row.edits), PackageHas);
         std::istringstream words(row.expected);
         std::vector<std::string> codes, found;
-        std::string word, place;
+        const std::string edit = row.edits.empty() ? "" : row.edits[0];
+        std::string word, place = "@" + edit.substr(edit[0] == '-', edit.find('=') - (edit[0] == '-'));
         while (words >> word) (word[0] == '@' ? place : codes.emplace_back()) = word;
         for (const Finding& finding : findings) found.push_back(finding.code);
         std::vector<std::string> expected = codes;
