@@ -154,73 +154,29 @@ TEST(MachineFileDoc, NamesEveryKeyInItsTables) {
     }
 }
 
-// The schema and the reader take ('+') and refuse ('-') the same documents.
+// The schema and the reader take and refuse the same documents: those of
+// tests/host/machine-file-cases.json.
 TEST(MachineFileSchema, RefusesWhatTheReaderRefuses) {
-    const char* const rows[] = {
-        R"(+{})",
-        R"(-[])",
-        R"(-{"colour": true})",
-        R"(-{"os": {"build": 2600}})",
-        R"(-{"os": null})",
-        R"(-{"os": {"bits": 48}})",
-        R"(-{"os": {"major": 256}})",
-        R"(+{"os": {"major": 6, "minor": 1, "bits": 64}})",
-        R"(-{"userLanguage": 1.5})",
-        R"(-{"userLanguage": 65536})",
-        R"(-{"ansiCodePage": 437})",
-        R"(+{"ansiCodePage": 932})",
-        R"(-{"localTime": "2009-13-07T09:05:02"})",
-        R"(-{"localTime": "2009-03-07 09:05:02"})",
-        R"(-{"localTime": "1600-12-31T23:59:59"})",
-        R"(+{"localTime": "1601-01-01T00:00:00"})",
-        R"(-{"program": "zqmerlesetup.exe"})",
-        R"(+{"currentDirectory": null})",
-        R"(-{"windowsDirectory": "Windows"})",
-        R"(-{"environment": {"TEMP": 1}})",
-        R"(-{"lockedFiles": "C:\\a.inf"})",
-        R"(+{"largestAllocationBytes": null})",
-        R"(-{"largestAllocationBytes": -1})",
-        R"(+{"programs": {"C:\\a.exe": {"exitCode": -1, "runSeconds": 0.5}}})",
-        R"(-{"programs": {"C:\\a.exe": {"exitCode": 4294967296}}})",
-        R"(-{"programs": {"C:\\a.exe": {"runSeconds": -1}}})",
-        R"(-{"programs": {"C:\\a.exe": {"wait": true}}})",
-        R"(-{"processes": [{"name": "a.exe", "pid": -1}]})",
-        R"(-{"processes": [{"name": "a.exe", "user": "SYSTEM"}]})",
-        R"(-{"services": {"s": {"state": "paused"}}})",
-        R"(+{"services": {"s": {"state": "stopping", "stopSeconds": 4}}})",
-        R"(-{"printers": [{"name": "P", "colour": true}]})",
-        R"(-{"printers": [{"name": "P", "attributes": -1}]})",
-        R"(-{"printui": {"failsFor": "Office"}})",
-        R"(-{"registry": {"HKCU\\Software\\X": {}}})",
-        R"(-{"registry": {"HKLMX": {}}})",
-        R"(+{"registry": {"hkey_local_machine\\SOFTWARE\\X": {"v": {"type": "REG_DWORD", "data": 1}}}})",
-        R"(-{"registry": {"HKLM\\X": {"v": {"type": "REG_DWORD", "data": "1"}}}})",
-        R"(-{"registry": {"HKLM\\X": {"v": {"type": "REG_SZ", "data": 1}}}})",
-        R"(-{"registry": {"HKLM\\X": {"v": {"type": "REG_BINARY", "data": "00"}}}})",
-        R"(-{"registry": {"HKLM\\X": {"v": {"data": "x"}}}})",
-        R"(-{"registry": {"HKLM\\X": {"v": {"type": "REG_SZ"}}}})",
-        R"(-{"registry": {"HKLM\\X": {"v": -1}}})",
-        R"(-{"registry": {"HKLM\\X": {"v": 4294967296}}})",
-        R"(-{"registry": {"HKLM\\X": {"v": true}}})",
-        R"(-{"user": {"messageBox": "cancel"}})",
-        R"(-{"user": {"finishAction": "close"}})",
-        R"(-{"user": {"copyDialogEscapeAfterSeconds": -1}})",
-        R"(+{"user": {"copyDialogEscapeAfterSeconds": 2}})",
-    };
+    const json cases = json::parse(ReadText(kSource / "tests" / "host" / "machine-file-cases.json"));
     TestMachine scratch;
+    std::vector<std::pair<json, bool>> rows;
     std::vector<fs::path> files;
-    for (std::size_t i = 0; i < std::size(rows); ++i) {
-        scratch.WriteFile("C:\\rows\\" + std::to_string(i) + ".json", rows[i] + 1);
-        files.push_back(scratch.HostPath("C:\\rows\\" + std::to_string(i) + ".json"));
+    for (const bool valid : {true, false}) {
+        for (const json& document : cases.at(valid ? "accepted" : "refused")) {
+            rows.emplace_back(document, valid);
+            scratch.WriteFile("C:\\rows\\" + std::to_string(files.size()) + ".json", document.dump());
+            files.push_back(scratch.HostPath("C:\\rows\\" + std::to_string(files.size()) + ".json"));
+        }
     }
+    ASSERT_GT(rows.size(), 40u);
     const SchemaCheck check = CheckAgainstSchema(kSchemaFile, files);
     ASSERT_TRUE(check.status == 0 || check.status == 1) << check.output;
-    for (std::size_t i = 0; i < std::size(rows); ++i) {
-        SCOPED_TRACE(rows[i]);
-        const bool valid = rows[i][0] == '+';
+    for (std::size_t i = 0; i < rows.size(); ++i) {
+        const auto& [document, valid] = rows[i];
+        SCOPED_TRACE(document.dump());
         bool readerTakes = true;
         try {
-            sim::ParseMachineConfig(json::parse(rows[i] + 1), "machine.json");
+            sim::ParseMachineConfig(document, "machine.json");
         } catch (const sim::MachineError&) {
             readerTakes = false;
         }
