@@ -210,9 +210,9 @@ TEST(CheckFindings, FindingsNameTheirLinesInFileOrder) {
                                [](const Finding& a, const Finding& b) { return a.line < b.line; }));
 }
 
-// A settings file without a byte-order mark whose bytes the author's code
-// page leaves undefined is a finding on the line of the first such byte.
-TEST(CheckFindings, BytesTheCodePageLeavesUndefinedAreFoundOnTheirLine) {
+// A settings file without a byte-order mark is read in the author's code
+// page: a byte that the page leaves undefined is a finding on its line.
+TEST(CheckFindings, ReadInTheAuthorsCodePage) {
     const auto text2 = [](const std::string& text) { return Edited({"English|2=" + text}); };  // line 15
     const struct {
         const char* why;
@@ -245,6 +245,10 @@ TEST(CheckFindings, BytesTheCodePageLeavesUndefinedAreFoundOnTheirLine) {
         EXPECT_NE(found[0].problem.find("code page " + std::to_string(row.codePage)), std::string::npos);
         EXPECT_FALSE(found[0].advice.empty());
     }
+    // Names and values are read in the code page too.
+    const std::vector<Finding> named = CheckSettingsFile(Edited({"LangMap|0x0419=\xD0\xF3\xF1"}), PackageHas, 1251);
+    ASSERT_EQ(named.size(), 1u);
+    EXPECT_NE(named[0].problem.find("\u0420\u0443\u0441"), std::string::npos) << named[0].problem;
 }
 
 }  // namespace
