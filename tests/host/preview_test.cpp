@@ -62,8 +62,10 @@ TEST(PreviewExamples, TheExamplePackageOnEveryExampleMachine) {
     EXPECT_EQ(one.out.rfind("== xp64-sp2: Windows 5.2", 0), 0u) << one.out;
     EXPECT_NE(all.find(one.out), std::string::npos) << one.out;
     // No package, and a folder without machines.
+    fs::create_directory(scratch.Dir() / "empty");
     EXPECT_EQ(test::RunSim({"--preview", (scratch.Dir() / "none").string()}, scratch.Dir()).status, 2);
-    EXPECT_EQ(test::RunSim({"--preview", kPackage.string(), scratch.Dir().string()}, scratch.Dir()).status, 2);
+    EXPECT_EQ(test::RunSim({"--preview", kPackage.string(), (scratch.Dir() / "empty").string()}, scratch.Dir()).status,
+              2);
 }
 
 json Event(const std::string& name, json fields = json::object()) {
