@@ -81,54 +81,35 @@ TEST(PreviewSummary, VerdictProgramsPrintersAndRestart) {
     };
     const json finish = Event("finishScreenShown", {{"headline", "Refreshed"}});
     const std::vector<std::string> valid = {"Valid OS found. OS: 501"};
-    const struct {
-        const char* name;
-        std::vector<json> journal;
-        std::vector<std::string> log;
-        PreviewVerdict verdict;
-        std::vector<std::string> programs, printers;
-        bool restart;
-    } rows[] = {
-        {"ran, with a failed start, the printer update and a restart",
-         {Event("start"), started("\"c:\\pkg\\setup\\a.exe\""), started("c:\\pkg\\setup\\gone.exe /q", false, 2),
-          Event("printerDeleted", {{"name", "Office"}, {"ok", true}}),
-          started("rundll32 printui.dll,PrintUIEntry /if /b \"Office\" /f \"d.inf\" /r \"IP_1\" /m \"M\""),
-          Event("printerAdded", {{"name", "Office"}, {"port", "IP_1"}, {"driver", "M"}, {"ok", false}}),
-          Event("printerRestored", {{"name", "Office"}, {"port", "IP_1"}, {"driver", "Old"}, {"ok", true}}),
-          Event("printerDeleted", {{"name", "Lab"}, {"ok", false}}), finish, Event("restartRequested", {{"flags", 18}}),
-          Event("exit")},
-         valid,
-         PreviewVerdict::Ran,
-         {"\"c:\\pkg\\setup\\a.exe\"", "c:\\pkg\\setup\\gone.exe /q (not started: error 2)"},
-         {"deleted Office", "added Office on IP_1 (M) (failed)", "restored Office on IP_1 (Old)",
-          "deleted Lab (failed)"},
-         true},
-        {"ran, restart declined with the check box",
-         {Event("start"), finish, Event("finishScreenClosed", {{"result", "finish"}, {"checkBoxTicked", true}}),
-          Event("exit")},
-         valid,
-         PreviewVerdict::Ran,
-         {},
-         {},
-         false},
-        {"second instance",
-         {Event("start"), Event("exit")},
-         {"## Mutex exist: An instance of the same Application is running."},
-         PreviewVerdict::Refused,
-         {},
-         {},
-         false},
-    };
-    for (const auto& row : rows) {
-        SCOPED_TRACE(row.name);
-        const PreviewSummary summary = SummariseRun(row.journal, row.log);
-        EXPECT_EQ(summary.verdict, row.verdict);
-        EXPECT_EQ(summary.osEntry, row.verdict == PreviewVerdict::Ran ? "501" : "");
-        EXPECT_FALSE(summary.message.has_value());
-        EXPECT_EQ(summary.programs, row.programs);
-        EXPECT_EQ(summary.printers, row.printers);
-        EXPECT_EQ(summary.restartRequested, row.restart);
-    }
+    const PreviewSummary ran = SummariseRun(
+        {Event("start"), started("\"c:\\pkg\\setup\\a.exe\""), started("c:\\pkg\\setup\\gone.exe /q", false, 2),
+         Event("printerDeleted", {{"name", "Office"}, {"ok", true}}),
+         started("rundll32 printui.dll,PrintUIEntry /if /b \"Office\" /f \"d.inf\" /r \"IP_1\" /m \"M\""),
+         Event("printerAdded", {{"name", "Office"}, {"port", "IP_1"}, {"driver", "M"}, {"ok", false}}),
+         Event("printerRestored", {{"name", "Office"}, {"port", "IP_1"}, {"driver", "Old"}, {"ok", true}}),
+         Event("printerDeleted", {{"name", "Lab"}, {"ok", false}}), finish, Event("restartRequested", {{"flags", 18}}),
+         Event("exit")},
+        valid);
+    EXPECT_EQ(ran.verdict, PreviewVerdict::Ran);
+    EXPECT_EQ(ran.osEntry, "501");
+    EXPECT_FALSE(ran.message.has_value());
+    EXPECT_EQ(ran.programs, (std::vector<std::string>{"\"c:\\pkg\\setup\\a.exe\"",
+                                                      "c:\\pkg\\setup\\gone.exe /q (not started: error 2)"}));
+    EXPECT_EQ(ran.printers, (std::vector<std::string>{"deleted Office", "added Office on IP_1 (M) (failed)",
+                                                      "restored Office on IP_1 (Old)", "deleted Lab (failed)"}));
+    EXPECT_TRUE(ran.restartRequested);
+
+    const PreviewSummary declined =
+        SummariseRun({Event("start"), finish,
+                      Event("finishScreenClosed", {{"result", "finish"}, {"checkBoxTicked", true}}), Event("exit")},
+                     valid);
+    EXPECT_EQ(declined.verdict, PreviewVerdict::Ran);
+    EXPECT_FALSE(declined.restartRequested);
+
+    const PreviewSummary second = SummariseRun({Event("start"), Event("exit")},
+                                               {"## Mutex exist: An instance of the same Application is running."});
+    EXPECT_EQ(second.verdict, PreviewVerdict::Refused);
+    EXPECT_EQ(second.osEntry, "");
 }
 
 // Each key once per answer, where it really is; a 32-bit machine has one
