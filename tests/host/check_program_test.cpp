@@ -1,13 +1,11 @@
 // zqmerlesetup-sim --check as build pipelines call it: exit statuses 0, 1
-// and 2, and the JSON report read back.
+// and 2, the text and JSON reports, and the author's code page.
 #include <gtest/gtest.h>
 
 #include <sys/stat.h>
-#include <sys/wait.h>
 
-#include <cstdlib>
 #include <fstream>
-#include <sstream>
+#include <map>
 
 #include <nlohmann/json.hpp>
 
@@ -19,178 +17,146 @@ namespace zq::sim {
 namespace {
 
 namespace fs = std::filesystem;
-
+using nlohmann::json;
 using test::ProgramResult;
-using test::ReadText;
-using test::RunSim;
+using test::SettingsFile;
 
 class CheckProgram : public testing::Test {
 protected:
-    void SetUp() override {
-        scratch_ = folder_.Dir() / "scratch";
-        fs::create_directories(scratch_);
-    }
+    void SetUp() override { fs::create_directories(scratch_); }
     // A package folder with the settings file and the one program it runs.
-    fs::path WritePackage(const std::string& settings) {
-        const fs::path package = folder_.Dir() / "package";
-        fs::create_directories(package / "setup");
-        std::ofstream(package / "setup" / "zqprep.exe") << "placeholder";
-        std::ofstream(package / "autorun.inf", std::ios::binary) << settings;
-        return package / "autorun.inf";
+    std::string WritePackage(const SettingsFile& settings) {
+        fs::create_directories(package_ / "setup");
+        std::ofstream(package_ / "setup" / "zqprep.exe") << "placeholder";
+        std::ofstream(package_ / "autorun.inf", std::ios::binary) << settings.Text();
+        return (package_ / "autorun.inf").string();
     }
+    ProgramResult Check(const std::vector<std::string>& arguments) { return test::RunSim(arguments, scratch_); }
+
     test::TemporaryFolder folder_;
-    fs::path scratch_;
+    const fs::path scratch_ = folder_.Dir() / "scratch", package_ = folder_.Dir() / "package";
 };
 
-TEST_F(CheckProgram, ExitStatusSaysWhetherItFoundSomething) {
-    const std::string clean = test::SettingsFile::Basic().Set("Run", "1", "%sourcepath%setup\\zqprep.exe").Text();
-    const std::string faulty = test::SettingsFile::Basic().Set("Run", "1", "%sourcepath%setup\\zqprep.exe /q").Text();
-    struct Row {
-        const char* name;
-        std::vector<std::string> arguments;  // "FILE" stands for the written settings file
+// Byte 0x98 in text 2 (line 15) is a tilde in the default code page 1252
+// and no character of 1251.
+SettingsFile Running(const std::string& commandLine) {
+    return SettingsFile::Basic().Set("English", "2", "\xC4\x98").Set("Run", "1", commandLine);
+}
+
+TEST_F(CheckProgram, ExitStatusAndReport) {
+    const std::string codePages = "--code-page needs one of 1250, 1251, 1252, 1253, 1254, 1257 and 932";
+    const std::string unread = ": the settings file cannot be read: ", notRegular = ", not a regular file\n";
+    const struct {
+        std::vector<std::string> arguments;  // FILE and FAULTY: the settings file, without and with a fault
         int status;
+        std::string out = "", err = "";  // parts of the output
+    } rows[] = {
+        {{"--check", "FILE"}, 0, "autorun.inf"},
+        {{"--check", "FILE", "--format", "json"}, 0, "\"findings\": []"},
+        {{"--check", "FAULTY"}, 1, "autorun.inf:24: [Run] 1: "},
+        {{"--check", "--format", "json", "FAULTY"}, 1, "\"code\": \"sourcepath-arguments\""},
+        {{"--check", "--code-page", "1251", "FILE"}, 1, "autorun.inf:15: "},
+        {{"--check", "FILE", "--code-page", "1251", "--format", "json"}, 1, "\"code\": \"not-in-code-page\""},
+        {{"--check", "FILE.none"}, 2, "", "autorun.inf.none" + unread + "missing or not accessible\n"},
+        // What is not a regular file is refused by name, without being
+        // opened: a FIFO would wait for a writer, /dev/zero would never end.
+        {{"--check", "FIFO"}, 2, "", "fifo.inf" + unread + "a FIFO" + notRegular},
+        {{"--check", "FIFO", "--format", "json"}, 2, "", "fifo.inf" + unread + "a FIFO" + notRegular},
+        {{"--check", "ZERO", "--format", "json"}, 2, "", "zero.inf" + unread + "a device" + notRegular},
+        {{"--check", "/dev/zero"}, 2, "", "/dev/zero" + unread + "a device" + notRegular},
+        {{"--check", "/dev/null", "--format", "json"}, 2, "", "/dev/null" + unread + "a device" + notRegular},
+        {{"--check", "FOLDER"}, 2, "", "package" + unread + "a folder" + notRegular},
+        {{"--check"}, 2},
+        {{"--check", "FILE", "--format", "xml"}, 2},
+        {{"--check", "FILE", "--code-page", "65001"}, 2, "", codePages},
+        {{"--check", "FILE", "--code-page", "437"}, 2, "", codePages},
+        {{"--check", "FILE", "--code-page", "cp1251"}, 2, "", codePages},
+        {{"--check", "FILE", "--code-page", ""}, 2, "", codePages},
+        {{"--check", "FILE", "--code-page"}, 2},
     };
-    const std::vector<std::pair<std::string, Row>> rows = {
-        {clean, {"clean", {"--check", "FILE"}, 0}},
-        {clean, {"clean, JSON", {"--check", "FILE", "--format", "json"}, 0}},
-        {faulty, {"faulty", {"--check", "FILE"}, 1}},
-        {faulty, {"faulty, JSON first", {"--check", "--format", "json", "FILE"}, 1}},
-        {clean, {"missing file", {"--check", "no-such.inf"}, 2}},
-        {clean, {"a folder", {"--check", "FOLDER"}, 2}},
-        {clean, {"no file named", {"--check"}, 2}},
-        {clean, {"unknown format", {"--check", "FILE", "--format", "xml"}, 2}},
-    };
-    for (const auto& [settings, row] : rows) {
-        SCOPED_TRACE(row.name);
-        const fs::path file = WritePackage(settings);
+    const std::string file = WritePackage(Running("%sourcepath%setup\\zqprep.exe"));
+    ASSERT_EQ(::mkfifo((package_ / "fifo.inf").c_str(), 0600), 0);
+    fs::create_symlink("/dev/zero", package_ / "zero.inf");
+    const std::map<std::string, std::string> places = {{"FILE", file},
+                                                       {"FAULTY", file},
+                                                       {"FILE.none", file + ".none"},
+                                                       {"FIFO", (package_ / "fifo.inf").string()},
+                                                       {"ZERO", (package_ / "zero.inf").string()},
+                                                       {"FOLDER", package_.string()}};
+    for (const auto& row : rows) {
         std::vector<std::string> arguments;
+        std::string trace;
         for (const std::string& argument : row.arguments) {
-            arguments.push_back(argument == "FILE"          ? file.string()
-                                : argument == "FOLDER"      ? file.parent_path().string()
-                                : argument == "no-such.inf" ? (file.parent_path() / argument).string()
-                                                            : argument);
+            arguments.push_back(places.count(argument) ? places.at(argument) : argument);
+            trace += " " + argument;
         }
-        const ProgramResult result = RunSim(arguments, scratch_);
+        SCOPED_TRACE(trace);
+        const bool faulty = trace.find("FAULTY") != std::string::npos;
+        WritePackage(Running("%sourcepath%setup\\zqprep.exe" + std::string(faulty ? " /q" : "")));
+        const ProgramResult result = Check(arguments);
         EXPECT_EQ(result.status, row.status) << result.out << result.err;
-        if (row.status == 2) {
-            EXPECT_FALSE(result.err.empty());
-        }
+        EXPECT_EQ(result.out.empty(), row.status == 2) << result.out;
+        EXPECT_NE(result.out.find(row.out), std::string::npos) << result.out;
+        EXPECT_EQ(result.err.rfind("zqmerlesetup-sim: ", 0) == 0, row.status == 2) << result.err;
+        EXPECT_NE(result.err.find(row.err), std::string::npos) << result.err;
     }
 }
 
-// What is not a regular file is refused by name, without being opened:
-// opening a FIFO would wait for a writer, /dev/zero would never end.
-TEST_F(CheckProgram, WhatIsNotARegularFileIsRefusedWithoutBeingRead) {
-    const fs::path package = WritePackage(test::SettingsFile::Basic().Text()).parent_path();
-    const fs::path fifo = package / "fifo.inf";
-    ASSERT_EQ(::mkfifo(fifo.c_str(), 0600), 0);
-    const fs::path zeroLink = package / "zero.inf";
-    fs::create_symlink("/dev/zero", zeroLink);
-    struct Row {
-        const char* name;
-        fs::path file;
-        std::string kind;
-    } rows[] = {
-        {"a FIFO", fifo, "a FIFO, not a regular file"},
-        {"a link to /dev/zero", zeroLink, "a device, not a regular file"},
-        {"/dev/zero", "/dev/zero", "a device, not a regular file"},
-        {"/dev/null", "/dev/null", "a device, not a regular file"},
-        {"a folder", package, "a folder, not a regular file"},
+// The findings in file order, each with its section, key and line, and a
+// problem that quotes what the launcher will do.
+TEST_F(CheckProgram, JsonReportReadsBack) {
+    const std::string file = WritePackage(SettingsFile::Basic()
+                                              .Set("OS_Support", "os_list", "501, 600")
+                                              .Set("Run", "1", "rundll32 setupapi.dll,InstallHinfSection")
+                                              .Set("Run", "2", "C:\\Program Files\\Zelt\\Setup\\zqsetup.exe /s")
+                                              .Set("Run", "3", "%sourcepath%setup\\zqprep.exe /q"));
+    const ProgramResult result = Check({"--check", file, "--format", "json"});
+    ASSERT_EQ(result.status, 1) << result.err;
+    const json report = json::parse(result.out);
+    EXPECT_EQ(report["file"], file);
+    const std::pair<std::string, std::string> expected[] = {
+        {"os-entry-blank OS_Support|os_list:5", "\" 600\""},
+        {"program-bare-name Run|1:24", "\"rundll32\""},
+        {"program-path-unquoted-blank Run|2:25", "C:\\Program.exe"},  // what Windows tries first
+        {"sourcepath-arguments Run|3:26", "\"<package folder>\\setup\\zqprep.exe /q\""},
     };
-    for (const Row& row : rows) {
-        SCOPED_TRACE(row.name);
-        for (const char* format : {"text", "json"}) {
-            const ProgramResult result = RunSim({"--check", row.file.string(), "--format", format}, scratch_);
-            EXPECT_EQ(result.status, 2);
-            EXPECT_EQ(result.err, "zqmerlesetup-sim: " + row.file.string() +
-                                      ": the settings file cannot be read: " + row.kind + "\n");
-            EXPECT_EQ(result.out, "");
-        }
+    ASSERT_EQ(report["findings"].size(), std::size(expected)) << result.out;
+    for (std::size_t i = 0; i < std::size(expected); ++i) {
+        const json& f = report["findings"][i];
+        EXPECT_EQ(f["code"].get<std::string>() + " " + f["section"].get<std::string>() + "|" +
+                      f["key"].get<std::string>() + ":" + std::to_string(f["line"].get<int>()),
+                  expected[i].first);
+        EXPECT_NE(f["problem"].get<std::string>().find(expected[i].second), std::string::npos) << f;
+        EXPECT_FALSE(f["advice"].get<std::string>().empty());
     }
 }
 
 // A host file name need not be UTF-8; the JSON report is, with U+FFFD for
-// each byte that is not.
+// each byte that is not. The text report gives the name as it is.
 TEST_F(CheckProgram, JsonReportOfAFileNameThatIsNotUtf8) {
-    const fs::path written = WritePackage(test::SettingsFile::Basic().Set("Run", "1", "setup\\zqprep.exe").Text());
-    const fs::path file = written.parent_path() / "autorun-\xe9\xff.inf";
-    fs::rename(written, file);
-    const ProgramResult result = RunSim({"--check", file.string(), "--format", "json"}, scratch_);
+    const fs::path file = package_ / "autorun-\xe9\xff.inf";
+    fs::rename(WritePackage(Running("setup\\zqprep.exe")), file);
+    const ProgramResult result = Check({"--check", file.string(), "--format", "json"});
     ASSERT_EQ(result.status, 0) << result.err;
-    const nlohmann::json report = nlohmann::json::parse(result.out);
-    const std::string name = report["file"];
-    EXPECT_EQ(name, (written.parent_path() / "autorun-\xef\xbf\xbd\xef\xbf\xbd.inf").string());
-    EXPECT_EQ(report["findings"], nlohmann::json::array());
-    // The text report gives the name as it is.
-    EXPECT_NE(RunSim({"--check", file.string()}, scratch_).out.find(file.string()), std::string::npos);
-}
-
-TEST_F(CheckProgram, JsonReportReadsBack) {
-    const std::string settings = test::SettingsFile::Basic()
-                                     .Set("OS_Support", "os_list", "501, 600")
-                                     .Set("Run", "1", "%sourcepath%setup\\zqprep.exe /q")
-                                     .Text();
-    const fs::path file = WritePackage(settings);
-    const ProgramResult result = RunSim({"--check", file.string(), "--format", "json"}, scratch_);
-    ASSERT_EQ(result.status, 1) << result.err;
-    const nlohmann::json report = nlohmann::json::parse(result.out);
-    ASSERT_TRUE(report["findings"].is_array());
-    ASSERT_EQ(report["findings"].size(), 2u) << result.out;
-    const nlohmann::json& blank = report["findings"][0];
-    EXPECT_EQ(blank["section"], "OS_Support");
-    EXPECT_EQ(blank["key"], "os_list");
-    EXPECT_EQ(blank["code"], "os-entry-blank");
-    EXPECT_NE(blank["problem"].get<std::string>().find("\" 600\""), std::string::npos);
-    EXPECT_FALSE(blank["advice"].get<std::string>().empty());
-    const nlohmann::json& arguments = report["findings"][1];
-    EXPECT_EQ(arguments["section"], "Run");
-    EXPECT_EQ(arguments["key"], "1");
-    EXPECT_EQ(arguments["code"], "sourcepath-arguments");
-    EXPECT_NE(arguments["problem"].get<std::string>().find("\"<package folder>\\setup\\zqprep.exe /q\""),
-              std::string::npos);
-}
-
-TEST_F(CheckProgram, ProgramsFoundElsewhereThanMeantAreFindingsWithTheirSectionAndKey) {
-    const std::string settings = test::SettingsFile::Basic()
-                                     .Set("Run", "1", "rundll32 setupapi.dll,InstallHinfSection")
-                                     .Set("Run", "2", "C:\\Program Files\\Zelt\\Setup\\zqsetup.exe /s")
-                                     .Set("Run", "3", "%sourcepath%setup\\zqprep.exe")
-                                     .Text();
-    const fs::path file = WritePackage(settings);
-    const ProgramResult result = RunSim({"--check", file.string(), "--format", "json"}, scratch_);
-    ASSERT_EQ(result.status, 1) << result.err;
-    const nlohmann::json report = nlohmann::json::parse(result.out);
-    ASSERT_EQ(report["findings"].size(), 2u) << result.out;
-    EXPECT_EQ(report["findings"][0]["code"], "program-bare-name");
-    EXPECT_EQ(report["findings"][0]["section"], "Run");
-    EXPECT_EQ(report["findings"][0]["key"], "1");
-    EXPECT_EQ(report["findings"][1]["code"], "program-path-unquoted-blank");
-    EXPECT_EQ(report["findings"][1]["key"], "2");
-    EXPECT_NE(report["findings"][1]["problem"].get<std::string>().find("C:\\Program.exe"), std::string::npos)
-        << "names the program that Windows tries first";
-}
-
-TEST_F(CheckProgram, CleanJsonReportHasAnEmptyList) {
-    const fs::path file = WritePackage(test::SettingsFile::Basic().Set("Run", "1", "setup\\zqprep.exe").Text());
-    const ProgramResult result = RunSim({"--check", file.string(), "--format", "json"}, scratch_);
-    ASSERT_EQ(result.status, 0) << result.out;
-    EXPECT_EQ(nlohmann::json::parse(result.out)["findings"], nlohmann::json::array());
+    const json report = json::parse(result.out);
+    EXPECT_EQ(report["file"], (package_ / "autorun-\xef\xbf\xbd\xef\xbf\xbd.inf").string());
+    EXPECT_EQ(report["findings"], json::array());
+    EXPECT_NE(Check({"--check", file.string()}).out.find(file.string()), std::string::npos);
 }
 
 // The package folder around the settings file is the one checked: the same
 // file is clean beside its program and faulty without it.
 TEST_F(CheckProgram, ProgramsAreLookedUpBesideTheSettingsFile) {
-    const fs::path file = WritePackage(test::SettingsFile::Basic().Set("Run", "1", "Setup\\ZQPREP.EXE").Text());
-    EXPECT_EQ(RunSim({"--check", file.string()}, scratch_).status, 0);
-    fs::remove(file.parent_path() / "setup" / "zqprep.exe");
-    const ProgramResult result = RunSim({"--check", file.string()}, scratch_);
+    const std::string file = WritePackage(Running("Setup\\ZQPREP.EXE"));
+    EXPECT_EQ(Check({"--check", file}).status, 0);
+    fs::remove(package_ / "setup" / "zqprep.exe");
+    const ProgramResult result = Check({"--check", file});
     EXPECT_EQ(result.status, 1);
     EXPECT_NE(result.out.find("Setup\\ZQPREP.EXE"), std::string::npos) << result.out;
 }
 
 TEST_F(CheckProgram, TheExamplePackageIsClean) {
-    const fs::path file = fs::path(ZQ_SOURCE_DIR) / "examples" / "package" / "autorun.inf";
-    const ProgramResult result = RunSim({"--check", file.string()}, scratch_);
+    const ProgramResult result = Check({"--check", ZQ_SOURCE_DIR "/examples/package/autorun.inf"});
     EXPECT_EQ(result.status, 0) << result.out << result.err;
 }
 

@@ -2,6 +2,8 @@
 // finish screen's picture rectangle and colour answers.
 #include <gtest/gtest.h>
 
+#include <tuple>
+
 #include "ui/copy_dialog.h"
 #include "ui/finish_screen.h"
 
@@ -9,29 +11,23 @@ namespace zq {
 namespace {
 
 TEST(CopyDialogRules, OneStepPerTickUpToAHundred) {
-    EXPECT_EQ(NextProgressPosition(0), 1);
-    EXPECT_EQ(NextProgressPosition(99), 100);
-    EXPECT_EQ(NextProgressPosition(100), 100);
+    for (const auto& [from, to] : {std::pair{0, 1}, {99, 100}, {100, 100}}) EXPECT_EQ(NextProgressPosition(from), to);
     EXPECT_EQ(PercentText(1), L"1%");
     EXPECT_EQ(PercentText(100), L"100%");
 }
 
 TEST(FinishScreenRules, PictureRectangle) {
-    struct Case {
-        Rect window;
-        Rect picture;
-    } cases[] = {
+    const Rect rows[][2] = {
         {{0, 0, 720, 540}, {0, 0, 240, 432}},
         {{100, 50, 820, 590}, {0, 0, 240, 432}},  // only the size counts
         {{0, 0, 712, 509}, {0, 0, 237, 407}},     // truncated, H multiplied first
         {{0, 0, 2, 1}, {0, 0, 0, 0}},
     };
-    for (const auto& c : cases) {
-        Rect picture = PictureRect(c.window);
-        EXPECT_EQ(picture.left, c.picture.left);
-        EXPECT_EQ(picture.top, c.picture.top);
-        EXPECT_EQ(picture.right, c.picture.right) << c.window.right;
-        EXPECT_EQ(picture.bottom, c.picture.bottom) << c.window.bottom;
+    for (const auto& [window, picture] : rows) {
+        const Rect got = PictureRect(window);
+        EXPECT_EQ(std::tie(got.left, got.top, got.right, got.bottom),
+                  std::tie(picture.left, picture.top, picture.right, picture.bottom))
+            << window.right << "x" << window.bottom;
     }
 }
 
