@@ -1,11 +1,16 @@
-// The simulated machine's answers: environment, virtual clock, mutex, error
-// texts, services, registry and spooler.
+// The simulated machine's answers: environment, virtual clock, error texts,
+// registry, and what the launcher, a 32-bit program, sees on a 64-bit
+// machine (WOW64's registry views and redirected system folder; whole runs in
+// both views are in the previews' test, the xp64-sp2 machine); and
+// VerifyVersionInfoW.
 #include <gtest/gtest.h>
 
-#include <cstdio>
+#include <tuple>
 
 #include "base/text.h"
+#include "platform/sim/sim_services.h"
 #include "platform/sim/system_messages.h"
+#include "platform/sim/version_check.h"
 #include "tests/support/event_fields.h"
 #include "tests/support/test_machine.h"
 
@@ -22,12 +27,9 @@ TEST(SimEnvironment, DefaultsAndConfiguredValues) {
     } rows[] = {
         {json::object(),
          {L"C:\\Package\\zqmerlesetup.exe", L"", L"C:\\Package", L"C:\\Windows\\system32", L"C:\\Temp", {}, L"1033"}},
-        {{{"program", "D:\\Setup\\zqmerlesetup.exe"},
-          {"argumentText", "-log 511"},
-          {"currentDirectory", "D:\\"},
-          {"windowsDirectory", "E:\\WINNT"},
-          {"environment", {{"Path", "C:\\x"}}},
-          {"userLanguage", 1036}},
+        {json::parse(
+             R"({"program": "D:\\Setup\\zqmerlesetup.exe", "argumentText": "-log 511", "currentDirectory": "D:\\",
+                         "windowsDirectory": "E:\\WINNT", "environment": {"Path": "C:\\x"}, "userLanguage": 1036})"),
          {L"D:\\Setup\\zqmerlesetup.exe", L"-log 511", L"D:\\", L"E:\\WINNT\\system32", {}, L"C:\\x", L"1036"}},
     };
     for (const auto& row : rows) {
@@ -50,20 +52,15 @@ TEST(SimEnvironment, TheClockMovesOnlyBySimulatedTime) {
     EXPECT_EQ(sim.ElapsedMs(), 200);
     sim.platform().environment.Sleep(800);
     const LocalTime now = sim.platform().environment.Now();
-    char text[32];
-    std::snprintf(text, sizeof text, "%04d-%02d-%02d %02d:%02d:%02d", now.year, now.month, now.day, now.hour,
-                  now.minute, now.second);
-    EXPECT_STREQ(text, "2010-01-01 00:00:00");
+    EXPECT_EQ(std::tie(now.year, now.month, now.day, now.hour, now.minute, now.second),
+              std::make_tuple(2010, 1, 1, 0, 0, 0));
 }
 
+// The services' texts are checked in the log by the launcher's ServiceAnswers.
 TEST(SimEnvironment, SystemMessagesAreWindowsEnglishWithTheirLineEnd) {
     const std::pair<ErrorCode, const wchar_t*> rows[] = {
         {2, L"The system cannot find the file specified.\r\n"},
-        {5, L"Access is denied.\r\n"},
         {193, L"%1 is not a valid Win32 application.\r\n"},
-        {1056, L"An instance of the service is already running.\r\n"},
-        {1060, L"The specified service does not exist as an installed service.\r\n"},
-        {1062, L"The service has not been started.\r\n"},
         {1801, L"The printer name is invalid.\r\n"},
         {4242, L""},
     };
@@ -107,6 +104,70 @@ TEST(SimRegistry, QueryOpenAndWrite) {
     ASSERT_EQ(writes.size(), 2u);
     EXPECT_TRUE(test::HasFields(writes[0], {{"key", key}, {"value", "Id"}, {"type", "REG_SZ"}, {"data", "USB\\1"}}));
     EXPECT_TRUE(test::HasFields(writes[1], {{"value", "Count"}, {"type", "REG_DWORD"}, {"data", 1}}));
+}
+
+TEST(Wow64, RegistryKeyInView) {
+    const RegistryView kDefault = RegistryView::Default, k64 = RegistryView::Force64;
+    const WString pictavo = L"SOFTWARE\\Zelt\\Pictavo", pictavo32 = L"SOFTWARE\\Wow6432Node\\Zelt\\Pictavo";
+    EXPECT_EQ(RegistryKeyInView(pictavo, kDefault, true), pictavo32);
+    EXPECT_EQ(RegistryKeyInView(L"software\\zelt", kDefault, true), L"software\\Wow6432Node\\zelt");
+    EXPECT_EQ(RegistryKeyInView(L"SOFTWARE", kDefault, true), L"SOFTWARE\\Wow6432Node");
+    EXPECT_EQ(RegistryKeyInView(pictavo32, kDefault, true), pictavo32);
+    EXPECT_EQ(RegistryKeyInView(L"SOFTWAREX\\Zelt", kDefault, true), L"SOFTWAREX\\Zelt");
+    for (bool is64Bit : {true, false}) {
+        SCOPED_TRACE(is64Bit);
+        EXPECT_EQ(RegistryKeyInView(pictavo, k64, is64Bit), pictavo);
+        EXPECT_EQ(RegistryKeyInView(L"SYSTEM\\CurrentControlSet", kDefault, is64Bit), L"SYSTEM\\CurrentControlSet");
+        EXPECT_EQ(RegistryKeyInView(L"SYSTEM\\CurrentControlSet", k64, is64Bit), L"SYSTEM\\CurrentControlSet");
+    }
+    EXPECT_EQ(RegistryKeyInView(pictavo, kDefault, false), pictavo);
+}
+
+TEST(Wow64, TheSystemFolderOfA32BitProcess) {
+    const struct {
+        int major, minor, bits;
+        const wchar_t* named;
+        bool found;  // the file lies in SysWOW64 only; "exempt" files in system32 only
+    } rows[] = {
+        {5, 1, 32, L"C:\\Windows\\system32\\only32.dll", false},
+        {5, 2, 64, L"C:\\Windows\\System32\\only32.dll", true},
+        {5, 2, 64, L"C:\\Windows\\inf\\..\\system32\\only32.dll", true},
+        {5, 2, 64, L"C:\\Windows\\SysWOW64\\only32.dll", true},
+        {5, 2, 64, L"C:\\Windows\\system32\\drivers\\etc\\hosts", true},             // exempt
+        {6, 0, 64, L"C:\\Windows\\system32\\spool\\drivers\\x64\\3\\zq.dll", true},  // exempt
+        {5, 2, 64, L"C:\\Windows\\system32\\drivers\\zq.sys", false},
+        {6, 0, 64, L"C:\\Windows\\system32\\DriverStore\\x.inf", false},  // redirected on Vista
+        {6, 1, 64, L"C:\\Windows\\system32\\DriverStore\\x.inf", true},   // exempt from Windows 7 on
+    };
+    for (const auto& row : rows) {
+        SCOPED_TRACE(Utf16ToUtf8(row.named) + " on " + std::to_string(row.major) + "." + std::to_string(row.minor));
+        test::TestMachine machine;
+        machine.config()["os"] = {{"major", row.major}, {"minor", row.minor}, {"bits", row.bits}};
+        machine.WriteFile("C:\\Windows\\SysWOW64\\only32.dll", "x86");
+        for (const char* file :
+             {"drivers\\etc\\hosts", "spool\\drivers\\x64\\3\\zq.dll", "drivers\\zq.sys", "DriverStore\\x.inf"})
+            machine.WriteFile(std::string("C:\\Windows\\system32\\") + file, "x64");
+        Platform& platform = machine.Load().platform();
+        EXPECT_EQ(platform.files.IsExistingFile(row.named), row.found);
+        EXPECT_EQ(platform.environment.SystemDirectory(), L"C:\\Windows\\system32");
+        // The printer set-up tool is the 32-bit one too.
+        ASSERT_NE(platform.processes.Start(L"rundll32 printui.dll,PrintUIEntry /?").process, nullptr);
+        EXPECT_EQ(machine.Events("processStart").at(0)["program"],
+                  row.bits == 64 ? "C:\\Windows\\SysWOW64\\rundll32.exe" : "C:\\Windows\\system32\\rundll32.exe");
+    }
+}
+
+// VerifyVersionInfoW's service-pack pairs are checked by the launcher's
+// ValidateOS table; here what it does not reach.
+TEST(SimVersion, MajorMinorMustEqualAndAFailureSetsError1150) {
+    EXPECT_FALSE(VersionMatches({6, 1, 1, 0}, {6, 0, 0, 0}));
+    test::TestMachine machine;
+    machine.config()["os"] = {{"major", 5}, {"minor", 2}, {"servicePackMajor", 2}, {"bits", 64}};
+    Platform& platform = machine.Load().platform();
+    EXPECT_TRUE(platform.version.VerifyVersion({5, 2, 1, 9}));
+    EXPECT_EQ(platform.environment.LastError(), 0u);
+    EXPECT_FALSE(platform.version.VerifyVersion({5, 2, 2, 1}));
+    EXPECT_EQ(platform.environment.LastError(), 1150u);
 }
 
 }  // namespace

@@ -1,33 +1,32 @@
 // Windows path names on the simulated machine: resolution, names matched
-// without regard to case, new files, unshared reads, copies and the folder of
-// a bare settings-file name.
+// without regard to case, new files, unshared reads, the folder of a bare
+// settings-file name (copies are checked by the launcher's UninstallDataFile); and the directory listing:
+// wildcards, 8.3 short names and the listing of "inf\oem*.inf".
 #include <gtest/gtest.h>
+
+#include <algorithm>
+#include <set>
 
 #include "base/text.h"
 #include "platform/sim/sim_services.h"
+#include "platform/sim/wildcard.h"
 #include "platform/sim/windows_path.h"
-#include "tests/support/event_fields.h"
 #include "tests/support/test_machine.h"
 
 namespace zq::sim {
 namespace {
 
+// Spellings of one file (any case, "/", "." and "..", trailing dots and blanks,
+// relative ones) are read on the machine below; these are the rest.
 TEST(SimPaths, ResolvesLikeWin32) {
     const WindowsPath current{L'D', {L"pkg", L"sub"}};
     const std::pair<const wchar_t*, const wchar_t*> rows[] = {
         // path, resolved (empty: not resolvable)
-        {L"C:\\Windows\\inf\\oem1.inf", L"C:\\Windows\\inf\\oem1.inf"},
-        {L"c:/windows/inf", L"C:\\windows\\inf"},
         {L"C:\\a\\\\b\\", L"C:\\a\\b"},
-        {L"C:\\a\\.\\b\\..\\c", L"C:\\a\\c"},
         {L"C:\\..\\..\\x", L"C:\\x"},
         {L"\\x.log", L"D:\\x.log"},  // the current directory's drive
-        {L"x.ini", L"D:\\pkg\\sub\\x.ini"},
-        {L".\\x.ini", L"D:\\pkg\\sub\\x.ini"},
         {L"..\\x.ini", L"D:\\pkg\\x.ini"},
         {L"setup\\x.exe", L"D:\\pkg\\sub\\setup\\x.exe"},
-        {L"basic.ini ", L"D:\\pkg\\sub\\basic.ini"},  // trailing blank dropped
-        {L"basic.ini...", L"D:\\pkg\\sub\\basic.ini"},
         {L"C:\\dir.\\x", L"C:\\dir\\x"},       // single trailing dot of a folder
         {L" C:\\x", L"D:\\pkg\\sub\\ C:\\x"},  // a leading blank makes it relative
         {L"C:", L"C:\\"},
@@ -41,10 +40,14 @@ TEST(SimPaths, ResolvesLikeWin32) {
     }
 }
 
-TEST(SimPaths, NamesMatchWithoutRegardToCaseAndNewFilesKeepTheirSpelling) {
+// CREATE_NEW: the name as written inside folders matched without regard to
+// case; a name taken in any case, or a folder that is not there, is refused.
+TEST(SimPaths, NamesMatchWithoutRegardToCaseAndNewFilesAreNew) {
     test::TestMachine machine;
     machine.WriteFile("C:\\Package\\Setup\\ZQPrep.EXE", "x");
-    machine.MakeFolder("C:\\Temp");
+    machine.MakeFolder("C:\\Temp\\AFolder");
+    machine.WriteFile("C:\\Temp\\held.log", "old");
+    machine.config()["lockedFiles"] = {"c:\\temp\\HELD.LOG"};
     Platform& platform = machine.Load().platform();
     EXPECT_TRUE(platform.files.IsExistingFile(L"c:\\package\\setup\\zqprep.exe"));
     EXPECT_TRUE(platform.files.IsExistingFile(L"setup\\zqprep.exe"));  // from the current directory, C:\Package
@@ -58,23 +61,14 @@ TEST(SimPaths, NamesMatchWithoutRegardToCaseAndNewFilesKeepTheirSpelling) {
     ASSERT_TRUE(created.file->Write("two\r\n"));
     EXPECT_TRUE(std::filesystem::is_regular_file(machine.Dir() / "drives" / "C" / "Temp" / "New.Log"));
     EXPECT_EQ(machine.ReadFile("C:\\Temp\\New.Log"), "one\r\ntwo\r\n");
-}
-
-// CREATE_NEW: a name taken in any case, or a folder that is not there, is refused.
-TEST(SimPaths, CreateNewRefusesTakenNamesAndMissingFolders) {
-    test::TestMachine machine;
-    machine.MakeFolder("C:\\Temp\\AFolder");
-    machine.WriteFile("C:\\Temp\\held.log", "old");
-    machine.config()["lockedFiles"] = {"c:\\temp\\HELD.LOG"};
-    Platform& platform = machine.Load().platform();
-    const std::pair<const wchar_t*, ErrorCode> rows[] = {
+    const std::pair<const wchar_t*, ErrorCode> refused[] = {
         {L"C:\\Temp\\AFolder", kErrorFileExists},           {L"C:\\Temp\\held.log", kErrorFileExists},
         {L"C:\\Temp\\HELD.log", kErrorFileExists},          {L"C:\\Missing\\x.log", kErrorPathNotFound},
         {L"C:\\Temp\\held.log\\x.log", kErrorPathNotFound}, {L"C:\\", kErrorPathNotFound},
     };
-    for (const auto& [path, error] : rows) {
+    for (const auto& [path, error] : refused) {
         SCOPED_TRACE(Utf16ToUtf8(path));
-        NewFileCreation created = platform.files.CreateNewFile(path);
+        created = platform.files.CreateNewFile(path);
         EXPECT_FALSE(created.file);
         EXPECT_EQ(created.error, error);
         EXPECT_EQ(platform.environment.LastError(), error);
@@ -92,7 +86,6 @@ TEST(SimPaths, UnsharedReadsThroughManySpellingsIntoAGrowingBuffer) {
     machine.WriteFile("C:\\Windows\\inf\\oem3.inf", "held");
     machine.WriteFile("C:\\Windows\\inf\\oem4.inf", "");
     machine.WriteFile("C:\\Package\\oem1.inf", "package");
-    machine.MakeFolder("C:\\Windows\\inf\\oemdir.inf");
     machine.config()["lockedFiles"] = {"C:\\WINDOWS\\inf\\OEM3.inf"};
     Platform& platform = machine.Load().platform();
     const struct {
@@ -103,8 +96,6 @@ TEST(SimPaths, UnsharedReadsThroughManySpellingsIntoAGrowingBuffer) {
         {L"C:\\Windows\\inf\\oem1.inf", "abcdef", 6},
         {L"C:\\Windows\\inf\\oem2.inf", "xycdef", 2},
         {L"C:\\Windows\\inf\\oem3.inf", nullptr, 0},  // locked
-        {L"C:\\Windows\\inf\\oemdir.inf", nullptr, 0},
-        {L"C:\\Windows\\inf\\oem9.inf", nullptr, 0},
         {L"C:\\Windows\\inf\\oem4.inf", "xycdef", 0},
         {L"C:\\Windows\\inf\\oem1.inf. ", "abcdef", 6},  // trailing dots and blanks dropped
         {L"C:\\Windows\\inf\\..\\inf\\oem1.inf", "abcdef", 6},
@@ -128,21 +119,6 @@ TEST(SimPaths, UnsharedReadsThroughManySpellingsIntoAGrowingBuffer) {
     EXPECT_EQ(platform.environment.LastError(), kErrorFileNotFound);
 }
 
-TEST(SimPaths, CopyReplacesAndIsJournalled) {
-    test::TestMachine machine;
-    machine.WriteFile("C:\\Package\\setup\\pkg.dat", "new");
-    machine.WriteFile("C:\\Prog\\Clean\\pkg.dat", "old");
-    Platform& platform = machine.Load().platform();
-    EXPECT_TRUE(platform.files.CopyFileReplacing(L"setup\\pkg.dat", L"C:\\Prog\\Clean\\pkg.dat"));
-    EXPECT_EQ(machine.ReadFile("C:\\Prog\\Clean\\pkg.dat"), "new");
-    EXPECT_FALSE(platform.files.CopyFileReplacing(L"setup\\", L"\"C:\\Prog\\Clean\\pkg.dat"));
-    const std::vector<nlohmann::json> copies = machine.Events("fileCopied");
-    ASSERT_EQ(copies.size(), 2u);
-    EXPECT_TRUE(
-        test::HasFields(copies[0], {{"from", "setup\\pkg.dat"}, {"to", "C:\\Prog\\Clean\\pkg.dat"}, {"ok", true}}));
-    EXPECT_EQ(copies[1]["ok"], false);
-}
-
 // A bare name is read from the Windows folder only; a missing file gives the
 // default (trailing blanks cut, then cut to the buffer) and error 2.
 TEST(SimPaths, ProfileStringsFromTheWindowsFolderForBareNames) {
@@ -155,6 +131,123 @@ TEST(SimPaths, ProfileStringsFromTheWindowsFolderForBareNames) {
     EXPECT_EQ(profile.GetString(L"S", L"K", L"dflt", 500, L".\\basic.ini"), L"package");
     EXPECT_EQ(profile.GetString(L"S", L"K", L"dflt   ", 3, L"C:\\Package\\none.ini"), L"df");
     EXPECT_EQ(machine.Machine().platform().environment.LastError(), 2u);
+}
+
+TEST(SimWildcard, MatchesLikeFindFirstFile) {
+    const struct {
+        const wchar_t* pattern;
+        const wchar_t* name;
+        bool matches;
+    } rows[] = {
+        {L"oem*.inf", L"oem1.inf", true},      {L"oem*.inf", L"OEM1.INF", true},   {L"OEM*.INF", L"Oem2.Inf", true},
+        {L"oem*.inf", L"oem.inf", true},       {L"oem*.inf", L"oem10.inf", true},  {L"oem*.inf", L"xoem1.inf", false},
+        {L"oem*.inf", L"oem1.inf.bak", false}, {L"oem*.inf", L"oem4.infx", false},  // only through the short name
+        {L"oem?.inf", L"oem1.inf", true},      {L"oem?.inf", L"oem.inf", false},   {L"oem?.inf", L"oem12.inf", false},
+        {L"*", L"anything.txt", true},         {L"*.*", L"noextension", true},     {L"*.inf", L"a.b.inf", true},
+        {L"a*b*c", L"aXbYbZc", true},          {L"a*b*c", L"aXbYbZ", false},       {L"", L"x", false},
+    };
+    for (const auto& row : rows)
+        EXPECT_EQ(MatchesWildcard(row.pattern, row.name), row.matches)
+            << Utf16ToUtf8(row.pattern + WString(L" / ") + row.name);
+}
+
+TEST(SimWildcard, ShortNamesOfLongNames) {
+    // long name=short name; nothing after '=': the name is an 8.3 name itself.
+    for (const WString row : {L"oem1.inf=", L"OEM5.IN=", L"readme=", L"oem4.infx=OEM4~1.INF", L"oem8.inf~=OEM8~1.INF",
+                              L"oem3.inf.bak=OEM3IN~1.BAK", L"x.html=X~1.HTM", L"Program Files=PROGRA~1",
+                              L"my file.txt=MYFILE~1.TXT", L"a+b.txt=A_B~1.TXT", L"verylongname=VERYLO~1"}) {
+        const std::size_t equals = row.find(L'=');
+        EXPECT_EQ(MakeShortName(row.substr(0, equals)), row.substr(equals + 1)) << Utf16ToUtf8(row);
+    }
+    EXPECT_EQ(MakeShortName(L"verylongname", 12), L"VERYL~12");
+}
+
+TEST(SimWildcard, ListingMatchesShortNamesAndFolders) {
+    test::TestMachine machine;
+    for (const char* file : {"oem.inf", "oem0.inf", "OEM1.INF", "oem10.inf", "Oem2.Inf", "oem4.infx", "oem8.inf~",
+                             "oem3.inf.bak", "oem5.in", "other.inf"})
+        machine.WriteFile(std::string("C:\\Windows\\inf\\") + file, "x");
+    machine.MakeFolder("C:\\Windows\\inf\\oemdir.inf");
+    machine.WriteFile("C:\\Windows\\ab\\machine.inf", "x");
+    Platform& platform = machine.Load().platform();
+    const std::vector<WString> expected = {L"oem.inf",  L"oem0.inf",  L"OEM1.INF",  L"oem10.inf",
+                                           L"Oem2.Inf", L"oem4.infx", L"oem8.inf~", L"oemdir.inf"};
+    EXPECT_EQ(platform.files.ListMatching(L"C:\\Windows\\inf\\oem*.inf"), expected);
+    EXPECT_EQ(platform.files.ListMatching(L"c:\\WINDOWS\\INF\\OEM*.INF"), expected);
+
+    EXPECT_TRUE(platform.files.ListMatching(L"C:\\Windows\\ab\\oem*.inf").empty());
+    EXPECT_EQ(platform.environment.LastError(), 2u);
+    EXPECT_TRUE(platform.files.ListMatching(L"C:\\NoSuchFolder\\oem*.inf").empty());
+    EXPECT_EQ(platform.environment.LastError(), 3u);
+}
+
+// An entry that matches by its long name still holds a short name, and the
+// entries after it are numbered on from it: "oem4 .inf2" (listed for its
+// long name) is OEM4~1.INF, so "oem4.infx" is OEM4~2.INF and listed for that.
+TEST(SimWildcard, ShortNamesCountEntriesThatMatchByLongName) {
+    test::TestMachine machine;
+    for (const char* file : {"oem4 .inf2", "oem4.infx", "oem5.infx"})
+        machine.WriteFile(std::string("C:\\Windows\\inf\\") + file, "x");
+    Platform& platform = machine.Load().platform();
+    EXPECT_EQ(platform.files.ListMatching(L"C:\\Windows\\inf\\*2*"),
+              (std::vector<WString>{L"oem4 .inf2", L"oem4.infx"}));
+    EXPECT_EQ(platform.files.ListMatching(L"C:\\Windows\\inf\\*~1*"),
+              (std::vector<WString>{L"oem4 .inf2", L"oem5.infx"}));
+}
+
+// After four names of one start NTFS stops numbering: the next get the first
+// two characters, hex digits of a hash of the whole long name and a numbered
+// tail (~1, or more when hashes collide) that make eight characters.
+bool IsHashedShortName(const WString& name, const WString& start, const WString& ext) {
+    const std::size_t tilde = name.rfind(L'~');
+    if (tilde == WString::npos || name.rfind(start, 0) != 0 || !name.ends_with(ext)) return false;
+    const std::size_t tailEnd = name.size() - ext.size();
+    return tailEnd == 8 && tilde > start.size() && name.find_first_not_of(L"0123456789ABCDEF", start.size()) == tilde &&
+           name.find_first_not_of(L"0123456789", tilde + 1) >= tailEnd && tailEnd > tilde + 1;
+}
+
+std::vector<WString> Numbered(const std::string& stem, int count, const std::string& ext, const WString& more = {}) {
+    std::vector<WString> names;
+    for (int i = 0; i < count; ++i) names.push_back(Utf8ToUtf16(stem + std::to_string(i) + ext));
+    if (!more.empty()) names.push_back(more);
+    std::sort(names.begin(), names.end(), NameLess);
+    return names;
+}
+
+// The first alike names take the free tails ~1 to ~4 (NUMBER~1.EXT), the rest
+// hashed names of NUMBER's first two characters; none is given twice, nor the
+// 8.3 name of another entry.
+TEST(SimWildcard, ShortNamesOfManyAlikeNamesStayUniqueAndWindowsLike) {
+    const struct {
+        std::vector<WString> longNames;  // in listing order
+        WString start, ext;
+    } families[] = {
+        {Numbered("oemprinter", 2000, ".infx"), L"OEMPRI", L".INF"},
+        {Numbered("Program Files ", 300, ""), L"PROGRA", L""},
+        {Numbered("printerdriver", 50, ".inf", L"PRINTE~4.INF"), L"PRINTE", L".INF"},
+    };
+    for (const auto& family : families) {
+        SCOPED_TRACE(Utf16ToUtf8(family.start));
+        const std::vector<WString> shortNames = FolderShortNames(family.longNames);
+        ASSERT_EQ(shortNames.size(), family.longNames.size());
+        std::set<WString> seen;
+        std::vector<WString> numbered, freeTails;
+        for (int tail = 1; tail <= 4; ++tail)
+            freeTails.push_back(family.start + L"~" + std::to_wstring(tail) + family.ext);
+        for (std::size_t i = 0; i < shortNames.size(); ++i) {
+            const WString& name = IsShortNameValid(family.longNames[i]) ? family.longNames[i] : shortNames[i];
+            EXPECT_TRUE(seen.insert(FoldName(name)).second) << Utf16ToUtf8(name) << " given twice";
+            if (name == family.longNames[i]) {
+                EXPECT_EQ(shortNames[i], L"");
+                std::erase(freeTails, name);
+            } else if (name.rfind(family.start + L"~", 0) == 0) {
+                numbered.push_back(name);
+            } else {
+                EXPECT_PRED3(IsHashedShortName, name, family.start.substr(0, 2), family.ext);
+            }
+        }
+        EXPECT_EQ(numbered, freeTails);
+    }
 }
 
 }  // namespace

@@ -1,6 +1,8 @@
 // The simulated machine's GetPrivateProfileStringW, for every row of the INI
 // corpus in tests/ini-corpus (Windows' answers, the rows where Wine answers
-// otherwise included), and how often it scans a settings file.
+// otherwise included); how often it scans a settings file; and the system's
+// ANSI code page: how a file without a byte-order mark reads on a Russian, a
+// Japanese or a Western Windows, and what the launcher's texts and log hold.
 #include <gtest/gtest.h>
 
 #include <filesystem>
@@ -8,6 +10,8 @@
 #include <iterator>
 #include <optional>
 
+#include "base/text.h"
+#include "platform/sim/ansi_code_page.h"
 #include "platform/sim/profile_reader.h"
 #include "tests/ini-corpus/corpus_rows.h"
 #include "tests/support/scenario.h"
@@ -60,7 +64,6 @@ TEST(SimSettingsScan, OneScanPerContentOfAFile) {
     } steps[] = {
         {"the first read scans the file", "[S]\r\nK=one\r\nL=ell\r\n", "a", L"K", L"one", 1},
         {"another key of the same file", {}, "a", L"L", L"ell", 1},
-        {"a missing key of the same file", {}, "a", L"M", L"dflt", 1},
         {"other bytes of the same size, at once", "[S]\r\nK=two\r\nL=ell\r\n", "a", L"K", L"two", 2},
         {"the same bytes written again", "[S]\r\nK=two\r\nL=ell\r\n", "a", L"K", L"two", 2},
         {"a longer content", "[S]\r\nK=three\r\nL=ell\r\n", "a", L"K", L"three", 3},
@@ -93,6 +96,72 @@ TEST(SimSettingsScan, ARunScansTheSettingsFileOnce) {
     machine.Run();
     EXPECT_EQ(machine.Events("processStart").size(), 40u);
     EXPECT_EQ(machine.Machine().SettingsFileScans(), 1u);
+}
+
+TEST(AnsiCodePage, DecodesAsWindowsTablesDo) {
+    const struct {
+        unsigned codePage;
+        std::string bytes;
+        std::wstring text;
+        std::optional<std::size_t> firstUndefinedAt;
+    } rows[] = {
+        // The five bytes 1252 leaves undefined: the control character of the same number.
+        {1252, "a\x81\x8D\x8F\x90\x9D", L"a\u0081\u008D\u008F\u0090\u009D", 1},
+        {1251, "\xDD\xF2\xEE\xF2 \xA8\xB8", L"\u042D\u0442\u043E\u0442 \u0401\u0451", std::nullopt},
+        {1251, "\x80\x98", L"\u0402\u0098", 1},
+        {1250, "\x8A\xB9\xE8", L"\u0160\u0105\u010D", std::nullopt},
+        {1250, "\x81", L"\u0081", 0},
+        {1253, "\xC1\xE2", L"\u0391\u03B2", std::nullopt},
+        {1253, "x\xAA\xD2\xFF", L"x\uF8F9\uF8FA\uF8FB", 1},
+        {1254, "\xD0\xFE\xDD", L"\u011E\u015F\u0130", std::nullopt},
+        {1257, "\xC0\xE8", L"\u0104\u010D", std::nullopt},
+        {1257, "\xA1\xA5", L"\uF8FC\uF8FD", 0},
+        // 932: backslash stays a backslash (paths), half-width kana are one byte.
+        {932, "C:\\\x82\xA0\x93\xFA\x96\x7B", L"C:\\\u3042\u65E5\u672C", std::nullopt},
+        {932, "\xB1~", L"\uFF71~", std::nullopt},
+        {932, "\x80\xA0\xFD", L"\u0080\uF8F0\uF8F1", 0},
+        {932, "ab\x82", L"ab\u30FB", 2},
+        {932, "\x82\x20z", L"\u30FB z", 0},
+    };
+    for (const auto& row : rows) {
+        SCOPED_TRACE(std::to_string(row.codePage) + ": " + row.bytes);
+        const AnsiDecoding decoded = DecodeAnsi(row.bytes, row.codePage);
+        EXPECT_EQ(decoded.text, row.text);
+        EXPECT_EQ(decoded.firstUndefinedAt, row.firstUndefinedAt);
+    }
+}
+
+TEST(AnsiCodePage, TheReaderUsesItOnlyWithoutAByteOrderMark) {
+    EXPECT_EQ(ReadProfileString("[S]\r\nK=\xDD\xF2\r\n", L"S", L"K", L"", 500, 1251), L"\u042D\u0442");
+    const std::string utf16 = std::string("\xFF\xFE", 2) + StringToUtf16LeBytes(L"[S]\r\nK=\u00DD\r\n");
+    EXPECT_EQ(ReadProfileString(utf16, L"S", L"K", L"", 500, 1251), L"\u00DD");
+}
+
+// Text 2 (the finish screen's headline) in Russian, saved in code page 1251.
+const char kRussian2[] =
+    "\xC4\xF0\xE0\xE9\xE2\xE5\xF0 \xEF\xF0\xE8\xED\xF2\xE5\xF0\xE0 ZQ Merle \xEE\xE1\xED\xEE\xE2\xEB\xB8\xED";
+
+TEST(AnsiCodePage, ARussianPackageOnARussianAndOnAWesternWindows) {
+    const struct {
+        nlohmann::json ansiCodePage;  // null: not in machine.json
+        std::string headline;         // as the person at the screen sees it (UTF-8)
+        std::string logged;           // the log line's bytes after "Value="
+    } rows[] = {
+        // The log's one-byte encoding has no Cyrillic: each letter is '?'.
+        {1251, "Драйвер принтера ZQ Merle обновлён", "??????? ???????? ZQ Merle ????????"},
+        // Latin-1 characters are written as their own bytes: the file's bytes again.
+        {nullptr, "Äðàéâåð ïðèíòåðà ZQ Merle îáíîâë¸í", kRussian2},
+    };
+    for (const auto& row : rows) {
+        SCOPED_TRACE(row.ansiCodePage.dump());
+        test::StandardMachine machine(
+            test::SettingsFile::Basic().Set("LangMap", "0x0419", "Russian").Set("Russian", "2", kRussian2));
+        machine.config()["userLanguage"] = 1049;
+        if (!row.ansiCodePage.is_null()) machine.config()["ansiCodePage"] = row.ansiCodePage;
+        machine.Run();
+        EXPECT_EQ(machine.Events("finishScreenShown").at(0)["headline"], row.headline);
+        EXPECT_TRUE(test::Contains(machine.LogMessages(), "Read Section:[Russian] Key=2 Value=" + row.logged));
+    }
 }
 
 }  // namespace

@@ -14,8 +14,8 @@ namespace zq::test {
 inline testing::AssertionResult HasFields(const nlohmann::json& event, const nlohmann::json& fields) {
     for (const auto& field : fields.items()) {
         if (!event.contains(field.key()) || event[field.key()] != field.value())
-            return testing::AssertionFailure() << "\"" << field.key() << "\" is not " << field.value().dump()
-                                               << " in " << event.dump();
+            return testing::AssertionFailure()
+                   << "\"" << field.key() << "\" is not " << field.value().dump() << " in " << event.dump();
     }
     return testing::AssertionSuccess();
 }
