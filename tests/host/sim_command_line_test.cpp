@@ -1,7 +1,6 @@
-// Starting programs on the simulated machine: how a command line names its
-// program (CreateProcessW without an application name), the search order,
-// the errors, and the built-in printer set-up tool. Run times and exit codes
-// are checked by the launcher's CopyDialog and ManagedRun tests.
+// Starting programs on the simulated machine (CreateProcessW without an
+// application name), the built-in printer set-up tool and the spooler. Run
+// times and exit codes are checked by the launcher's CopyDialog and ManagedRun.
 #include <gtest/gtest.h>
 
 #include "base/text.h"
@@ -20,9 +19,8 @@ protected:
              {"C:\\Package\\setup\\zqprep.exe", "C:\\Package\\inpackage.exe", "C:\\Work\\incurrent.exe",
               "C:\\Windows\\system32\\insystem.exe", "C:\\Windows\\System\\insystem16.exe",
               "C:\\Windows\\inwindows.exe", "C:\\Windows\\system32\\both.exe", "C:\\Windows\\both.exe",
-              "C:\\Program Files\\My App\\tool.exe", "C:\\Tools\\tool.exe", "C:\\Tools\\plain"}) {
+              "C:\\Program Files\\My App\\tool.exe", "C:\\Tools\\tool.exe", "C:\\Tools\\plain"})
             machine_.WriteFile(file, "x");
-        }
         machine_.MakeFolder("C:\\Package\\adir.exe");
         machine_.config()["currentDirectory"] = "C:\\Work";
     }
@@ -86,14 +84,20 @@ TEST_F(SimStart, UnquotedPathsTakeTheFirstDecoyAndAnApplicationPathIsTakenAsItIs
     ASSERT_EQ(running.size(), 3u);
     EXPECT_EQ(running[2].exeName, L"My.exe");
     EXPECT_NE(running[2].pid, running[1].pid);
+    // A process ends once; then no process holds its id.
+    std::unique_ptr<IOpenedProcess> opened = platform.processes.OpenForTerminate(running[2].pid);
+    EXPECT_TRUE(opened->Terminate());
+    EXPECT_FALSE(opened->Terminate());
+    EXPECT_EQ(platform.processes.OpenForTerminate(running[2].pid), nullptr);
+    EXPECT_EQ(platform.environment.LastError(), 87u);
 
     EXPECT_NE(platform.processes.Start(L"tool arg", L"C:\\Tools\\tool.exe").process, nullptr);
     EXPECT_EQ(platform.processes.Start(L"tool arg", L"C:\\Tools\\tool").error, 2u);
 }
 
 // rundll32 printui.dll,PrintUIEntry /if adds the printer exactly when the INF
-// names an existing file; a failing tool (printui.fails) is the launcher's
-// PrinterRecreation tests' case.
+// names an existing file (a failing tool is the launcher's PrinterRecreation
+// tests' case); and the spooler's own deletion.
 TEST(SimPrintUi, AddsThePrinterExactlyWhenTheInfExists) {
     const std::pair<const char*, bool> rows[] = {
         {"C:\\Package\\driver\\zqmerle.inf", true},
@@ -123,6 +127,15 @@ TEST(SimPrintUi, AddsThePrinterExactlyWhenTheInfExists) {
                   added);
     }
     EXPECT_EQ(sim.State()["printers"].size(), 2u);
+    // The spooler finds a printer by its name in any case, and deletes it once.
+    EXPECT_EQ(sim.platform().spooler.Open(L"Nowhere").error, 1801u);
+    std::unique_ptr<IPrinter> printer = sim.platform().spooler.Open(L"p0").printer;
+    EXPECT_EQ(printer->Delete(), 0u);
+    EXPECT_EQ(printer->Delete(), 1801u);
+    EXPECT_EQ(sim.platform().spooler.EnumLocalPrinters()->size(), 1u);
+    std::vector<bool> deletedOk;
+    for (const nlohmann::json& event : machine.Events("printerDeleted")) deletedOk.push_back(event["ok"]);
+    EXPECT_EQ(deletedOk, (std::vector<bool>{true, false}));
 }
 
 }  // namespace
