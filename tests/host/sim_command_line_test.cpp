@@ -130,6 +130,7 @@ TEST(SimPrintUi, AddsThePrinterExactlyWhenTheInfExists) {
     // The spooler finds a printer by its name in any case, and deletes it once.
     EXPECT_EQ(sim.platform().spooler.Open(L"Nowhere").error, 1801u);
     std::unique_ptr<IPrinter> printer = sim.platform().spooler.Open(L"p0").printer;
+    ASSERT_NE(printer, nullptr);
     EXPECT_EQ(printer->Delete(), 0u);
     EXPECT_EQ(printer->Delete(), 1801u);
     EXPECT_EQ(sim.platform().spooler.EnumLocalPrinters()->size(), 1u);

@@ -162,6 +162,8 @@ TEST(SimWildcard, ShortNamesOfLongNames) {
         EXPECT_EQ(MakeShortName(row.substr(0, equals)), row.substr(equals + 1)) << Utf16ToUtf8(row);
     }
     EXPECT_EQ(MakeShortName(L"verylongname", 12), L"VERYL~12");
+    EXPECT_EQ(MakeHashedShortName(L"printerdriver7.inf", 12),
+              MakeHashedShortName(L"printerdriver7.inf").substr(0, 5) + L"~12.INF");
 }
 
 TEST(SimWildcard, ListingMatchesShortNamesAndFolders) {
