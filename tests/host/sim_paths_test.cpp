@@ -1,37 +1,32 @@
-// Windows path names on the simulated machine: resolution and the mapping
-// of drives to the machine folder, names matched without regard to case.
+// Windows path names on the simulated machine: resolution, names matched
+// without regard to case, new files, unshared reads, the folder of a bare
+// settings-file name (copies are checked by the launcher's UninstallDataFile); and the directory listing:
+// wildcards, 8.3 short names and the listing of "inf\oem*.inf".
 #include <gtest/gtest.h>
 
-#include <filesystem>
+#include <algorithm>
+#include <set>
 
 #include "base/text.h"
 #include "platform/sim/sim_services.h"
+#include "platform/sim/wildcard.h"
 #include "platform/sim/windows_path.h"
 #include "tests/support/test_machine.h"
 
 namespace zq::sim {
 namespace {
 
-struct ResolveRow {
-    const wchar_t* path;
-    const wchar_t* resolved;  // empty: not resolvable
-};
-
+// Spellings of one file (any case, "/", "." and "..", trailing dots and blanks,
+// relative ones) are read on the machine below; these are the rest.
 TEST(SimPaths, ResolvesLikeWin32) {
     const WindowsPath current{L'D', {L"pkg", L"sub"}};
-    const ResolveRow rows[] = {
-        {L"C:\\Windows\\inf\\oem1.inf", L"C:\\Windows\\inf\\oem1.inf"},
-        {L"c:/windows/inf", L"C:\\windows\\inf"},
+    const std::pair<const wchar_t*, const wchar_t*> rows[] = {
+        // path, resolved (empty: not resolvable)
         {L"C:\\a\\\\b\\", L"C:\\a\\b"},
-        {L"C:\\a\\.\\b\\..\\c", L"C:\\a\\c"},
         {L"C:\\..\\..\\x", L"C:\\x"},
         {L"\\x.log", L"D:\\x.log"},  // the current directory's drive
-        {L"x.ini", L"D:\\pkg\\sub\\x.ini"},
-        {L".\\x.ini", L"D:\\pkg\\sub\\x.ini"},
         {L"..\\x.ini", L"D:\\pkg\\x.ini"},
         {L"setup\\x.exe", L"D:\\pkg\\sub\\setup\\x.exe"},
-        {L"basic.ini ", L"D:\\pkg\\sub\\basic.ini"},  // trailing blank dropped
-        {L"basic.ini...", L"D:\\pkg\\sub\\basic.ini"},
         {L"C:\\dir.\\x", L"C:\\dir\\x"},       // single trailing dot of a folder
         {L" C:\\x", L"D:\\pkg\\sub\\ C:\\x"},  // a leading blank makes it relative
         {L"C:", L"C:\\"},
@@ -39,173 +34,224 @@ TEST(SimPaths, ResolvesLikeWin32) {
         {L"", L""},
         {L"\\\\server\\share\\x", L""},
     };
-    for (const ResolveRow& row : rows) {
-        SCOPED_TRACE(Utf16ToUtf8(row.path));
-        std::optional<WindowsPath> path = ResolveWindowsPath(row.path, current);
-        EXPECT_EQ(path ? path->ToString() : WString(), row.resolved);
+    for (const auto& [path, resolved] : rows) {
+        std::optional<WindowsPath> result = ResolveWindowsPath(path, current);
+        EXPECT_EQ(result ? result->ToString() : WString(), resolved) << Utf16ToUtf8(path);
     }
 }
 
-TEST(SimPaths, NamesMatchWithoutRegardToCase) {
+// CREATE_NEW: the name as written inside folders matched without regard to
+// case; a name taken, or a folder that is not there, is refused (names taken
+// in other cases or by folders and links: the launcher's LogFileCreation).
+TEST(SimPaths, NamesMatchWithoutRegardToCaseAndNewFilesAreNew) {
     test::TestMachine machine;
     machine.WriteFile("C:\\Package\\Setup\\ZQPrep.EXE", "x");
+    machine.MakeFolder("C:\\Temp");
+    machine.WriteFile("C:\\Temp\\held.log", "old");
+    machine.config()["lockedFiles"] = {"c:\\temp\\HELD.LOG"};
     Platform& platform = machine.Load().platform();
     EXPECT_TRUE(platform.files.IsExistingFile(L"c:\\package\\setup\\zqprep.exe"));
+    EXPECT_TRUE(platform.files.IsExistingFile(L"setup\\zqprep.exe"));  // from the current directory, C:\Package
     EXPECT_TRUE(platform.files.Exists(L"C:\\PACKAGE\\SETUP"));
     EXPECT_FALSE(platform.files.IsExistingFile(L"C:\\PACKAGE\\SETUP"));
-    // Relative to the current directory (the program's folder, C:\Package).
-    EXPECT_TRUE(platform.files.IsExistingFile(L"setup\\zqprep.exe"));
     EXPECT_FALSE(platform.files.Exists(L"C:\\Package\\setup\\missing.exe"));
-}
 
-TEST(SimPaths, NewFilesKeepTheirSpellingInsideExistingFolders) {
-    test::TestMachine machine;
-    machine.MakeFolder("C:\\Temp");
-    Platform& platform = machine.Load().platform();
     NewFileCreation created = platform.files.CreateNewFile(L"c:\\TEMP\\New.Log");
     ASSERT_TRUE(created.file);
     ASSERT_TRUE(created.file->Write("one\r\n"));
     ASSERT_TRUE(created.file->Write("two\r\n"));
-    const std::filesystem::path file = machine.Dir() / "drives" / "C" / "Temp" / "New.Log";
-    EXPECT_TRUE(std::filesystem::is_regular_file(file));
+    EXPECT_TRUE(std::filesystem::is_regular_file(machine.Dir() / "drives" / "C" / "Temp" / "New.Log"));
     EXPECT_EQ(machine.ReadFile("C:\\Temp\\New.Log"), "one\r\ntwo\r\n");
-}
-
-TEST(SimPaths, CreateNewRefusesTakenNamesAndMissingFolders) {
-    test::TestMachine machine;
-    machine.MakeFolder("C:\\Temp\\AFolder");
-    machine.WriteFile("C:\\Temp\\held.log", "old");
-    machine.config()["lockedFiles"] = {"c:\\temp\\HELD.LOG"};
-    Platform& platform = machine.Load().platform();
-    struct Row {
-        const wchar_t* path;
-        ErrorCode error;
-    } rows[] = {
-        {L"C:\\Temp\\AFolder", kErrorFileExists},
+    const std::pair<const wchar_t*, ErrorCode> refused[] = {
         {L"C:\\Temp\\held.log", kErrorFileExists},
-        {L"C:\\Temp\\HELD.log", kErrorFileExists},
-        {L"C:\\Missing\\x.log", sim::kErrorPathNotFound},
-        {L"C:\\Temp\\held.log\\x.log", sim::kErrorPathNotFound},
-        {L"C:\\", sim::kErrorPathNotFound},
+        {L"C:\\Missing\\x.log", kErrorPathNotFound},
+        {L"C:\\Temp\\held.log\\x.log", kErrorPathNotFound},
+        {L"C:\\", kErrorPathNotFound},
     };
-    for (const Row& row : rows) {
-        SCOPED_TRACE(Utf16ToUtf8(row.path));
-        NewFileCreation created = platform.files.CreateNewFile(row.path);
+    for (const auto& [path, error] : refused) {
+        SCOPED_TRACE(Utf16ToUtf8(path));
+        created = platform.files.CreateNewFile(path);
         EXPECT_FALSE(created.file);
-        EXPECT_EQ(created.error, row.error);
-        EXPECT_EQ(platform.environment.LastError(), row.error);
+        EXPECT_EQ(created.error, error);
+        EXPECT_EQ(platform.environment.LastError(), error);
     }
     EXPECT_EQ(machine.ReadFile("C:\\Temp\\held.log"), "old");
 }
 
-TEST(SimPaths, UnsharedReadsFailForLockedMissingAndFolders) {
-    test::TestMachine machine;
-    machine.WriteFile("C:\\Windows\\inf\\oem1.inf", "abc");
-    machine.WriteFile("C:\\Windows\\inf\\oem2.inf", "def");
-    machine.config()["lockedFiles"] = {"C:\\WINDOWS\\inf\\OEM2.inf"};
-    Platform& platform = machine.Load().platform();
-    std::vector<std::uint8_t> content{9, 9, 9, 9};
-    std::size_t size = 0;
-    ASSERT_TRUE(platform.files.ReadWholeFileUnshared(L"C:\\Windows\\inf\\oem1.inf", content, size));
-    EXPECT_EQ(std::string(content.begin(), content.begin() + size), "abc");
-    EXPECT_FALSE(platform.files.ReadWholeFileUnshared(L"C:\\Windows\\inf\\oem2.inf", content, size));
-    EXPECT_FALSE(platform.files.ReadWholeFileUnshared(L"C:\\Windows\\inf\\oem3.inf", content, size));
-    EXPECT_FALSE(platform.files.ReadWholeFileUnshared(L"C:\\Windows\\inf", content, size));
-}
-
-struct ReadRow {
-    const wchar_t* path;
-    const char* content;  // null: the read fails
-};
-
-// Reads one after another, most in one folder written in several ways: each
-// answers as if it came alone.
-TEST(SimPaths, UnsharedReadsInOneFolderThroughManySpellings) {
-    test::TestMachine machine;
-    machine.WriteFile("C:\\Windows\\inf\\oem1.inf", "abc");
-    machine.WriteFile("C:\\Windows\\inf\\Oem2.inf", "de");
-    machine.WriteFile("C:\\Windows\\inf\\oem3.inf", "held");
-    machine.WriteFile("C:\\Package\\oem1.inf", "package");
-    machine.MakeFolder("C:\\Windows\\inf\\oemdir.inf");
-    machine.config()["lockedFiles"] = {"C:\\WINDOWS\\inf\\OEM3.inf"};
-    Platform& platform = machine.Load().platform();
-    const ReadRow rows[] = {
-        {L"C:\\Windows\\inf\\oem1.inf", "abc"},
-        {L"C:\\Windows\\inf\\oem2.inf", "de"},
-        {L"C:\\Windows\\inf\\oem3.inf", nullptr},  // locked
-        {L"C:\\Windows\\inf\\oemdir.inf", nullptr},
-        {L"C:\\Windows\\inf\\oem9.inf", nullptr},
-        {L"C:\\Windows\\inf\\oem1.inf. ", "abc"},  // trailing dots and blanks dropped
-        {L"C:\\Windows\\inf\\..\\inf\\oem1.inf", "abc"},
-        {L"c:/windows/INF/OEM1.INF", "abc"},
-        {L"C:\\Windows\\inf\\oem1.inf", "abc"},
-        {L"oem1.inf", "package"},  // the current directory, the program's folder
-        {L"\\Windows\\inf\\oem1.inf", "abc"},
-        {L"C:oem1.inf", "package"},
-        {L"C:\\Windows\\inf\\oem1.inf", "abc"},
-    };
-    std::vector<std::uint8_t> content;
-    std::size_t size = 0;
-    for (const ReadRow& row : rows) {
-        SCOPED_TRACE(Utf16ToUtf8(row.path));
-        const bool read = platform.files.ReadWholeFileUnshared(row.path, content, size);
-        EXPECT_EQ(read, row.content != nullptr);
-        if (read) {
-            EXPECT_EQ(std::string(content.begin(), content.begin() + size), row.content);
-        }
-    }
-}
-
-// Into a buffer that only grows: the file's bytes at its front, the rest
-// left as it was.
-TEST(SimPaths, UnsharedReadsIntoAGrowingBuffer) {
+// Reads one after another into a buffer that only grows: each answers as if
+// it came alone, with the file's bytes at the buffer's front and the rest left
+// as it was.
+TEST(SimPaths, UnsharedReadsThroughManySpellingsIntoAGrowingBuffer) {
     test::TestMachine machine;
     machine.WriteFile("C:\\Windows\\inf\\oem1.inf", "abcdef");
-    machine.WriteFile("C:\\Windows\\inf\\oem2.inf", "xy");
-    machine.WriteFile("C:\\Windows\\inf\\oem3.inf", "");
+    machine.WriteFile("C:\\Windows\\inf\\Oem2.inf", "xy");
+    machine.WriteFile("C:\\Windows\\inf\\oem3.inf", "held");
+    machine.WriteFile("C:\\Windows\\inf\\oem4.inf", "");
+    machine.WriteFile("C:\\Package\\oem1.inf", "package");
+    machine.config()["lockedFiles"] = {"C:\\WINDOWS\\inf\\OEM3.inf"};
     Platform& platform = machine.Load().platform();
+    const struct {
+        const wchar_t* path;
+        const char* buffer;  // nullptr: the read fails
+        std::size_t size;
+    } rows[] = {
+        {L"C:\\Windows\\inf\\oem1.inf", "abcdef", 6},
+        {L"C:\\Windows\\inf\\oem2.inf", "xycdef", 2},
+        {L"C:\\Windows\\inf\\oem3.inf", nullptr, 0},  // locked
+        {L"C:\\Windows\\inf\\oem4.inf", "xycdef", 0},
+        {L"C:\\Windows\\inf\\oem1.inf. ", "abcdef", 6},  // trailing dots and blanks dropped
+        {L"C:\\Windows\\inf\\..\\inf\\oem1.inf", "abcdef", 6},
+        {L"c:/windows/INF/OEM1.INF", "abcdef", 6},
+        {L"oem1.inf", "package", 7},  // the current directory, the program's folder
+        {L"\\Windows\\inf\\oem2.inf", "xyckage", 2},
+        {L"C:oem1.inf", "package", 7},
+        {L"C:\\Windows\\inf\\oem1.inf", "abcdefe", 6},
+    };
     std::vector<std::uint8_t> buffer;
     std::size_t size = 99;
-    ASSERT_TRUE(platform.files.ReadWholeFileUnshared(L"C:\\Windows\\inf\\oem1.inf", buffer, size));
-    EXPECT_EQ(size, 6u);
-    EXPECT_EQ(std::string(buffer.begin(), buffer.end()), "abcdef");
-    ASSERT_TRUE(platform.files.ReadWholeFileUnshared(L"c:\\WINDOWS\\inf\\OEM2.INF", buffer, size));
-    EXPECT_EQ(size, 2u);
-    EXPECT_EQ(std::string(buffer.begin(), buffer.end()), "xycdef");
-    ASSERT_TRUE(platform.files.ReadWholeFileUnshared(L"C:\\Windows\\inf\\oem3.inf", buffer, size));
-    EXPECT_EQ(size, 0u);
-    EXPECT_EQ(buffer.size(), 6u);
+    for (const auto& row : rows) {
+        SCOPED_TRACE(Utf16ToUtf8(row.path));
+        ASSERT_EQ(platform.files.ReadWholeFileUnshared(row.path, buffer, size), row.buffer != nullptr);
+        if (row.buffer) {
+            EXPECT_EQ(std::string(buffer.begin(), buffer.end()), row.buffer);
+            EXPECT_EQ(size, row.size);
+        }
+    }
     EXPECT_FALSE(platform.files.ReadWholeFileUnshared(L"C:\\Windows\\inf\\oem9.inf", buffer, size));
     EXPECT_EQ(platform.environment.LastError(), kErrorFileNotFound);
 }
 
-TEST(SimPaths, CopyReplacesAndIsJournalled) {
-    test::TestMachine machine;
-    machine.WriteFile("C:\\Package\\setup\\pkg.dat", "new");
-    machine.WriteFile("C:\\Prog\\Clean\\pkg.dat", "old");
-    Platform& platform = machine.Load().platform();
-    EXPECT_TRUE(platform.files.CopyFileReplacing(L"setup\\pkg.dat", L"C:\\Prog\\Clean\\pkg.dat"));
-    EXPECT_EQ(machine.ReadFile("C:\\Prog\\Clean\\pkg.dat"), "new");
-    EXPECT_FALSE(platform.files.CopyFileReplacing(L"setup\\", L"\"C:\\Prog\\Clean\\pkg.dat"));
-    std::vector<nlohmann::json> copies = machine.Events("fileCopied");
-    ASSERT_EQ(copies.size(), 2u);
-    EXPECT_EQ(copies[0]["from"], "setup\\pkg.dat");
-    EXPECT_EQ(copies[0]["to"], "C:\\Prog\\Clean\\pkg.dat");
-    EXPECT_EQ(copies[0]["ok"], true);
-    EXPECT_EQ(copies[1]["ok"], false);
-}
-
+// A bare name is read from the Windows folder only; a missing file gives the
+// default (trailing blanks cut, then cut to the buffer) and error 2.
 TEST(SimPaths, ProfileStringsFromTheWindowsFolderForBareNames) {
     test::TestMachine machine;
     machine.WriteFile("C:\\Windows\\basic.ini", "[S]\r\nK=windows\r\n");
     machine.WriteFile("C:\\Package\\basic.ini", "[S]\r\nK=package\r\n");
+    IProfileStrings& profile = machine.Load().platform().profile;
+    EXPECT_EQ(profile.GetString(L"S", L"K", L"dflt", 500, L"basic.ini"), L"windows");
+    EXPECT_EQ(profile.GetString(L"S", L"K", L"dflt", 500, L"basic.ini "), L"windows");
+    EXPECT_EQ(profile.GetString(L"S", L"K", L"dflt", 500, L".\\basic.ini"), L"package");
+    EXPECT_EQ(profile.GetString(L"S", L"K", L"dflt   ", 3, L"C:\\Package\\none.ini"), L"df");
+    EXPECT_EQ(machine.Machine().platform().environment.LastError(), 2u);
+}
+
+TEST(SimWildcard, MatchesLikeFindFirstFile) {
+    const struct {
+        const wchar_t* pattern;
+        const wchar_t* name;
+        bool matches;
+    } rows[] = {
+        {L"oem*.inf", L"oem1.inf", true},      {L"oem*.inf", L"OEM1.INF", true},   {L"OEM*.INF", L"Oem2.Inf", true},
+        {L"oem*.inf", L"oem.inf", true},       {L"oem*.inf", L"oem10.inf", true},  {L"oem*.inf", L"xoem1.inf", false},
+        {L"oem*.inf", L"oem1.inf.bak", false}, {L"oem*.inf", L"oem4.infx", false},  // only through the short name
+        {L"oem?.inf", L"oem1.inf", true},      {L"oem?.inf", L"oem.inf", false},   {L"oem?.inf", L"oem12.inf", false},
+        {L"*", L"anything.txt", true},         {L"*.*", L"noextension", true},     {L"*.inf", L"a.b.inf", true},
+        {L"a*b*c", L"aXbYbZc", true},          {L"a*b*c", L"aXbYbZ", false},       {L"", L"x", false},
+    };
+    for (const auto& row : rows)
+        EXPECT_EQ(MatchesWildcard(row.pattern, row.name), row.matches)
+            << Utf16ToUtf8(row.pattern + WString(L" / ") + row.name);
+}
+
+TEST(SimWildcard, ShortNamesOfLongNames) {
+    // long name=short name; nothing after '=': the name is an 8.3 name itself.
+    for (const WString row : {L"oem1.inf=", L"OEM5.IN=", L"readme=", L"oem4.infx=OEM4~1.INF", L"oem8.inf~=OEM8~1.INF",
+                              L"oem3.inf.bak=OEM3IN~1.BAK", L"x.html=X~1.HTM", L"Program Files=PROGRA~1",
+                              L"my file.txt=MYFILE~1.TXT", L"a+b.txt=A_B~1.TXT", L"verylongname=VERYLO~1"}) {
+        const std::size_t equals = row.find(L'=');
+        EXPECT_EQ(MakeShortName(row.substr(0, equals)), row.substr(equals + 1)) << Utf16ToUtf8(row);
+    }
+    EXPECT_EQ(MakeShortName(L"verylongname", 12), L"VERYL~12");
+    EXPECT_EQ(MakeHashedShortName(L"printerdriver7.inf", 12),
+              MakeHashedShortName(L"printerdriver7.inf").substr(0, 5) + L"~12.INF");
+}
+
+TEST(SimWildcard, ListingMatchesShortNamesAndFolders) {
+    test::TestMachine machine;
+    for (const char* file : {"oem.inf", "oem0.inf", "OEM1.INF", "oem10.inf", "Oem2.Inf", "oem4.infx", "oem8.inf~",
+                             "oem3.inf.bak", "oem5.in", "other.inf"})
+        machine.WriteFile(std::string("C:\\Windows\\inf\\") + file, "x");
+    machine.MakeFolder("C:\\Windows\\inf\\oemdir.inf");
+    machine.WriteFile("C:\\Windows\\ab\\machine.inf", "x");
     Platform& platform = machine.Load().platform();
-    EXPECT_EQ(platform.profile.GetString(L"S", L"K", L"dflt", 500, L"basic.ini"), L"windows");
-    EXPECT_EQ(platform.profile.GetString(L"S", L"K", L"dflt", 500, L"basic.ini "), L"windows");
-    EXPECT_EQ(platform.profile.GetString(L"S", L"K", L"dflt", 500, L".\\basic.ini"), L"package");
-    EXPECT_EQ(platform.profile.GetString(L"S", L"K", L"dflt   ", 500, L"C:\\Package\\none.ini"), L"dflt");
+    const std::vector<WString> expected = {L"oem.inf",  L"oem0.inf",  L"OEM1.INF",  L"oem10.inf",
+                                           L"Oem2.Inf", L"oem4.infx", L"oem8.inf~", L"oemdir.inf"};
+    EXPECT_EQ(platform.files.ListMatching(L"C:\\Windows\\inf\\oem*.inf"), expected);
+    EXPECT_EQ(platform.files.ListMatching(L"c:\\WINDOWS\\INF\\OEM*.INF"), expected);
+
+    EXPECT_TRUE(platform.files.ListMatching(L"C:\\Windows\\ab\\oem*.inf").empty());
     EXPECT_EQ(platform.environment.LastError(), 2u);
-    EXPECT_EQ(platform.profile.GetString(L"S", L"K", L"dflt", 3, L"C:\\Package\\none.ini"), L"df");
+    EXPECT_TRUE(platform.files.ListMatching(L"C:\\NoSuchFolder\\oem*.inf").empty());
+    EXPECT_EQ(platform.environment.LastError(), 3u);
+}
+
+// An entry that matches by its long name still holds a short name, and the
+// entries after it are numbered on from it: "oem4 .inf2" (listed for its
+// long name) is OEM4~1.INF, so "oem4.infx" is OEM4~2.INF and listed for that.
+TEST(SimWildcard, ShortNamesCountEntriesThatMatchByLongName) {
+    test::TestMachine machine;
+    for (const char* file : {"oem4 .inf2", "oem4.infx", "oem5.infx"})
+        machine.WriteFile(std::string("C:\\Windows\\inf\\") + file, "x");
+    Platform& platform = machine.Load().platform();
+    EXPECT_EQ(platform.files.ListMatching(L"C:\\Windows\\inf\\*2*"),
+              (std::vector<WString>{L"oem4 .inf2", L"oem4.infx"}));
+    EXPECT_EQ(platform.files.ListMatching(L"C:\\Windows\\inf\\*~1*"),
+              (std::vector<WString>{L"oem4 .inf2", L"oem5.infx"}));
+}
+
+// After four names of one start NTFS stops numbering: the next get the first
+// two characters, hex digits of a hash of the whole long name and a numbered
+// tail (~1, or more when hashes collide) that make eight characters.
+bool IsHashedShortName(const WString& name, const WString& start, const WString& ext) {
+    const std::size_t tilde = name.rfind(L'~');
+    if (tilde == WString::npos || name.rfind(start, 0) != 0 || !name.ends_with(ext)) return false;
+    const std::size_t tailEnd = name.size() - ext.size();
+    return tailEnd == 8 && tilde > start.size() && name.find_first_not_of(L"0123456789ABCDEF", start.size()) == tilde &&
+           name.find_first_not_of(L"0123456789", tilde + 1) >= tailEnd && tailEnd > tilde + 1;
+}
+
+std::vector<WString> Numbered(const std::string& stem, int count, const std::string& ext, const WString& more = {}) {
+    std::vector<WString> names;
+    for (int i = 0; i < count; ++i) names.push_back(Utf8ToUtf16(stem + std::to_string(i) + ext));
+    if (!more.empty()) names.push_back(more);
+    std::sort(names.begin(), names.end(), NameLess);
+    return names;
+}
+
+// The first alike names take the free tails ~1 to ~4 (NUMBER~1.EXT), the rest
+// hashed names of NUMBER's first two characters; none is given twice, nor the
+// 8.3 name of another entry.
+TEST(SimWildcard, ShortNamesOfManyAlikeNamesStayUniqueAndWindowsLike) {
+    const struct {
+        std::vector<WString> longNames;  // in listing order
+        WString start, ext;
+    } families[] = {
+        {Numbered("oemprinter", 2000, ".infx"), L"OEMPRI", L".INF"},
+        {Numbered("Program Files ", 300, ""), L"PROGRA", L""},
+        {Numbered("printerdriver", 50, ".inf", L"PRINTE~4.INF"), L"PRINTE", L".INF"},
+    };
+    for (const auto& family : families) {
+        SCOPED_TRACE(Utf16ToUtf8(family.start));
+        const std::vector<WString> shortNames = FolderShortNames(family.longNames);
+        ASSERT_EQ(shortNames.size(), family.longNames.size());
+        std::set<WString> seen;
+        std::vector<WString> numbered, freeTails;
+        for (int tail = 1; tail <= 4; ++tail)
+            freeTails.push_back(family.start + L"~" + std::to_wstring(tail) + family.ext);
+        for (std::size_t i = 0; i < shortNames.size(); ++i) {
+            const WString& name = IsShortNameValid(family.longNames[i]) ? family.longNames[i] : shortNames[i];
+            EXPECT_TRUE(seen.insert(FoldName(name)).second) << Utf16ToUtf8(name) << " given twice";
+            if (name == family.longNames[i]) {
+                EXPECT_EQ(shortNames[i], L"");
+                std::erase(freeTails, name);
+            } else if (name.rfind(family.start + L"~", 0) == 0) {
+                numbered.push_back(name);
+            } else {
+                EXPECT_PRED3(IsHashedShortName, name, family.start.substr(0, 2), family.ext);
+            }
+        }
+        EXPECT_EQ(numbered, freeTails);
+    }
 }
 
 }  // namespace
