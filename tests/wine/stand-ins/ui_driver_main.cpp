@@ -1,14 +1,10 @@
 // zq_ui_driver: the dialog driver of ui_driver.h as a command, for scripts
 // that show the launcher's windows (scripts/screenshots.sh).
 //
-//   zq_ui_driver wait copy [PERCENT]  the copy dialog, once its percentage
-//                                     has reached PERCENT (default 0)
-//   zq_ui_driver wait finish          the finish screen
-//   zq_ui_driver wait message         the launcher's message box
-//   zq_ui_driver release EVENT        sets the named event (ends a waiting
-//                                     zqstage.exe)
-//   zq_ui_driver finish               ticks the finish screen's box, then
-//                                     presses Finish
+//   zq_ui_driver wait copy [PERCENT]  the copy dialog, once at PERCENT (0)
+//   zq_ui_driver wait finish|message  the finish screen, the message box
+//   zq_ui_driver release EVENT        sets the named event (ends zqstage.exe)
+//   zq_ui_driver finish               ticks the box, then presses Finish
 //   zq_ui_driver ok                   presses OK on the message box
 //
 // "wait" prints the window's rectangle as "left top width height". Exit

@@ -1,7 +1,5 @@
 #include "tests/wine/support/ui_driver.h"
 
-#include <commctrl.h>
-
 #include "ui/copy_dialog.h"
 #include "ui/finish_screen.h"
 
@@ -32,11 +30,8 @@ BOOL CALLBACK TestTopLevelWindow(HWND window, LPARAM parameter) {
     return FALSE;
 }
 
-BOOL CALLBACK CollectChild(HWND window, LPARAM parameter) {
-    reinterpret_cast<std::vector<Control>*>(parameter)->push_back(
-        Control{::GetDlgCtrlID(window), ClassName(window), WindowText(window)});
-    return TRUE;
-}
+bool HasItem(HWND dialog, int id) { return ::GetDlgItem(dialog, id) != nullptr; }
+bool IsChecked(HWND dialog, int id) { return ::SendDlgItemMessageW(dialog, id, BM_GETCHECK, 0, 0) == BST_CHECKED; }
 
 }  // namespace
 
@@ -45,10 +40,6 @@ HWND WaitForDialog(DWORD processId, const std::function<bool(HWND)>& wanted, DWO
     WaitUntil([&] { return !::EnumWindows(TestTopLevelWindow, reinterpret_cast<LPARAM>(&search)) && search.found; },
               limitMs);
     return search.found;
-}
-
-bool WaitUntilGone(HWND window, DWORD limitMs) {
-    return WaitUntil([window] { return !::IsWindow(window); }, limitMs);
 }
 
 bool IsCopyDialog(HWND dialog) { return HasItem(dialog, kCopyProgressBar) && HasItem(dialog, kCopyAnimation); }
@@ -67,31 +58,8 @@ std::wstring ItemText(HWND dialog, int id) {
     return item != nullptr ? WindowText(item) : std::wstring();
 }
 
-bool HasItem(HWND dialog, int id) { return ::GetDlgItem(dialog, id) != nullptr; }
-
-int ProgressPosition(HWND dialog, int id) {
-    return static_cast<int>(::SendDlgItemMessageW(dialog, id, PBM_GETPOS, 0, 0));
-}
-
-bool IsChecked(HWND dialog, int id) { return ::SendDlgItemMessageW(dialog, id, BM_GETCHECK, 0, 0) == BST_CHECKED; }
-
 void Click(HWND dialog, int id) {
     ::PostMessageW(dialog, WM_COMMAND, MAKEWPARAM(id, BN_CLICKED), reinterpret_cast<LPARAM>(::GetDlgItem(dialog, id)));
-}
-
-std::vector<Control> Controls(HWND dialog) {
-    std::vector<Control> controls;
-    ::EnumChildWindows(dialog, CollectChild, reinterpret_cast<LPARAM>(&controls));
-    return controls;
-}
-
-std::wstring MessageBoxText(HWND box) {
-    // Windows gives the text control the id 0xFFFF; otherwise the static
-    // control that holds text (the icon's holds none).
-    if (HasItem(box, 0xFFFF)) return ItemText(box, 0xFFFF);
-    for (const Control& control : Controls(box))
-        if (_wcsicmp(control.className.c_str(), L"Static") == 0 && !control.text.empty()) return control.text;
-    return {};
 }
 
 bool TickAndFinish(HWND finishScreen) {

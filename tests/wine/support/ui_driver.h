@@ -1,28 +1,20 @@
 // Finding and driving another program's dialogs from outside, as a person
 // at the screen would: top-level dialog windows of a process, their
-// controls' texts, a progress bar's position, a check box, a click.
+// controls' texts, a check box, a click.
 #pragma once
 
 #include <windows.h>
 
 #include <functional>
 #include <string>
-#include <vector>
 
 #include "tests/wine/support/wine_test_support.h"
 
 namespace zq::test {
 
-struct Control {
-    int id = 0;
-    std::wstring className;
-    std::wstring text;
-};
-
 // The first visible top-level dialog (class #32770) of the process (of any
 // process for 0) that satisfies the test; nullptr when none did in time.
 HWND WaitForDialog(DWORD processId, const std::function<bool(HWND)>& wanted, DWORD limitMs = kPatienceMs);
-bool WaitUntilGone(HWND window, DWORD limitMs = kPatienceMs);
 
 // The launcher's windows, told apart by their controls and caption.
 bool IsCopyDialog(HWND dialog);
@@ -31,13 +23,8 @@ bool IsMessageBox(HWND dialog);
 
 std::wstring WindowText(HWND window);  // WM_GETTEXT
 std::wstring ItemText(HWND dialog, int id);
-bool HasItem(HWND dialog, int id);
-int ProgressPosition(HWND dialog, int id);  // PBM_GETPOS
-bool IsChecked(HWND dialog, int id);        // BM_GETCHECK == BST_CHECKED
 // A button's click as the dialog sees it: WM_COMMAND with BN_CLICKED.
 void Click(HWND dialog, int id);
-std::vector<Control> Controls(HWND dialog);  // in window order
-std::wstring MessageBoxText(HWND box);       // its static control that holds text
 
 // The finish screen's safe way out: ticks its check box and, only once the
 // box reads as ticked, clicks Finish; otherwise presses Escape. True when

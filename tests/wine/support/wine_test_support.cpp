@@ -12,8 +12,6 @@ namespace zq::test {
 
 namespace {
 
-constexpr DWORD kErrorServiceMarkedForDelete = 1072;
-
 void RemoveTree(const WString& folder) {
     WIN32_FIND_DATAW entry{};
     win32::ScopedFindHandle listing(::FindFirstFileW((folder + L"\\*").c_str(), &entry));
@@ -48,19 +46,6 @@ WString FreshTestFolder(const WString& name) {
     return folder;
 }
 
-WString MakeLongFolder(const WString& parent, std::size_t length) {
-    WString folder = parent;
-    ::CreateDirectoryW(win32::ExtendedLengthPath(folder).c_str(), nullptr);
-    while (folder.size() + 1 < length) {
-        // Names of at most 100 characters; the last takes what is left.
-        const std::size_t left = length - folder.size() - 1;
-        folder += L"\\" + WString(left <= 100 ? left : std::min<std::size_t>(100, left - 2), L'd');
-        EXPECT_TRUE(::CreateDirectoryW(win32::ExtendedLengthPath(folder).c_str(), nullptr)) << ::GetLastError();
-    }
-    EXPECT_EQ(folder.size(), length);
-    return folder;
-}
-
 bool Exists(const WString& path) { return ::GetFileAttributesW(path.c_str()) != INVALID_FILE_ATTRIBUTES; }
 
 std::string ReadFileBytes(const WString& path) {
@@ -84,36 +69,18 @@ void WriteFileBytes(const WString& path, const std::string& bytes) {
         << "cannot write " << Narrow(path);
 }
 
-namespace {
-
-std::vector<std::string> SplitCrLfLines(const std::string& text) {
-    std::vector<std::string> lines;
-    for (std::size_t start = 0; start < text.size();) {
-        const std::size_t end = std::min(text.find("\r\n", start), text.size());
-        lines.push_back(text.substr(start, end - start));
-        start = end + 2;
-    }
-    return lines;
-}
-
-}  // namespace
-
 std::vector<std::string> LogMessagesOf(const std::string& text) {
-    // "[MM/DD/YYYY HH:MM:SS]", then the message. A message may hold a lone
-    // CR, which a regex "." would not match, so only the stamp is matched.
-    static const std::regex stamp(
-        R"(\[(0[1-9]|1[0-2])/(0[1-9]|[12][0-9]|3[01])/[0-9]{4} ([01][0-9]|2[0-3]):[0-5][0-9]:[0-5][0-9]\])");
-    constexpr std::size_t kStampChars = 21;
+    // "[MM/DD/YYYY HH:MM:SS]", then the message; a line without the stamp
+    // continues the message before it.
+    static const std::regex stamp(R"(\[[01][0-9]/[0-3][0-9]/[0-9]{4} [0-2][0-9]:[0-5][0-9]:[0-5][0-9]\])");
     EXPECT_TRUE(text.empty() || text.compare(text.size() - 2, 2, "\r\n") == 0) << "the log ends with CR LF";
     std::vector<std::string> messages;
-    for (const std::string& line : SplitCrLfLines(text)) {
-        if (line.size() >= kStampChars && std::regex_match(line.substr(0, kStampChars), stamp)) {
-            messages.push_back(line.substr(kStampChars));
-        } else if (!messages.empty()) {
-            messages.back() += "\r\n" + line;  // a line end inside the message
-        } else {
-            ADD_FAILURE() << "the log does not start with a time stamp: " << line;
-        }
+    for (std::size_t start = 0, end = 0; start < text.size(); start = end + 2) {
+        end = std::min(text.find("\r\n", start), text.size());
+        const std::string line = text.substr(start, end - start);
+        if (line.size() >= 21 && std::regex_match(line.substr(0, 21), stamp)) messages.push_back(line.substr(21));
+        else if (!messages.empty()) messages.back() += "\r\n" + line;
+        else ADD_FAILURE() << "the log does not start with a time stamp: " << line;
     }
     return messages;
 }
@@ -186,12 +153,8 @@ StartedProgram::StartedProgram(const WString& commandLine, const WString& curren
 }
 
 StartedProgram::~StartedProgram() {
-    if (!IsRunning()) return;
-    ::TerminateProcess(process_.Get(), 1);
-    ::WaitForSingleObject(process_.Get(), kPatienceMs);
+    if (process_ && ::TerminateProcess(process_.Get(), 1)) ::WaitForSingleObject(process_.Get(), kPatienceMs);
 }
-
-bool StartedProgram::IsRunning() const { return process_ && ::WaitForSingleObject(process_.Get(), 0) == WAIT_TIMEOUT; }
 
 DWORD StartedProgram::WaitForExit(DWORD limitMs) const {
     DWORD status = ~0u;
@@ -211,46 +174,20 @@ std::vector<DWORD> RunningProcessIds(const WString& exeName) {
     return pids;
 }
 
-void EndProcessById(DWORD pid) {
-    win32::ScopedHandle process(::OpenProcess(PROCESS_TERMINATE | SYNCHRONIZE, FALSE, pid));
-    if (!process) return;  // already gone
-    ::TerminateProcess(process.Get(), 0);
-    ::WaitForSingleObject(process.Get(), kPatienceMs);
-}
-
-WString SystemText(DWORD code) {
-    wchar_t* buffer = nullptr;
-    const DWORD length =
-        ::FormatMessageW(FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS | FORMAT_MESSAGE_ALLOCATE_BUFFER,
-                         nullptr, code, 0, reinterpret_cast<wchar_t*>(&buffer), 0, nullptr);
-    win32::ScopedLocalMemory owner(buffer);
-    return length == 0 ? WString() : WString(buffer, length);
-}
-
-std::string AsLogged(const WString& message) {
-    std::string bytes;
-    for (wchar_t c : message) {
-        if (c == L'\n') bytes += "\r\n";
-        else bytes.push_back(c <= 0xFF ? static_cast<char>(c) : '?');
-    }
-    return bytes;
-}
-
 // --- The plug-in's surroundings ---------------------------------------------
 
 InstalledDevService::InstalledDevService(DWORD stopDelayMs) {
     manager_.Reset(::OpenSCManagerW(nullptr, nullptr, SC_MANAGER_ALL_ACCESS));
-    service_.Reset(::OpenServiceW(manager_.Get(), kDevServiceName.c_str(), SERVICE_ALL_ACCESS));
+    service_.Reset(::OpenServiceW(manager_.Get(), L"zqdevsvc", SERVICE_ALL_ACCESS));
     if (service_) StopAndDelete();  // left by an earlier run that did not finish
     WString binary = Quoted(kDevServiceProgram);
     if (stopDelayMs > 0) binary += L" " + std::to_wstring(stopDelayMs);
     // A deleted service stays marked until its last handle is closed.
     WaitUntil([&] {
-        service_.Reset(::CreateServiceW(manager_.Get(), kDevServiceName.c_str(), kDevServiceName.c_str(),
-                                        SERVICE_ALL_ACCESS, SERVICE_WIN32_OWN_PROCESS, SERVICE_DEMAND_START,
-                                        SERVICE_ERROR_IGNORE, binary.c_str(), nullptr, nullptr, nullptr, nullptr,
-                                        nullptr));
-        return service_ || ::GetLastError() != kErrorServiceMarkedForDelete;
+        service_.Reset(::CreateServiceW(manager_.Get(), L"zqdevsvc", L"zqdevsvc", SERVICE_ALL_ACCESS,
+                                        SERVICE_WIN32_OWN_PROCESS, SERVICE_DEMAND_START, SERVICE_ERROR_IGNORE,
+                                        binary.c_str(), nullptr, nullptr, nullptr, nullptr, nullptr));
+        return service_ || ::GetLastError() != ERROR_SERVICE_MARKED_FOR_DELETE;
     });
     if (!service_) ADD_FAILURE() << "CreateServiceW(zqdevsvc) failed, error " << ::GetLastError();
 }
@@ -265,7 +202,7 @@ void InstalledDevService::StopAndDelete() {
         ::ControlService(service_.Get(), SERVICE_CONTROL_STOP, &status);
         EXPECT_EQ(WaitForState(SERVICE_STOPPED), static_cast<DWORD>(SERVICE_STOPPED)) << "zqdevsvc stops at the end";
     }
-    const bool deleted = ::DeleteService(service_.Get()) || ::GetLastError() == kErrorServiceMarkedForDelete;
+    const bool deleted = ::DeleteService(service_.Get()) || ::GetLastError() == ERROR_SERVICE_MARKED_FOR_DELETE;
     EXPECT_TRUE(deleted) << "DeleteService(zqdevsvc), error " << ::GetLastError();
     service_.Reset();
 }
@@ -287,39 +224,6 @@ SERVICE_STATUS_PROCESS InstalledDevService::Status() {
                                        sizeof status, &needed))
         << "error " << ::GetLastError();
     return status;
-}
-
-namespace {
-const wchar_t kVendorKey[] = L"SOFTWARE\\Zelt";
-const wchar_t kImagingSoftwareKey[] = L"SOFTWARE\\Zelt\\Pictavo";
-}  // namespace
-
-InstalledImagingSoftware::InstalledImagingSoftware(const WString& name)
-    : installFolder_(FreshTestFolder(name) + L"\\") {
-    EXPECT_TRUE(::CreateDirectoryW((installFolder_ + L"Pictavo").c_str(), nullptr));
-    EXPECT_TRUE(::CreateDirectoryW((installFolder_ + L"Pictavo\\Bin").c_str(), nullptr));
-    EXPECT_TRUE(::CopyFileW(kTrayProgram.c_str(), TrayPath().c_str(), FALSE)) << ::GetLastError();
-    // A 32-bit imaging software registers in the 32-bit view (Wow6432Node
-    // on 64-bit Windows), where the launcher's default-view open finds it.
-    WriteLocalMachineString(kImagingSoftwareKey, L"InstallFolder", installFolder_, OwnRegistryView());
-    if (IsSixtyFourBitWindows()) {
-        WriteLocalMachineString(kImagingSoftwareKey, L"InstallFolder", L"C:\\zqtest\\not-this-view\\",
-                                OtherRegistryView());
-    }
-}
-
-InstalledImagingSoftware::~InstalledImagingSoftware() {
-    DeleteLocalMachineKeyInBothViews(kImagingSoftwareKey);
-    DeleteLocalMachineKeyInBothViews(kVendorKey);  // only when empty
-}
-
-WString WriteSettingsFile(const WString& name, const std::vector<WString>& updateDrivers) {
-    const WString path = FreshTestFolder(name) + L"\\autorun.inf";
-    std::string text = "[Version]\r\nLog=511\r\n\r\n[UpdateDrivers]\r\n";
-    int key = 1;
-    for (const WString& driver : updateDrivers) text += std::to_string(key++) + "=" + Narrow(driver) + "\r\n";
-    WriteFileBytes(path, text);
-    return path;
 }
 
 namespace {
@@ -346,7 +250,8 @@ std::vector<std::string> LauncherUnderTest::LogMessages() {
 
 // --- Packages for the real exe ------------------------------------------------
 
-const WString kTexts[9] = {
+// The package's texts 1 to 8, US English.
+static const WString kTexts[9] = {
     L"",
     L"This package cannot be installed on this version of Windows.",
     L"The ZQ Merle printer driver has been refreshed",
@@ -393,10 +298,6 @@ PackageRun::~PackageRun() {
     if (!inf_.empty()) ::DeleteFileW(inf_.c_str());
 }
 
-WString PackageRun::CommandLine(const WString& switches) const {
-    return Quoted(kExePath) + L" -f " + settings_ + switches;
-}
-
 std::string PackageRun::Log() const {
     WString newest;
     WIN32_FIND_DATAW entry{};
@@ -404,12 +305,6 @@ std::string PackageRun::Log() const {
     for (bool more = listing.IsValid(); more; more = ::FindNextFileW(listing.Get(), &entry))
         if (newest.empty() || _wcsicmp(entry.cFileName, newest.c_str()) > 0) newest = entry.cFileName;
     return newest.empty() ? std::string() : ReadFileBytes(folder_ + L"\\" + newest);
-}
-
-WString ChildExits(int status) { return Quoted(kTestChildPath) + L" exit " + std::to_wstring(status); }
-
-WString WaitingProgram(const WString& program, const WString& event, const WString& doneFile) {
-    return Quoted(program) + L" wait " + event + (doneFile.empty() ? L"" : L" " + doneFile);
 }
 
 }  // namespace zq::test

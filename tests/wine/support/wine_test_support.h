@@ -1,7 +1,6 @@
-// The support of every Wine suite: folders and files in the prefix, this
-// build's programs as Windows sees them, started programs, the registry
-// views, the plug-in's surroundings and packages for the real exe. Waits
-// poll the real state, capped only so that a broken run does not hang.
+// The support of every Wine suite: files, programs, registry views, the
+// plug-in's surroundings and packages for the real exe. Waits poll the
+// real state, capped only so that a broken run does not hang.
 #pragma once
 
 #include <windows.h>
@@ -25,16 +24,12 @@ inline const WString kTrayProgram = ZQ_NOTIFY_WINDOWS;          // the stand-in 
 inline const WString kDevServiceProgram = ZQ_DEVSVC_WINDOWS;    // svc_zqdevsvc.exe
 inline const WString kPlantedDllPath = ZQ_PLANTED_DLL_WINDOWS;  // zqplanted.dll
 inline const WString kSourceDir = ZQ_SOURCE_DIR_WINDOWS;        // the project's sources
-inline const WString kDevServiceName = L"zqdevsvc";
 inline const WString kTrayExeName = L"zqnotify.exe";
 
 // True once the condition holds, polled every 20 ms up to the limit.
 bool WaitUntil(const std::function<bool()>& condition, DWORD limitMs = kPatienceMs);
 
 WString FreshTestFolder(const WString& name);  // C:\zqtest\<name>, created empty
-// A folder of `length` characters below `parent`, made (it may be longer
-// than MAX_PATH).
-WString MakeLongFolder(const WString& parent, std::size_t length);
 bool Exists(const WString& path);
 // The file's bytes; fails the current test when it cannot be read.
 std::string ReadFileBytes(const WString& path);
@@ -77,7 +72,6 @@ public:
 
     bool IsStarted() const { return process_.IsValid(); }
     DWORD Pid() const { return pid_; }
-    bool IsRunning() const;
     // The exit status once it has ended within the limit; ~0u otherwise.
     DWORD WaitForExit(DWORD limitMs = kPatienceMs) const;
 
@@ -88,12 +82,6 @@ private:
 
 // The ids of the processes of that name (any case), in snapshot order.
 std::vector<DWORD> RunningProcessIds(const WString& exeName);
-void EndProcessById(DWORD pid);
-
-// The system's text for an error code, line end included (asked of the
-// system, not of the layer under test); a message as the log holds it.
-WString SystemText(DWORD code);
-std::string AsLogged(const WString& message);
 
 // --- The plug-in's surroundings ---------------------------------------------
 
@@ -116,25 +104,6 @@ private:
     win32::ScopedServiceHandle manager_, service_;
 };
 
-// The imaging software: C:\zqtest\<name>\Pictavo\Bin\zqnotify.exe, its
-// folder named by HKLM\SOFTWARE\Zelt\Pictavo InstallFolder.
-class InstalledImagingSoftware {
-public:
-    explicit InstalledImagingSoftware(const WString& name);
-    ~InstalledImagingSoftware();
-    InstalledImagingSoftware(const InstalledImagingSoftware&) = delete;
-    InstalledImagingSoftware& operator=(const InstalledImagingSoftware&) = delete;
-
-    const WString& InstallFolder() const { return installFolder_; }
-    WString TrayPath() const { return installFolder_ + L"Pictavo\\Bin\\zqnotify.exe"; }
-
-private:
-    WString installFolder_;
-};
-
-// C:\zqtest\<name>\autorun.inf listing the drivers in [UpdateDrivers].
-WString WriteSettingsFile(const WString& name, const std::vector<WString>& updateDrivers);
-
 // A LauncherProcess on the real machine, logging everything to
 // zqmerlesetup000.log in C:\zqtest\<name>, its TEMP.
 class LauncherUnderTest {
@@ -154,8 +123,6 @@ private:
 
 // --- Packages for the real exe ------------------------------------------------
 
-extern const WString kTexts[9];  // the package's texts 1 to 8, US English
-
 struct PackageSettings {
     WString osList;
     WString keyword;                       // CPE.MagicKeywords 1
@@ -173,8 +140,9 @@ public:
     PackageRun(const PackageRun&) = delete;
     PackageRun& operator=(const PackageRun&) = delete;
     const WString& folder() const { return folder_; }
-    WString CommandLine(const WString& switches = {}) const;
-    StartedProgram Start(const WString& switches = {}) const { return StartedProgram(CommandLine(switches), folder_); }
+    StartedProgram Start(const WString& switches = {}) const {
+        return StartedProgram(Quoted(kExePath) + L" -f " + settings_ + switches, folder_);
+    }
     std::string Log() const;  // the newest zqmerlesetupNNN.log
 
 private:
@@ -184,7 +152,9 @@ private:
 
 // Package programs: the stand-in ending with `status`; one waiting for the
 // named event (lower case), then creating `doneFile`.
-WString ChildExits(int status);
-WString WaitingProgram(const WString& program, const WString& event, const WString& doneFile = {});
+inline WString ChildExits(int status) { return Quoted(kTestChildPath) + L" exit " + std::to_wstring(status); }
+inline WString WaitingProgram(const WString& program, const WString& event, const WString& doneFile = {}) {
+    return Quoted(program) + L" wait " + event + (doneFile.empty() ? L"" : L" " + doneFile);
+}
 
 }  // namespace zq::test

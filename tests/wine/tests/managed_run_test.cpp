@@ -52,14 +52,13 @@ TEST(ManagedRun, EachEndGivesItsCodeWithoutAWindow) {
         bool resultFolderExists;
         DWORD expectedExit;
         const char* expectedInResult;  // a line of the result file, or null when there is none
-        const char* expectedInLog;
     } cases[] = {
-        {L"completed", kOsList, true, 0, true, 3010, R"("outcome": "pending")", "Call CreateProcess with"},
-        {L"program-failed", kOsList, true, 5, true, 1603, R"("outcome": "failed")", "Call CreateProcess with"},
-        {L"program-restarted", kOsList, true, 1641, true, 1641, R"("restartStarted": true)", "Call CreateProcess with"},
-        {L"unsupported", L"400", true, 0, true, 1633, R"("outcome": "unsupported")", "## Message 1 : "},
-        {L"no-driver", kOsList, false, 0, true, 1605, R"("outcome": "nodriver")", "## Message 8 : "},
-        {L"no-result-folder", kOsList, true, 0, false, 1622, nullptr, "## Result file not written : "},
+        {L"completed", kOsList, true, 0, true, 3010, R"("outcome": "pending")"},
+        {L"program-failed", kOsList, true, 5, true, 1603, R"("outcome": "failed")"},
+        {L"program-restarted", kOsList, true, 1641, true, 1641, R"("restartStarted": true)"},
+        {L"unsupported", L"400", true, 0, true, 1633, R"("outcome": "unsupported")"},
+        {L"no-driver", kOsList, false, 0, true, 1605, R"("outcome": "nodriver")"},
+        {L"no-result-folder", kOsList, true, 0, false, 1622, nullptr},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(Narrow(c.name));
@@ -70,7 +69,6 @@ TEST(ManagedRun, EachEndGivesItsCodeWithoutAWindow) {
 
         EXPECT_EQ(run.exitCode, c.expectedExit);
         EXPECT_TRUE(run.windowsSeen.empty()) << "a window showed: " << Narrow(run.windowsSeen.front());
-        EXPECT_NE(package.Log().find(c.expectedInLog), std::string::npos) << package.Log();
         if (c.expectedInResult == nullptr) {
             EXPECT_FALSE(Exists(result));
             continue;
@@ -100,7 +98,6 @@ TEST(ManagedRun, SecondInstanceGivesAnotherInstallationRunning) {
     EXPECT_EQ(second.exitCode, 1618u);
     EXPECT_TRUE(second.windowsSeen.empty());
     EXPECT_NE(ReadFileBytes(package.folder() + L"\\second.json").find(R"("outcome": "busy")"), std::string::npos);
-    EXPECT_NE(package.Log().find("## Mutex exist"), std::string::npos);
     EXPECT_EQ(first.WaitForExit(), 3010u);
 }
 

@@ -14,55 +14,24 @@ constexpr DWORD kErrorServiceDoesNotExist = 1060;
 constexpr DWORD kErrorServiceNotActive = 1062;
 const std::string kStopped = "** zqdevsvc Service stopped successfully";
 
-// The "## " line carries the system's text as it comes, its CR LF included
-// (Wine's texts differ from Windows', so the text is asked of the system).
-std::string ErrorLine(DWORD code) {
-    const WString text = SystemText(code);
-    EXPECT_EQ(text.substr(text.size() - 2), L"\r\n");
-    return AsLogged(L"## " + text);
-}
-
+// The call's result and the state it leaves, read back from the control
+// manager (the log lines are the host tests' affair).
 TEST(PluginServiceControl, StopsAndStartsTheRealService) {
     const struct {
         const char* what;
         bool installed, startFirst;
         int action;
         ErrorCode result;
-        std::vector<std::string> log;  // the whole log of the call
         DWORD stateAfter;
     } cases[] = {
-        {"stop a running service", true, true, kServiceStop, 0, {kStopped}, SERVICE_STOPPED},
-        {"stop a stopped service",
-         true,
-         false,
-         kServiceStop,
-         kErrorServiceNotActive,
-         {ErrorLine(kErrorServiceNotActive)},
-         SERVICE_STOPPED},
-        {"start a stopped service", true, false, kServiceStart, 0, {}, SERVICE_RUNNING},
-        {"start a running service",
-         true,
-         true,
-         kServiceStart,
-         kErrorServiceAlreadyRunning,
-         {ErrorLine(kErrorServiceAlreadyRunning)},
-         SERVICE_RUNNING},
-        {"action 2, running", true, true, 2, 0, {}, SERVICE_RUNNING},
-        {"action 2, stopped", true, false, 2, 0, {}, SERVICE_STOPPED},
-        {"stop a missing service",
-         false,
-         false,
-         kServiceStop,
-         kErrorServiceDoesNotExist,
-         {ErrorLine(kErrorServiceDoesNotExist)},
-         0},
-        {"start a missing service",
-         false,
-         false,
-         kServiceStart,
-         kErrorServiceDoesNotExist,
-         {ErrorLine(kErrorServiceDoesNotExist)},
-         0},
+        {"stop a running service", true, true, kServiceStop, 0, SERVICE_STOPPED},
+        {"stop a stopped service", true, false, kServiceStop, kErrorServiceNotActive, SERVICE_STOPPED},
+        {"start a stopped service", true, false, kServiceStart, 0, SERVICE_RUNNING},
+        {"start a running service", true, true, kServiceStart, kErrorServiceAlreadyRunning, SERVICE_RUNNING},
+        {"action 2, running", true, true, 2, 0, SERVICE_RUNNING},
+        {"action 2, stopped", true, false, 2, 0, SERVICE_STOPPED},
+        {"stop a missing service", false, false, kServiceStop, kErrorServiceDoesNotExist, 0},
+        {"start a missing service", false, false, kServiceStart, kErrorServiceDoesNotExist, 0},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.what);
@@ -75,7 +44,6 @@ TEST(PluginServiceControl, StopsAndStartsTheRealService) {
         LauncherUnderTest launcher(L"plugin-service");
 
         EXPECT_EQ(ChangeServiceState(launcher.process(), L"zqdevsvc", c.action), c.result);
-        EXPECT_EQ(launcher.LogMessages(), c.log);
         if (!service) continue;
         // The call does not wait for the new state; the test does.
         EXPECT_EQ(service->WaitForState(c.stateAfter), c.stateAfter);

@@ -31,16 +31,6 @@ TEST(Win32Processes, StartsWaitsAndReportsAMissingProgram) {
     }
 }
 
-TEST(Win32Processes, LongCommandLinesAreWhole) {
-    // cmd's echo writes the argument, the line far beyond MAX_PATH.
-    Win32Processes processes;
-    const WString folder = test::FreshTestFolder(L"processes-long");
-    ProcessStart start = processes.Start(L"cmd.exe /c echo " + WString(400, L'x') + L">" + folder + L"\\out.txt");
-    ASSERT_NE(start.process, nullptr) << "error " << start.error;
-    ASSERT_EQ(start.process->WaitForEnd(), 0u);
-    EXPECT_EQ(test::ReadFileBytes(folder + L"\\out.txt"), std::string(400, 'x') + "\r\n");
-}
-
 // The plug-in ends the tray application by its id from a snapshot; a
 // terminated process ends with status 0.
 TEST(Win32Processes, SnapshotListsTheChildAndTerminateEndsItWithStatusZero) {
@@ -49,13 +39,9 @@ TEST(Win32Processes, SnapshotListsTheChildAndTerminateEndsItWithStatusZero) {
     ProcessStart start = processes.Start(Quoted(kTestChildPath) + L" wait");
     ASSERT_NE(start.process, nullptr) << "error " << start.error;
     std::uint32_t pid = 0;
-    bool self = false;
     for (const ProcessEntry& entry : processes.Snapshot().value_or(std::vector<ProcessEntry>{})) {
         if (test::Lower(entry.exeName) == L"zq_test_child.exe") pid = entry.pid;
-        self = self ||
-               (entry.pid == ::GetCurrentProcessId() && test::Lower(entry.exeName) == L"zq_win32_platform_tests.exe");
     }
-    EXPECT_TRUE(self) << "the snapshot lists this process by its name";
     ASSERT_NE(pid, 0u) << "the waiting child is in the snapshot";
     ScopedHandle observer(::OpenProcess(SYNCHRONIZE | PROCESS_QUERY_INFORMATION, FALSE, pid));
     ASSERT_TRUE(observer);
