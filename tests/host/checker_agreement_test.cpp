@@ -157,22 +157,12 @@ TEST(CheckerAgreement, TheCheckerKnowsWhichOverrideSectionTheLauncherReads) {
 // did not find. A "zqstage" that the checker calls mis-spelt shows no copy
 // dialog, and one it leaves alone does.
 TEST(CheckerAgreement, TheCheckerTellsProgramsAndPrinterUpdatesApartAsTheLauncherDoes) {
-    for (const char* commandLine : {
-             "setup\\zqprep.exe",
-             "setup\\zqstage.exe",
-             "setup\\ZQSTAGE.exe",
-             "setup\\ZqStage.exe /q",
-             "%sourcepath%setup\\zqstage.exe",
-             "lanpatch.exe driver\\missing.inf",
-             "setup\\zqprep.exe lanpatch.exe",
-             "lanpatch.exe",
-             "setup\\lanpatch.exe",
-             "lanpatch.exe  \"driver\\missing.inf\"  ",
-             "lanpatch.exe %sourcepath%driver\\missing.inf",
-             "lanpatch.exe driver\\lanpatch.exe\\missing.inf",
-             "lanpatch.exe driver\"\\missing.inf",
-             "LANPATCH.EXE.bak driver\\missing.inf",
-         }) {
+    for (const char* commandLine :
+         {"setup\\zqprep.exe", "setup\\zqstage.exe", "setup\\ZQSTAGE.exe", "setup\\ZqStage.exe /q",
+          "%sourcepath%setup\\zqstage.exe", "lanpatch.exe driver\\missing.inf", "setup\\zqprep.exe lanpatch.exe",
+          "lanpatch.exe", "setup\\lanpatch.exe", "lanpatch.exe  \"driver\\missing.inf\"  ",
+          "lanpatch.exe %sourcepath%driver\\missing.inf", "lanpatch.exe driver\\lanpatch.exe\\missing.inf",
+          "lanpatch.exe driver\"\\missing.inf", "LANPATCH.EXE.bak driver\\missing.inf"}) {
         SCOPED_TRACE(std::string("Run 1=") + commandLine);
         const Outcome outcome = RunOn(SettingsFile::Basic().Set("Run", "1", commandLine));
         const bool plugin = test::Contains(outcome.log, ">> Stating UpdateDriver Plug-in");

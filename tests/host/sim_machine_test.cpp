@@ -96,23 +96,19 @@ TEST(SimRegistry, QueryOpenAndWrite) {
 
 TEST(Wow64, RegistryKeyInView) {
     const RegistryView kDefault = RegistryView::Default, k64 = RegistryView::Force64;
-    const struct {
-        const wchar_t* key;
-        RegistryView view;
-        bool is64Bit;
-        const wchar_t* inView;  // nullptr: the key itself
-    } rows[] = {
-        {L"software\\zelt", kDefault, true, L"software\\Wow6432Node\\zelt"},
-        {L"SOFTWARE", kDefault, true, L"SOFTWARE\\Wow6432Node"},
-        {L"SOFTWARE\\Wow6432Node\\Zelt", kDefault, true, nullptr},
-        {L"SOFTWAREX\\Zelt", kDefault, true, nullptr},
-        {L"SYSTEM\\CurrentControlSet", kDefault, true, nullptr},
-        {L"SOFTWARE\\Zelt", k64, true, nullptr},
-        {L"SOFTWARE\\Zelt", kDefault, false, nullptr},
-    };
-    for (const auto& row : rows)
-        EXPECT_EQ(RegistryKeyInView(row.key, row.view, row.is64Bit), row.inView ? row.inView : row.key)
-            << Utf16ToUtf8(row.key) << " " << row.is64Bit;
+    const WString pictavo = L"SOFTWARE\\Zelt\\Pictavo", pictavo32 = L"SOFTWARE\\Wow6432Node\\Zelt\\Pictavo";
+    EXPECT_EQ(RegistryKeyInView(pictavo, kDefault, true), pictavo32);
+    EXPECT_EQ(RegistryKeyInView(L"software\\zelt", kDefault, true), L"software\\Wow6432Node\\zelt");
+    EXPECT_EQ(RegistryKeyInView(L"SOFTWARE", kDefault, true), L"SOFTWARE\\Wow6432Node");
+    EXPECT_EQ(RegistryKeyInView(pictavo32, kDefault, true), pictavo32);
+    EXPECT_EQ(RegistryKeyInView(L"SOFTWAREX\\Zelt", kDefault, true), L"SOFTWAREX\\Zelt");
+    for (bool is64Bit : {true, false}) {
+        SCOPED_TRACE(is64Bit);
+        EXPECT_EQ(RegistryKeyInView(pictavo, k64, is64Bit), pictavo);
+        EXPECT_EQ(RegistryKeyInView(L"SYSTEM\\CurrentControlSet", kDefault, is64Bit), L"SYSTEM\\CurrentControlSet");
+        EXPECT_EQ(RegistryKeyInView(L"SYSTEM\\CurrentControlSet", k64, is64Bit), L"SYSTEM\\CurrentControlSet");
+    }
+    EXPECT_EQ(RegistryKeyInView(pictavo, kDefault, false), pictavo);
 }
 
 TEST(Wow64, TheSystemFolderOfA32BitProcess) {
