@@ -141,19 +141,6 @@ TEST(MachineFileSchema, EveryMachineAndItsStateAreValidAndRead) {
     EXPECT_EQ(check.status, 0) << check.output;
 }
 
-// Each key that holds a value (not the objects and lists that hold keys) has
-// its row: "| `os.major` | ...".
-TEST(MachineFileDoc, NamesEveryKeyInItsTables) {
-    const std::string text = ReadText(kDocFile);
-    const std::set<std::string> paths = ReaderKeyPaths();
-    for (const std::string& path : paths) {
-        const bool holdsKeys = std::any_of(paths.begin(), paths.end(), [&](const std::string& other) {
-            return other.rfind(path + ".", 0) == 0 || other.rfind(path + "[]", 0) == 0;
-        });
-        EXPECT_TRUE(holdsKeys || text.find("| `" + path + "` |") != std::string::npos) << path << " has no row";
-    }
-}
-
 // The schema and the reader take and refuse the same documents: those of
 // tests/host/machine-file-cases.json.
 TEST(MachineFileSchema, RefusesWhatTheReaderRefuses) {

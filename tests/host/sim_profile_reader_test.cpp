@@ -84,18 +84,6 @@ TEST(SimSettingsScan, OneScanPerContentOfAFile) {
     }
 }
 
-// A whole run reads dozens of values, the numbered keys of [Run] one by one
-// up to the first missing, and scans the settings file once.
-TEST(SimSettingsScan, ARunScansTheSettingsFileOnce) {
-    test::SettingsFile settings = test::SettingsFile::Basic();
-    for (int i = 1; i <= 40; ++i) settings.Set("Run", std::to_string(i), "C:\\Package\\setup\\step.exe");
-    test::StandardMachine machine(settings);
-    machine.WriteFile("C:\\Package\\setup\\step.exe", "program");
-    machine.Run();
-    EXPECT_EQ(machine.Events("processStart").size(), 40u);
-    EXPECT_EQ(machine.Machine().SettingsFileScans(), 1u);
-}
-
 TEST(AnsiCodePage, DecodesAsWindowsTablesDo) {
     const struct {
         unsigned codePage;

@@ -76,8 +76,6 @@ TEST_F(SimProgram, BadMachineFoldersExitWithTwoAndWriteNothing) {
         {R"({"program": "zqmerlesetup.exe"})", "\"program\" must be a full Windows path"},
         // Hostile input: a clear message, never a hang, an abort or all memory.
         {R"({"os": {"major": 1e999}})", "\"os.major\" is a number out of range: 1e999"},
-        {R"({"printers": [{"name": "P"}, {"port": -1E+400}]})",
-         "\"printers[1].port\" is a number out of range: -1E+400"},
         {R"({"os": {"major": 5, "minor": tru}})", "not valid JSON at \"os.minor\""},
         {nullptr, "machine.json: cannot be read: a FIFO, not a regular file", PlantFifo},
         {nullptr, "machine.json: cannot be read: a folder, not a regular file", PlantFolder},
@@ -205,7 +203,6 @@ TEST(SimLogRecords, SplitsStampsFromMessages) {
         // The rest of a message that held a line end keeps its bracket.
         {stamp + "Read Section:\r\n[Run] Key=1\r\n", {stamp, ""}, {"Read Section:", "[Run] Key=1"}},
         {"[03/07/2009]x\r\n[ab/07/2009 09:05:02]y\r\n", {"", ""}, {"[03/07/2009]x", "[ab/07/2009 09:05:02]y"}},
-        {stamp + "\r\n\r\n", {stamp, ""}, {"", ""}},
         {stamp + "a\n[03/07/2009 09:05:03]b", {stamp, "[03/07/2009 09:05:03]"}, {"a", "b"}},
         {"", {}, {}},
     };
