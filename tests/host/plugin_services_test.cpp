@@ -38,15 +38,12 @@ TEST(PluginService, AwaitedWhileItStops) {
         std::string stateAfter;  // the service's
         std::int64_t printerMs;  // from the stop request to the printer's deletion (-1: none)
     } cases[] = {
-        {"stops at once", Service("running"), true, {"stop 0", "start 0"}, 0, "running", 0},
         {"takes 2 s", Service("running", 2), true, {"stop 0", "start 0"}, 0, "running", 2000},
-        {"takes 29.9 s", Service("running", 29.9), false, {"stop 0", "start 0"}, 0, "running", -1},
         // The wait gives up at 30 s and the printers are done; by the start the stop has ended.
         {"takes 45 s", Service("running", 45), true, {"stop 0", "start 0"}, 1, "running", 30000},
         // Still stopping at the start too: the start is refused as Windows refuses it; the run goes on.
         {"takes 100 s", Service("running", 100), true, {"stop 0", "start 1056"}, 2, "stopping", 30000},
         {"already stopping", Service("stopping", 5), false, {"stop 1061", "start 0"}, 0, "running", -1},
-        {"already stopped", Service("stopped", 5), false, {"stop 1062", "start 0"}, 0, "running", -1},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.why);
@@ -87,9 +84,6 @@ TEST(PluginService, RequestsAndWaitsAnswerFromTheServiceState) {
         std::string waits;  // the answers of the two waits (T/F) and the time-outs they log
     } cases[] = {
         {"stop a running one", Service("running"), false, kServiceStop, 0, kStopped, "FT1"},
-        {"start a stopped one", Service("stopped"), false, kServiceStart, 0, "", "TT0"},
-        {"stop a stopped one", Service("stopped"), false, kServiceStop, 1062, "## The service has not been started.\r",
-         "TT0"},
         {"start a running one", Service("running"), false, kServiceStart, 1056, kAlreadyRunning, "FT1"},
         {"stopping for 70 s", Service("stopping", 70), false, 2, 0, "", "FF2"},
         {"missing", Service(""), false, kServiceStop, 1060,
@@ -134,7 +128,6 @@ TEST(PluginKillProcess, TerminatesOnlyWhileTheIdStillNamesTheProcess) {
         Lines runningAfter;  // names, in order
     } cases[] = {
         {"any case", {Process("explorer.exe", 100), Process("ZQNotify.exe", 200)}, 1, killed, {"explorer.exe"}},
-        {"only the first", {Process("ZQNotify.EXE", 300), tray}, 1, killed, {"zqnotify.exe"}},
         {"termination fails",
          {Process("zqnotify.exe", 200, {{"terminateFails", true}})},
          1,
@@ -151,7 +144,6 @@ TEST(PluginKillProcess, TerminatesOnlyWhileTheIdStillNamesTheProcess) {
          1,
          killed,
          {}},
-        {"none running", {Process("explorer.exe", 100)}, 0, "", {"explorer.exe"}},
         {"no snapshot", nullptr, 0, "CreateToolhelp32Snapshot Failed ", {"zqnotify.exe"}},
     };
     for (const Case& c : cases) {
@@ -168,44 +160,29 @@ TEST(PluginKillProcess, TerminatesOnlyWhileTheIdStillNamesTheProcess) {
     }
 }
 
+// The folder's lines, then the tray application started or the line that says why not.
 TEST(PluginTray, StartedOnlyFromAnAbsoluteInstallFolder) {
-    const std::string notGot = "## I didn't get install folder";
+    const std::string tray = "D:\\Tools\\Pictavo\\Bin\\zqnotify.exe";
     struct Case {
-        json key;             // the Pictavo key's values; null: no key
-        Lines folderLines;    // notGot and "** InstallFolder" lines
-        std::string started;  // the tray application's path; empty: not started
-        std::string notStarted;
+        json key;  // the Pictavo key's values; null: no key
+        Lines lines;
     } cases[] = {
         {{{"InstallFolder", "D:\\Tools"}},
-         {"** InstallFolder : D:\\Tools"},
-         "D:\\Tools\\Pictavo\\Bin\\zqnotify.exe",
-         ""},
-        {{{"InstallFolder", "Zelt\\"}}, {"** InstallFolder : Zelt\\"}, "", "Zelt\\"},
-        {{{"InstallFolder", "\\Zelt\\"}}, {"** InstallFolder : \\Zelt\\"}, "", "\\Zelt\\"},
-        {json::object(), {notGot, "** InstallFolder : "}, "", ""},
-        {nullptr, {notGot}, "", ""},
+         {"** InstallFolder : D:\\Tools", "** Starting Trayapp", "** Process : " + tray + " return with 2"}},
+        {{{"InstallFolder", "\\Zelt\\"}}, {"** InstallFolder : \\Zelt\\", "## Tray application not started : \\Zelt\\"}},
+        {nullptr, {"## I didn't get install folder", "## Tray application not started : "}},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.key.dump());
         PluginBench bench;
         bench.SetInstallKey(c.key);
         bench.Run();
-        const Lines log = bench.Log();
-        Lines folderLines = test::LinesStartingWith(log, notGot);
-        for (const std::string& line : test::LinesStartingWith(log, "** InstallFolder")) folderLines.push_back(line);
-        EXPECT_EQ(folderLines, c.folderLines);
-        const Lines after = test::LinesFrom(log, "No matching printer found");
-        ASSERT_GE(after.size(), 3u);
-        const Lines starts = test::Values(bench.machine.Events("processStart"), "commandLine");
-        if (c.started.empty()) {
-            EXPECT_EQ(Lines(after.begin() + 1, after.end()),
-                      (Lines{"## Tray application not started : " + c.notStarted, "<< End of UpdateDriver Plug-in"}));
-            EXPECT_EQ(starts, Lines{});
-        } else {
-            EXPECT_EQ(after[1], "** Starting Trayapp");
-            EXPECT_EQ(after[2].rfind("** Process : " + c.started + " return with ", 0), 0u) << after[2];
-            EXPECT_EQ(starts, Lines{c.started});
-        }
+        Lines lines;
+        for (const std::string& line : test::WithoutTrace(bench.Log()))
+            if (line.find("nstall folder") != std::string::npos || line.find("Tray") != std::string::npos ||
+                line.find("InstallFolder") != std::string::npos || line.rfind("** Process", 0) == 0)
+                lines.push_back(line);
+        EXPECT_EQ(lines, c.lines);
     }
 }
 
