@@ -78,8 +78,11 @@ TEST(CopyDialog, ProgressAndEscapeOnTheVirtualClock) {
         json closed;  // the copyDialogClosed event without its time
         std::int64_t closedAfterMs;
     } cases[] = {
-        {10, nullptr, {{"by", "runner"}, {"percentBeforeClose", 34}, {"percent", 100}, {"text", "100%"}}, 10400},
-        {10, 2, {{"by", "escape"}, {"percent", 6}, {"text", "6%"}}, 2000},
+        {10,
+         nullptr,
+         {{"by", "runner"}, {"percentBeforeClose", 34}, {"percent", 100}, {"text", "100%"}, {"shownMs", 10200}},
+         10400},
+        {10, 2, {{"by", "escape"}, {"percent", 6}, {"text", "6%"}, {"shownMs", 2000}}, 2000},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.closed.dump());
@@ -151,7 +154,8 @@ TEST(UninstallDataFile, RefreshedFromThePackagesCopy) {
             copied = event;
         }
         EXPECT_EQ(copied, c.copied);
-        EXPECT_EQ(machine.ReadFile("C:\\Prog\\Clean\\pkg.dat"), c.value.ends_with("pkg.dat") ? "fresh data" : "old data");
+        EXPECT_EQ(machine.ReadFile("C:\\Prog\\Clean\\pkg.dat"),
+                  c.value.ends_with("pkg.dat") ? "fresh data" : "old data");
     }
 }
 

@@ -59,10 +59,18 @@ TEST(PrinterRecreation, APrinterTheSetUpToolDidNotRecreateIsRestored) {
     PluginBench bench;
     bench.machine.config()["printui"] = {{"failsFor", {"Office"}}, {"runSeconds", 2}};
     json office = Printer("Office", "IP_10.0.0.5");
-    office.update({{"shareName", "office"}, {"location", "2nd floor"}, {"comment", "by the door"},
-                   {"printProcessor", "WinPrint"}, {"dataType", "RAW"}, {"separatorFile", "C:\\sep.sep"},
-                   {"parameters", "p=1"}, {"attributes", 8}, {"priority", 5}, {"defaultPriority", 3},
-                   {"startTime", 60}, {"untilTime", 1200}});
+    office.update({{"shareName", "office"},
+                   {"location", "2nd floor"},
+                   {"comment", "by the door"},
+                   {"printProcessor", "WinPrint"},
+                   {"dataType", "RAW"},
+                   {"separatorFile", "C:\\sep.sep"},
+                   {"parameters", "p=1"},
+                   {"attributes", 8},
+                   {"priority", 5},
+                   {"defaultPriority", 3},
+                   {"startTime", 60},
+                   {"untilTime", 1200}});
     bench.AddPrinter(office, "id-office");
     bench.AddPrinter(Printer("Hall", "IP_10.0.0.6"), "id-hall");
     bench.Run();
