@@ -5,8 +5,9 @@
 #include <gtest/gtest.h>
 
 #include <sstream>
+#include <tuple>
 
-#include "tests/support/scenario.h"
+#include "tests/support/run_scenarios.h"
 
 namespace zq {
 namespace {
@@ -34,140 +35,68 @@ json Os(const std::string& text) {
     return os;
 }
 
-TEST(OsListEntry, NumberAndPlatformCode) {
-    struct Case {
-        const wchar_t* entry;
-        unsigned number;
-        int platformCode;
-    } cases[] = {
-        {L"501", 501, kPlatform32},
-        {L"501_64", 501, kPlatform64},
-        {L"600_64", 600, kPlatform64},
-        {L"6001", 600, kPlatform32},
-        {L" 600", 60, kPlatform32},
-        {L" 501", 50, kPlatform32},
-        {L"XP", 0, kPlatform32},
-        {L"", 0, kPlatform32},
-        {L"600_X64", 600, kPlatform32},
-        {L"502_64 ", 502, kPlatform32},
-        {L"-502", static_cast<unsigned>(-50), kPlatform32},
-    };
-    for (const auto& c : cases) {
-        SCOPED_TRACE(Utf16ToUtf8(c.entry));
-        EXPECT_EQ(OsNumberOfEntry(c.entry), c.number);
-        EXPECT_EQ(PlatformCodeOfEntry(c.entry), c.platformCode);
-    }
-}
-
-TEST(OsListEntry, A64BitEntryFor51IsAskedAs52) {
-    VersionRequest request = VersionRequestFor(501, kPlatform64, 2, 0);
-    EXPECT_EQ(request.major, 5u);
-    EXPECT_EQ(request.minor, 2u);
-    EXPECT_EQ(VersionRequestFor(501, kPlatform32, 0, 0).minor, 1u);
-    // Only the low 16 bits of the service pack take part.
+// Only the low 16 bits of the service pack take part.
+TEST(OsListEntry, ServicePackRequest) {
     EXPECT_EQ(VersionRequestFor(600, kPlatform32, 0x10002, -1).servicePackMajor, 2);
     EXPECT_EQ(VersionRequestFor(600, kPlatform32, 0, -1).servicePackMinor, 0xFFFF);
 }
 
-TEST(ValidateOS, Table) {
-    const std::string passed = "<-- VerifyVersionInfo() Return with SUCEESS";
-    const Lines failed = {"<-- Exit VerifyVersionInfo() Return with FALSE"};
-    const Lines valid32 = {passed, "<-- Exit ValidateOS()=[Valid, 32 Bit OS] Return with TRUE"};
-    const Lines valid64 = {passed, "<-- Exit ValidateOS()=[Valid, 64 Bit OS] Return with TRUE"};
-    const Lines invalid = {passed, "<-- Exit ValidateOS()  Return with FALSE. "};
-    struct Case {
-        const char* why;
-        std::string os;  // see Os()
-        const wchar_t* entry;
-        int spMajor, spMinor;
-        Lines lines;  // the log of the call after its first line; the answer is whether it ends in TRUE
-    } cases[] = {
-        {"501 on 32-bit 5.1", "5 1 0 0 32", L"501", 0, 0, valid32},
-        {"501_64 on 64-bit 5.2", "5 2 2 0 64", L"501_64", 0, 0, valid64},
-        {"501_64 on 32-bit 5.1", "5 1 3 0 32", L"501_64", 0, 0, failed},
-        {"502 on 64-bit 5.2", "5 2 2 0 64", L"502", 0, 0, invalid},
-        {"600_64 on 64-bit 6.0", "6 0 0 0 64", L"600_64", 0, 0, valid64},
-        {"600 on 64-bit 6.0", "6 0 0 0 64", L"600", 0, 0, invalid},
-        {"SP 2.0 needed, 3.0 present", "5 1 3 0 32", L"501", 2, 0, valid32},
-        {"SP 2.0 needed, 1.0 present", "5 1 1 0 32", L"501", 2, 0, failed},
-        {"SP 2.1 needed, 3.0 present (higher major)", "5 1 3 0 32", L"501", 2, 1, valid32},
-        {"SP 2.1 needed, 2.0 present", "5 1 2 0 32", L"501", 2, 1, failed},
-        {"SP 2.1 needed, 2.1 present", "5 1 2 1 32", L"501", 2, 1, valid32},
-        {"OS number 0 never matches", "5 1 3 0 32", L"XP", 0, 0, failed},
-        {"a minus sign", "5 1 3 0 32", L"-502", 0, 0, failed},
-        {"no IsWow64Process: a 64-bit entry fails silently", "5 2 2 0 64 nowow", L"502_64", 0, 0, invalid},
-        {"no IsWow64Process: a 32-bit entry passes", "5 2 2 0 64 nowow", L"502", 0, 0, valid32},
-        {"IsWow64Process fails: taken as 32-bit",
-         "5 2 2 0 64 wowfails",
-         L"502",
-         0,
-         0,
-         {passed, " fnIsWow64Process Failed ", valid32[1]}},
-    };
-    for (const auto& c : cases) {
-        SCOPED_TRACE(c.why);
-        test::TestMachine machine;
-        machine.MakeFolder("C:\\Temp");
-        machine.config()["os"] = Os(c.os);
-        auto process = test::ProcessOn(machine);
-        const unsigned number = OsNumberOfEntry(c.entry);
-        process->OsPlatformCode = PlatformCodeOfEntry(c.entry);
-        EXPECT_EQ(ValidateOS(*process, number, c.spMajor, c.spMinor), c.lines.back().ends_with("TRUE"));
-        Lines expected = {"--> Enter ValidateOS( " + std::to_string(static_cast<int>(number)) + ", " +
-                          std::to_string(process->OsPlatformCode) + ", " + std::to_string(c.spMajor) + ", " +
-                          std::to_string(c.spMinor) + ")"};
-        expected.insert(expected.end(), c.lines.begin(), c.lines.end());
-        EXPECT_EQ(machine.LogMessages(), expected);
-    }
+// One entry against one machine, each row as "os (see Os()) | entry | service
+// pack major.minor": the answer and the log of the call, kept whole in
+// tests/host/golden/os-validation.json with the os_list loop's rows below.
+json ValidateOsRecord(const std::string& os, const WString& entry, int spMajor, int spMinor) {
+    test::TestMachine machine;
+    machine.MakeFolder("C:\\Temp");
+    machine.config()["os"] = Os(os);
+    auto process = test::ProcessOn(machine);
+    process->OsPlatformCode = PlatformCodeOfEntry(entry);
+    const bool valid = ValidateOS(*process, OsNumberOfEntry(entry), spMajor, spMinor);
+    return {{"row", os + " | " + Utf16ToUtf8(entry) + " | " + std::to_string(spMajor) + "." + std::to_string(spMinor)},
+            {"valid", valid},
+            {"log", machine.LogMessages()}};
 }
 
-TEST(OsListLoop, Table) {
-    const std::string refused = "This Operating is not Valid. OS: ";
-    struct Case {
-        const char* why;
-        std::string osList, os;
-        std::string verdict;  // the level-1 verdict line
-        Lines asked;          // the entries ValidateOS was asked, as logged
-    } cases[] = {
-        {"the second entry validates",
-         "600,501_64",
-         "5 2 2 0 64",
-         "Valid OS found. OS: 501_64",
-         {"600, 10032", "501, 10064"}},
-        {"no entry validates: the final empty entry too", "501", "6 0 0 0 32", refused, {"501, 10032", "0, 10032"}},
-        {"a blank after the comma loses a digit",
-         "600, 501",
-         "5 1 3 0 32",
-         refused,
-         {"600, 10032", "50, 10032", "0, 10032"}},
-        {"runs of commas make no empty entry",
-         ",,600,,,501,",
-         "5 1 3 0 32",
-         "Valid OS found. OS: 501",
-         {"600, 10032", "501, 10032"}},
-        {"four-digit entry tested as its first three",
-         "6001",
-         "6 0 1 0 32",
-         "Valid OS found. OS: 6001",
-         {"600, 10032"}},
-        {"empty list", "", "5 1 3 0 32", refused, {"0, 10032"}},
-        // "-50" reads as -50; "%ld" takes it as Windows' 32-bit long.
-        {"a minus sign makes a negative number", "-502", "5 1 3 0 32", refused, {"-50, 10032", "0, 10032"}},
-    };
-    for (const auto& c : cases) {
-        SCOPED_TRACE(c.why);
-        StandardMachine machine(SettingsFile::Basic().Set("OS_Support", "os_list", c.osList));
-        machine.config()["os"] = Os(c.os);
-        machine.Run("-log 511");
-        const Lines log = machine.LogMessages();
-        EXPECT_TRUE(Contains(log, c.verdict));
-        Lines asked;
-        for (const std::string& line : test::LinesStartingWith(log, "--> Enter ValidateOS( "))
-            asked.push_back(line.substr(22, line.find(',', line.find(',') + 1) - 22));
-        EXPECT_EQ(asked, c.asked);
-        EXPECT_EQ(test::Values(machine.Events("messageBox"), "text"),
-                  c.verdict == refused ? Lines{test::EnglishText(1)} : Lines{});
-    }
+// A whole run with an os_list on a machine: the entries ValidateOS was
+// asked, the level-1 verdict and the message box.
+json OsListRecord(const std::string& osList, const std::string& os) {
+    StandardMachine machine(SettingsFile::Basic().Set("OS_Support", "os_list", osList));
+    machine.config()["os"] = Os(os);
+    machine.Run("-log 511");
+    const Lines log = machine.LogMessages();
+    Lines lines = test::LinesStartingWith(log, "--> Enter ValidateOS( ");
+    for (const char* verdict : {"Valid OS found.", "This Operating is not Valid."})
+        for (const std::string& line : test::LinesStartingWith(log, verdict)) lines.push_back(line);
+    return {
+        {"row", osList + " | " + os}, {"log", lines}, {"boxes", test::Values(machine.Events("messageBox"), "text")}};
+}
+
+TEST(ValidateOS, EntriesAndListsOnEachMachine) {
+    json records = json::array();
+    for (const auto& [os, entry, major, minor] : std::vector<std::tuple<std::string, WString, int, int>>{
+             {"5 1 0 0 32", L"501", 0, 0},
+             {"5 2 2 0 64", L"501_64", 0, 0},
+             {"5 1 3 0 32", L"501_64", 0, 0},
+             {"6 0 0 0 64", L"600", 0, 0},
+             {"5 1 1 0 32", L"501", 2, 0},
+             {"5 1 3 0 32", L"501", 2, 1},  // a higher major passes whatever the minor
+             {"5 1 2 0 32", L"501", 2, 1},
+             {"5 1 2 1 32", L"501", 2, 1},
+             {"5 2 2 0 64 nowow", L"502_64", 0, 0},  // no IsWow64Process: a 64-bit entry fails silently
+             {"5 2 2 0 64 nowow", L"502", 0, 0},
+             {"5 2 2 0 64 wowfails", L"502", 0, 0},  // taken as 32-bit
+         })
+        records.push_back(ValidateOsRecord(os, entry, major, minor));
+    // The final empty entry is tried too; a blank after a comma loses a
+    // digit; runs of commas make no empty entry; "-50" reads as a negative
+    // number, as Windows' 32-bit long.
+    for (const auto& [osList, os] : {std::pair{"600,501_64", "5 2 2 0 64"},
+                                     {"501", "6 0 0 0 32"},
+                                     {"600, 501", "5 1 3 0 32"},
+                                     {",,600,,,501,", "5 1 3 0 32"},
+                                     {"", "5 1 3 0 32"},
+                                     {"-502", "5 1 3 0 32"}})
+        records.push_back(OsListRecord(osList, os));
+    test::ExpectGolden("os-validation.json", records.dump(1) + "\n");
 }
 
 TEST(OsListLoop, VerdictLinesAtLevelOneWithTheServicePack) {

