@@ -13,21 +13,12 @@ std::wstring ClassName(HWND window) {
     return std::wstring(name, length > 0 ? length : 0);
 }
 
-struct DialogSearch {
-    DWORD processId;
-    const std::function<bool(HWND)>* wanted;
-    HWND found;
-};
-
-BOOL CALLBACK TestTopLevelWindow(HWND window, LPARAM parameter) {
-    auto* search = reinterpret_cast<DialogSearch*>(parameter);
+BOOL CALLBACK CollectVisibleWindow(HWND window, LPARAM parameter) {
+    auto* search = reinterpret_cast<std::pair<DWORD, std::vector<HWND>>*>(parameter);
     DWORD owner = 0;
     ::GetWindowThreadProcessId(window, &owner);
-    if ((search->processId != 0 && owner != search->processId) || !::IsWindowVisible(window) ||
-        ClassName(window) != L"#32770" || !(*search->wanted)(window))
-        return TRUE;
-    search->found = window;
-    return FALSE;
+    if ((search->first == 0 || owner == search->first) && ::IsWindowVisible(window)) search->second.push_back(window);
+    return TRUE;
 }
 
 bool HasItem(HWND dialog, int id) { return ::GetDlgItem(dialog, id) != nullptr; }
@@ -35,11 +26,22 @@ bool IsChecked(HWND dialog, int id) { return ::SendDlgItemMessageW(dialog, id, B
 
 }  // namespace
 
+std::vector<HWND> VisibleWindows(DWORD processId) {
+    std::pair<DWORD, std::vector<HWND>> search{processId, {}};
+    ::EnumWindows(CollectVisibleWindow, reinterpret_cast<LPARAM>(&search));
+    return search.second;
+}
+
 HWND WaitForDialog(DWORD processId, const std::function<bool(HWND)>& wanted, DWORD limitMs) {
-    DialogSearch search{processId, &wanted, nullptr};
-    WaitUntil([&] { return !::EnumWindows(TestTopLevelWindow, reinterpret_cast<LPARAM>(&search)) && search.found; },
-              limitMs);
-    return search.found;
+    HWND found = nullptr;
+    WaitUntil(
+        [&] {
+            for (HWND window : VisibleWindows(processId))
+                if (!found && ClassName(window) == L"#32770" && wanted(window)) found = window;
+            return found != nullptr;
+        },
+        limitMs);
+    return found;
 }
 
 bool IsCopyDialog(HWND dialog) { return HasItem(dialog, kCopyProgressBar) && HasItem(dialog, kCopyAnimation); }

@@ -7,13 +7,16 @@
 
 #include <functional>
 #include <string>
+#include <vector>
 
 #include "tests/wine/support/wine_test_support.h"
 
 namespace zq::test {
 
-// The first visible top-level dialog (class #32770) of the process (of any
-// process for 0) that satisfies the test; nullptr when none did in time.
+// The visible top-level windows of the process (of any process for 0), and
+// the first dialog (class #32770) among them that satisfies the test;
+// nullptr when none did in time.
+std::vector<HWND> VisibleWindows(DWORD processId);
 HWND WaitForDialog(DWORD processId, const std::function<bool(HWND)>& wanted, DWORD limitMs = kPatienceMs);
 
 // The launcher's windows, told apart by their controls and caption.

@@ -21,23 +21,13 @@ struct WatchedRun {
     std::vector<std::wstring> windowsSeen;  // visible top-level windows of the launcher, by title
 };
 
-BOOL CALLBACK CollectVisibleWindow(HWND window, LPARAM parameter) {
-    auto* watched = reinterpret_cast<std::pair<DWORD, WatchedRun*>*>(parameter);
-    DWORD owner = 0;
-    ::GetWindowThreadProcessId(window, &owner);
-    if (owner == watched->first && ::IsWindowVisible(window))
-        watched->second->windowsSeen.push_back(WindowText(window));
-    return TRUE;
-}
-
 // Watches the desktop until the launcher ends: a window shown even for a
 // moment is caught on the next look.
 WatchedRun RunWatched(const PackageRun& package, const WString& switches) {
     WatchedRun run;
     StartedProgram launcher = package.Start(switches);
-    std::pair<DWORD, WatchedRun*> context{launcher.Pid(), &run};
     for (int looks = 0; looks < 3000 && launcher.IsStarted() && run.exitCode == ~0u; ++looks) {
-        ::EnumWindows(CollectVisibleWindow, reinterpret_cast<LPARAM>(&context));
+        for (HWND window : VisibleWindows(launcher.Pid())) run.windowsSeen.push_back(WindowText(window));
         run.exitCode = launcher.WaitForExit(20);
     }
     return run;
