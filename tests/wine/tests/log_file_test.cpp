@@ -10,42 +10,21 @@
 namespace zq::win32 {
 namespace {
 
-using test::Exists;
-using test::FreshTestFolder;
-using test::Narrow;
-using test::ReadFileBytes;
-using test::WriteFileBytes;
+using namespace test;
 
 // The messages of a log file, after their time stamps.
-std::vector<std::string> Messages(const WString& path) { return test::LogMessagesOf(ReadFileBytes(path)); }
+std::vector<std::string> Messages(const WString& path) { return LogMessagesOf(ReadFileBytes(path)); }
 
-// Wine's own export that names the host file behind a Windows path (cast
-// through void(*)(), the one cast between function pointer types that GCC
-// takes as deliberate).
-std::string HostPathOf(const WString& path) {
-    using UnixFileName = char*(CDECL*)(const wchar_t*);
-    auto unixFileName = reinterpret_cast<UnixFileName>(
-        reinterpret_cast<void (*)()>(::GetProcAddress(::GetModuleHandleW(L"kernel32"), "wine_get_unix_file_name")));
-    char* name = unixFileName != nullptr ? unixFileName(path.c_str()) : nullptr;
-    EXPECT_NE(name, nullptr) << "no host path for " << Narrow(path);
-    const std::string host = name != nullptr ? name : "";
-    ::HeapFree(::GetProcessHeap(), 0, name);
-    return host;
-}
-
-// A host symbolic link at `link` that names `target` (both Windows paths in
-// the prefix; the target need not exist): what a program outside Windows'
-// view, or Windows' own CreateSymbolicLinkW, leaves in the folder. Made by
-// the host's ln, which Wine starts as a host program; a marker file says
-// when it is done, since Wine gives no exit status for a host program.
-void PlantHostLink(const WString& link, const WString& target) {
-    const WString marker = link + L".planted";
-    const std::string command =
-        "ln -s '" + HostPathOf(target) + "' '" + HostPathOf(link) + "' && : > '" + HostPathOf(marker) + "'";
-    // Wine hands back no process handle for a host program.
-    test::StartedProgram shell(L"Z:\\bin\\sh -c \"" + WString(command.begin(), command.end()) + L"\"");
-    ASSERT_TRUE(test::WaitUntil([&] { return Exists(marker); }, 10000)) << "ln made no link at " << Narrow(link);
-    ::DeleteFileW(marker.c_str());
+// A host symbolic link zqmerlesetup000.log in `folder` that names `target`
+// (relative to the folder; it need not exist): what a program outside
+// Windows' view, or Windows' own CreateSymbolicLinkW, leaves there. Made by
+// the host's ln, which Wine starts as a host program in that folder; a
+// marker file says when it is done, since Wine hands back no process
+// handle for a host program.
+void PlantHostLink(const WString& folder, const WString& target) {
+    StartedProgram shell(L"Z:\\bin\\sh -c \"ln -s " + target + L" zqmerlesetup000.log && : > planted\"", folder);
+    ASSERT_TRUE(WaitUntil([&] { return Exists(folder + L"\\planted"); }, 10000)) << "no link in " << Narrow(folder);
+    ::DeleteFileW((folder + L"\\planted").c_str());
 }
 
 // A link to a file outside, or to nothing, planted before the log chooses
@@ -61,12 +40,12 @@ TEST(LogFileUnderWine, ALinkAtTheNameIsNeverWrittenThrough) {
             const WString temp = FreshTestFolder(L"log-link-temp" + tag);
             const WString outside = FreshTestFolder(L"log-link-outside" + tag);
             WriteFileBytes(outside + L"\\system.ini", "[keep]\r\n");
-            const WString target = outside + (toNothing ? L"\\created.dll" : L"\\system.ini");
-            test::ScopedEnvironmentVariable scopedTemp(L"TEMP", temp);
+            const WString target = L"../log-link-outside" + tag + (toNothing ? L"/created.dll" : L"/system.ini");
+            ScopedEnvironmentVariable scopedTemp(L"TEMP", temp);
             Win32Platform machine;
-            if (!late) PlantHostLink(temp + L"\\zqmerlesetup000.log", target);
+            if (!late) PlantHostLink(temp, target);
             CLogFile log(machine.Get());
-            if (late) PlantHostLink(temp + L"\\zqmerlesetup000.log", target);
+            if (late) PlantHostLink(temp, target);
             EXPECT_EQ(log.LogMessage(LOG_HIGH, L"+++ banner"), 1);
             EXPECT_EQ(log.LogMessage(LOG_HIGH, L"second line"), 1);
 
@@ -96,7 +75,7 @@ TEST(LogFileUnderWine, AnEarlierLogStaysAsItWasWhateverTheTemp) {
         const WString earlier = folder + L"zqmerlesetup000.log", mine = folder + L"zqmerlesetup001.log";
         WriteFileBytes(ExtendedLengthPath(earlier), "[03/07/2009 09:05:02]earlier run\r\n");
         ::DeleteFileW(ExtendedLengthPath(mine).c_str());
-        test::ScopedEnvironmentVariable scopedTemp(L"TEMP", temp);
+        ScopedEnvironmentVariable scopedTemp(L"TEMP", temp);
         Win32Platform machine;
         {
             CLogFile log(machine.Get());
