@@ -64,20 +64,12 @@ unsigned GdiObjectCount() {
     return count;
 }
 
-class DialogRunner : public ::testing::Test {
-protected:
-    PackageRun package_{L"dialogs", {L"601_64", L"unused", {}}, L""};
-    WString settings_ = package_.folder() + L"\\autorun.inf";
-    TestMachine machine_;
-    CLogFile log_{machine_.Get()};
-};
-
-// The finish screen runs modally on a thread of its own, so that this
-// thread can look at it and press its buttons.
+// The finish screen of a package runs modally on a thread of its own, so
+// that this thread can look at it and press its buttons.
 class FinishScreenRun {
 public:
-    FinishScreenRun(Platform& platform, CLogFile& log, const WString& settings) : screen_(platform, log) {
-        screen_.settingsFilePath = settings;
+    FinishScreenRun() {
+        screen_.settingsFilePath = package_.folder() + L"\\autorun.inf";
         thread_ = threads_.Start([this] { result_ = screen_.DoModal(); });
         dialog = WaitForDialog(::GetCurrentProcessId(), IsFinishScreen);
     }
@@ -91,16 +83,19 @@ public:
     }
 
     HWND dialog = nullptr;
+    TestMachine machine;
 
 private:
-    CFinishScreen screen_;
+    PackageRun package_{L"dialogs", {L"601_64", L"unused", {}}, L""};
+    CLogFile log_{machine.Get()};
+    CFinishScreen screen_{machine.Get(), log_};
     Win32Threads threads_;
     std::unique_ptr<IThread> thread_;
     int result_ = -2;
 };
 
-TEST_F(DialogRunner, FinishScreenPaintsThePictureOnWhiteAndRepaintingKeepsTheGdiObjectCount) {
-    FinishScreenRun run(machine_.Get(), log_, settings_);
+TEST(DialogRunner, FinishScreenPaintsThePictureOnWhiteAndRepaintingKeepsTheGdiObjectCount) {
+    FinishScreenRun run;
     HWND dialog = run.dialog;
     ASSERT_NE(dialog, nullptr);
     ::UpdateWindow(dialog);
@@ -135,16 +130,14 @@ TEST_F(DialogRunner, FinishScreenPaintsThePictureOnWhiteAndRepaintingKeepsTheGdi
 
 // Finish with the box clear asks the system for the restart with the
 // flags that let programs save (the recorder stands in for the system).
-TEST_F(DialogRunner, FinishWithTheBoxClearRequestsTheRestartWithFlags18) {
-    {
-        FinishScreenRun run(machine_.Get(), log_, settings_);
-        ASSERT_NE(run.dialog, nullptr);
-        Click(run.dialog, kFinishButton);
-        EXPECT_EQ(run.Result(), kIdOk);
-    }
-    EXPECT_EQ(machine_.restarts, 1);
-    EXPECT_EQ(machine_.lastFlags, 18u) << "EWX_REBOOT | EWX_FORCEIFHUNG: programs may ask to save";
-    EXPECT_EQ(machine_.lastReason, 0x80000002u) << "planned, other, installation";
+TEST(DialogRunner, FinishWithTheBoxClearRequestsTheRestartWithFlags18) {
+    FinishScreenRun run;
+    ASSERT_NE(run.dialog, nullptr);
+    Click(run.dialog, kFinishButton);
+    EXPECT_EQ(run.Result(), kIdOk);
+    EXPECT_EQ(run.machine.restarts, 1);
+    EXPECT_EQ(run.machine.lastFlags, 18u) << "EWX_REBOOT | EWX_FORCEIFHUNG: programs may ask to save";
+    EXPECT_EQ(run.machine.lastReason, 0x80000002u) << "planned, other, installation";
 }
 
 }  // namespace
