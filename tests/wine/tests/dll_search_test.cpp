@@ -19,10 +19,7 @@ const wchar_t kInTheCurrentFolder[] = L"zqplanted_cwd.dll";
 
 // Whether LoadLibraryW finds the DLL by its bare name; it is unloaded
 // again, so that the next load searches anew.
-bool LoadsByName(const wchar_t* name) {
-    ScopedModule module(::LoadLibraryW(name));
-    return static_cast<bool>(module);
-}
+bool LoadsByName(const wchar_t* name) { return ScopedModule(::LoadLibraryW(name)).IsValid(); }
 
 // The program's folder and the current folder drop out of the search; the
 // system folder's DLLs still load.

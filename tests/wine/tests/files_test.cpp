@@ -7,10 +7,7 @@
 namespace zq::win32 {
 namespace {
 
-using test::FreshTestFolder;
-using test::Narrow;
-using test::ReadFileBytes;
-using test::WriteFileBytes;
+using namespace test;
 
 TEST(Win32Files, ExtendedLengthPathOfFullAndRelativePaths) {
     const WString folder = FreshTestFolder(L"files-extended");

@@ -2,8 +2,6 @@
 // under Wine. Every row that Wine answers as Windows does must come back as
 // expected.tsv says; the rows marked as diverging are skipped, each with
 // Wine's difference as the reason.
-// The corpus folder (a Windows path) is ZQ_INI_CORPUS_DIR, or else the
-// folder in the source tree.
 #include <gtest/gtest.h>
 
 #include <algorithm>
@@ -17,20 +15,15 @@ namespace {
 using zq::WString;
 using zq::ini_corpus::CorpusRow;
 
-WString CorpusDir() {
-    const wchar_t* dir = ::_wgetenv(L"ZQ_INI_CORPUS_DIR");
-    WString path = dir != nullptr && *dir != L'\0' ? dir : zq::test::kSourceDir + L"\\tests\\ini-corpus";
-    if (path.back() != L'\\' && path.back() != L'/') path.push_back(L'\\');
-    return path;
-}
+const WString kCorpusDir = zq::test::kSourceDir + L"\\tests\\ini-corpus\\";
 
 std::vector<CorpusRow> CorpusRows() {
-    return zq::ini_corpus::ParseCorpusRows(zq::test::ReadFileBytes(CorpusDir() + L"expected.tsv"));
+    return zq::ini_corpus::ParseCorpusRows(zq::test::ReadFileBytes(kCorpusDir + L"expected.tsv"));
 }
 
 // The rows below are made from the corpus: none when it is not found.
 TEST(IniCorpusOnWine, FindsTheCorpus) {
-    EXPECT_GT(CorpusRows().size(), 100u) << zq::Utf16ToUtf8(CorpusDir()) << "expected.tsv";
+    EXPECT_GT(CorpusRows().size(), 100u) << zq::Utf16ToUtf8(kCorpusDir) << "expected.tsv";
 }
 
 class IniCorpusOnWineRow : public testing::TestWithParam<CorpusRow> {};
@@ -39,7 +32,7 @@ TEST_P(IniCorpusOnWineRow, AnswersAsExpected) {
     const CorpusRow& row = GetParam();
     if (row.DivergesOnWine()) GTEST_SKIP() << "Wine differs from Windows here: " << row.diverges;
 
-    const WString path = CorpusDir() + zq::Utf8ToUtf16(row.file);
+    const WString path = kCorpusDir + zq::Utf8ToUtf16(row.file);
     // A guard after the nSize characters shows a write beyond them.
     constexpr std::size_t kGuard = 8;
     constexpr wchar_t kUnwritten = L'#';

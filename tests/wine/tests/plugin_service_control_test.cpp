@@ -12,7 +12,6 @@ namespace {
 constexpr DWORD kErrorServiceAlreadyRunning = 1056;
 constexpr DWORD kErrorServiceDoesNotExist = 1060;
 constexpr DWORD kErrorServiceNotActive = 1062;
-const std::string kStopped = "** zqdevsvc Service stopped successfully";
 
 // The call's result and the state it leaves, read back from the control
 // manager (the log lines are the host tests' affair).
@@ -75,7 +74,7 @@ TEST(PluginServiceControl, AStartWhileTheServiceStopsWaitsForTheStop) {
     EXPECT_EQ(ChangeServiceState(launcher.process(), L"zqdevsvc", kServiceStart), 0u);
     EXPECT_EQ(service.WaitForState(SERVICE_RUNNING), static_cast<DWORD>(SERVICE_RUNNING));
     EXPECT_NE(service.ProcessId(), firstPid) << "a new service process";
-    EXPECT_EQ(launcher.LogMessages(), std::vector<std::string>{kStopped});
+    EXPECT_EQ(launcher.LogMessages(), std::vector<std::string>{"** zqdevsvc Service stopped successfully"});
 }
 
 }  // namespace

@@ -24,7 +24,6 @@ TEST(Win32Version, VerifyVersionAgainstTheRunningOne) {
         {major, minor, sp, spMinor, true},
         {major, minor, 0, 0, true},
         {major + 1, minor, 0, 0, false},
-        {major - 1, minor, 0, 0, false},
         {major, minor + 1, 0, 0, false},
         {major, minor, sp + 1, 0, false},
         {major, minor, sp, spMinor + 1, false},

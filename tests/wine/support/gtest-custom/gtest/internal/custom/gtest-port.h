@@ -1,8 +1,7 @@
 // GoogleTest's port customisation for the win32 thread model: only its
 // Notification (used by GoogleTest's own tests, never by ours) is built on
 // std::mutex, which GCC 12's win32 thread model does not provide.
-#ifndef GOOGLETEST_INCLUDE_GTEST_INTERNAL_CUSTOM_GTEST_PORT_H_
-#define GOOGLETEST_INCLUDE_GTEST_INTERNAL_CUSTOM_GTEST_PORT_H_
+#pragma once
 
 #include <atomic>
 
@@ -22,5 +21,3 @@ private:
 };
 
 }  // namespace testing::internal
-
-#endif  // GOOGLETEST_INCLUDE_GTEST_INTERNAL_CUSTOM_GTEST_PORT_H_
