@@ -1,34 +1,13 @@
 #include "tests/wine/support/wine_test_support.h"
 
 #include <gtest/gtest.h>
-#include <tlhelp32.h>
 
 #include <algorithm>
 #include <cstdlib>
-#include <cwctype>
+#include <filesystem>
 #include <regex>
 
 namespace zq::test {
-
-namespace {
-
-void RemoveTree(const WString& folder) {
-    WIN32_FIND_DATAW entry{};
-    win32::ScopedFindHandle listing(::FindFirstFileW((folder + L"\\*").c_str(), &entry));
-    while (listing) {
-        const WString name = entry.cFileName, path = folder + L"\\" + name;
-        ::SetFileAttributesW(path.c_str(), FILE_ATTRIBUTE_NORMAL);
-        if (entry.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) {
-            if (name != L"." && name != L"..") RemoveTree(path);
-        } else {
-            ::DeleteFileW(path.c_str());
-        }
-        if (!::FindNextFileW(listing.Get(), &entry)) break;
-    }
-    ::RemoveDirectoryW(folder.c_str());
-}
-
-}  // namespace
 
 bool WaitUntil(const std::function<bool()>& condition, DWORD limitMs) {
     for (DWORD waited = 0; !condition(); waited += 20) {
@@ -40,8 +19,9 @@ bool WaitUntil(const std::function<bool()>& condition, DWORD limitMs) {
 
 WString FreshTestFolder(const WString& name) {
     const WString folder = L"C:\\zqtest\\" + name;
+    std::error_code ignored;  // what cannot be removed makes the creation fail
+    std::filesystem::remove_all(folder, ignored);
     ::CreateDirectoryW(L"C:\\zqtest", nullptr);
-    RemoveTree(folder);
     EXPECT_TRUE(::CreateDirectoryW(folder.c_str(), nullptr)) << "cannot create " << Narrow(folder);
     return folder;
 }
@@ -85,25 +65,11 @@ std::vector<std::string> LogMessagesOf(const std::string& text) {
     return messages;
 }
 
-std::string Narrow(const WString& text) {
-    std::string narrow;
-    for (wchar_t c : text) narrow.push_back(c < 0x80 ? static_cast<char>(c) : '?');
-    return narrow;
-}
-
-WString Lower(WString text) {
-    for (wchar_t& c : text) c = static_cast<wchar_t>(std::towlower(c));
-    return text;
-}
-
 bool IsSixtyFourBitWindows() {
     SYSTEM_INFO native{};
     ::GetNativeSystemInfo(&native);
     return native.wProcessorArchitecture == PROCESSOR_ARCHITECTURE_AMD64;
 }
-
-REGSAM OwnRegistryView() { return sizeof(void*) == 4 ? KEY_WOW64_32KEY : KEY_WOW64_64KEY; }
-REGSAM OtherRegistryView() { return sizeof(void*) == 4 ? KEY_WOW64_64KEY : KEY_WOW64_32KEY; }
 
 void WriteLocalMachineString(const WString& subKey, const WString& name, const WString& value, REGSAM view) {
     HKEY key = nullptr;
@@ -116,18 +82,6 @@ void WriteLocalMachineString(const WString& subKey, const WString& name, const W
     EXPECT_EQ(::RegSetValueExW(key, name.c_str(), 0, REG_SZ, reinterpret_cast<const BYTE*>(value.c_str()), bytes),
               ERROR_SUCCESS)
         << Narrow(subKey) << "\\" << Narrow(name);
-}
-
-void DeleteLocalMachineKeyInBothViews(const WString& subKey) {
-    using DeleteKeyExFn = LONG(WINAPI*)(HKEY, LPCWSTR, REGSAM, DWORD);
-    // RegDeleteKeyExW came after 32-bit XP, which has one view anyway.
-    auto deleteKeyEx = reinterpret_cast<DeleteKeyExFn>(
-        reinterpret_cast<void*>(::GetProcAddress(::GetModuleHandleW(L"advapi32"), "RegDeleteKeyExW")));
-    if (deleteKeyEx == nullptr) {
-        ::RegDeleteKeyW(HKEY_LOCAL_MACHINE, subKey.c_str());
-        return;
-    }
-    for (REGSAM view : {KEY_WOW64_32KEY, KEY_WOW64_64KEY}) deleteKeyEx(HKEY_LOCAL_MACHINE, subKey.c_str(), view, 0);
 }
 
 ScopedEnvironmentVariable::ScopedEnvironmentVariable(const WString& name, const WString& value) : name_(name) {
@@ -165,12 +119,8 @@ DWORD StartedProgram::WaitForExit(DWORD limitMs) const {
 
 std::vector<DWORD> RunningProcessIds(const WString& exeName) {
     std::vector<DWORD> pids;
-    win32::ScopedFileHandle snapshot(::CreateToolhelp32Snapshot(TH32CS_SNAPPROCESS, 0));
-    PROCESSENTRY32W entry{};
-    entry.dwSize = sizeof entry;
-    for (BOOL more = snapshot && ::Process32FirstW(snapshot.Get(), &entry); more;
-         more = ::Process32NextW(snapshot.Get(), &entry))
-        if (Lower(entry.szExeFile) == Lower(exeName)) pids.push_back(entry.th32ProcessID);
+    for (const ProcessEntry& entry : win32::Win32Processes().Snapshot().value_or(std::vector<ProcessEntry>{}))
+        if (EqualsIgnoringAsciiCase(entry.exeName, exeName)) pids.push_back(entry.pid);
     return pids;
 }
 
@@ -178,8 +128,6 @@ std::vector<DWORD> RunningProcessIds(const WString& exeName) {
 
 InstalledDevService::InstalledDevService(DWORD stopDelayMs) {
     manager_.Reset(::OpenSCManagerW(nullptr, nullptr, SC_MANAGER_ALL_ACCESS));
-    service_.Reset(::OpenServiceW(manager_.Get(), L"zqdevsvc", SERVICE_ALL_ACCESS));
-    if (service_) StopAndDelete();  // left by an earlier run that did not finish
     WString binary = Quoted(kDevServiceProgram);
     if (stopDelayMs > 0) binary += L" " + std::to_wstring(stopDelayMs);
     // A deleted service stays marked until its last handle is closed.
@@ -193,10 +141,7 @@ InstalledDevService::InstalledDevService(DWORD stopDelayMs) {
 }
 
 InstalledDevService::~InstalledDevService() {
-    if (service_) StopAndDelete();
-}
-
-void InstalledDevService::StopAndDelete() {
+    if (!service_) return;
     if (CurrentState() != SERVICE_STOPPED) {
         SERVICE_STATUS status{};
         ::ControlService(service_.Get(), SERVICE_CONTROL_STOP, &status);
@@ -204,7 +149,6 @@ void InstalledDevService::StopAndDelete() {
     }
     const bool deleted = ::DeleteService(service_.Get()) || ::GetLastError() == ERROR_SERVICE_MARKED_FOR_DELETE;
     EXPECT_TRUE(deleted) << "DeleteService(zqdevsvc), error " << ::GetLastError();
-    service_.Reset();
 }
 
 bool InstalledDevService::StartAndWaitUntilRunning() {
@@ -250,20 +194,6 @@ std::vector<std::string> LauncherUnderTest::LogMessages() {
 
 // --- Packages for the real exe ------------------------------------------------
 
-// The package's texts 1 to 8, US English.
-static const WString kTexts[9] = {
-    L"",
-    L"This package cannot be installed on this version of Windows.",
-    L"The ZQ Merle printer driver has been refreshed",
-    L"The new driver files are in place. Restart your computer so that your printers use them.",
-    L"I will restart my computer later",
-    L"Click Finish to exit",
-    L"Finish",
-    L"ZQ Merle Driver Refresh",
-    L"No ZQ Merle printer driver is installed on this computer.\\nInstall the driver first, then run this package "
-    L"again.",
-};
-
 PackageRun::PackageRun(const WString& name, const PackageSettings& settings, const WString& installedKeyword)
     : folder_(FreshTestFolder(name)), settings_(folder_ + L"\\autorun.inf"), temp_(L"TEMP", folder_) {
     if (!installedKeyword.empty()) {
@@ -275,9 +205,7 @@ PackageRun::PackageRun(const WString& name, const PackageSettings& settings, con
             L"\xFEFF[Version]\r\nSignature=\"$Windows NT$\"\r\nClass=Printer\r\n\r\n"
             L"[Strings]\r\nDriverName=\"" +
             installedKeyword + L"\"\r\n";
-        std::string bytes;
-        for (wchar_t unit : inf) bytes += {static_cast<char>(unit & 0xFF), static_cast<char>(unit >> 8)};
-        WriteFileBytes(inf_, bytes);
+        WriteFileBytes(inf_, StringToUtf16LeBytes(inf));
     }
     WString text = L"[Version]\r\nLog=511\r\n\r\n[OS_Support]\r\nos_list=" + settings.osList +
                    L"\r\nServicePack_MajorVersion=0\r\nServicePack_MinorVersion=0\r\n\r\n[CPE.MagicKeywords]\r\n1=" +
@@ -290,7 +218,8 @@ PackageRun::PackageRun(const WString& name, const PackageSettings& settings, con
             text += std::to_wstring(i + 1) + L"=" + (*programs)[i] + L"\r\n";
     }
     text += L"\r\n[LangMap]\r\n0x0409=English\r\n\r\n[English]\r\n";
-    for (int number = 1; number <= 8; ++number) text += std::to_wstring(number) + L"=" + kTexts[number] + L"\r\n";
+    for (int number = 1; number <= 8; ++number)
+        text += std::to_wstring(number) + L"=Text " + std::to_wstring(number) + L"\r\n";
     WriteFileBytes(settings_, Narrow(text));
 }
 

@@ -9,6 +9,7 @@
 #include <string>
 #include <vector>
 
+#include "base/text.h"
 #include "run/application.h"
 #include "platform/win32/scoped_handle.h"
 #include "platform/win32/win32_platform.h"
@@ -38,18 +39,16 @@ void WriteFileBytes(const WString& path, const std::string& bytes);
 // line ends comes back whole, with the file's CR LF.
 std::vector<std::string> LogMessagesOf(const std::string& logText);
 
-std::string Narrow(const WString& text);  // ASCII only, for messages and comparisons
-WString Lower(WString text);
+inline std::string Narrow(const WString& text) { return Utf16ToUtf8(text); }  // for messages and comparisons
 inline WString Quoted(const WString& path) { return L"\"" + path + L"\""; }
 
 // Whether Windows is 64-bit, whatever this program's word size; the view of
-// this program's HKLM\SOFTWARE and the other (the same on 32-bit Windows).
+// HKLM\SOFTWARE that is not this program's (the same on 32-bit Windows).
 bool IsSixtyFourBitWindows();
-REGSAM OwnRegistryView();
-REGSAM OtherRegistryView();
-// A REG_SZ value below HKLM in the given view, its key made when missing.
+inline REGSAM OtherRegistryView() { return sizeof(void*) == 4 ? KEY_WOW64_64KEY : KEY_WOW64_32KEY; }
+// A REG_SZ value below HKLM in the given view (0: this program's), its key
+// made when missing.
 void WriteLocalMachineString(const WString& subKey, const WString& name, const WString& value, REGSAM view);
-void DeleteLocalMachineKeyInBothViews(const WString& subKey);  // a key without subkeys
 
 // A variable of this process for the life of the object, in the C runtime's
 // copy (where the launcher reads TEMP) and the process environment alike.
@@ -100,7 +99,6 @@ public:
 
 private:
     SERVICE_STATUS_PROCESS Status();
-    void StopAndDelete();
     win32::ScopedServiceHandle manager_, service_;
 };
 
@@ -130,9 +128,10 @@ struct PackageSettings {
     std::vector<WString> programs64 = {};  // Run.x64, when it differs
 };
 
-// A package in C:\zqtest\<name> (autorun.inf, log level 511), that folder
-// as TEMP, and the driver installed when a keyword is given (a UTF-16LE
-// <Windows>\inf\oem99.inf naming it, removed at the end); launcher runs.
+// A package in C:\zqtest\<name> (autorun.inf, log level 511, US English
+// texts "Text N"), that folder as TEMP, and the driver installed when a
+// keyword is given (a UTF-16LE <Windows>\inf\oem99.inf naming it, removed
+// at the end); launcher runs.
 class PackageRun {
 public:
     PackageRun(const WString& name, const PackageSettings& settings, const WString& installedKeyword);

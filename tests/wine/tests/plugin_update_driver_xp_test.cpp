@@ -24,19 +24,8 @@ const WString kPrinterName = L"ZQ Test Printer";
 const std::string kInfText = "[Version]\r\nSignature=\"$Windows NT$\"\r\nClass=Printer\r\n";
 
 // --- A printer of the prefix ---------------------------------------------------
-//
-// Wine's fresh prefix has ports but no printer driver; a driver on Wine's
-// PostScript driver with a dummy PPD (support/zqtest.ppd) is enough for
-// AddPrinterW.
 
-struct PrinterHandleTraits {
-    using Value = HANDLE;
-    static Value Invalid() { return nullptr; }
-    static void Close(Value value) { ::ClosePrinter(value); }
-};
-using ScopedPrinter = win32::Scoped<PrinterHandleTraits>;
-
-// Through the spooler layer of the platform, tested on its own.
+// Through the spooler layer of the platform.
 std::vector<WString> LocalPrinterNames() {
     std::vector<WString> names;
     for (const PrinterRecord& printer :
@@ -45,65 +34,26 @@ std::vector<WString> LocalPrinterNames() {
     return names;
 }
 
-bool AddTestPrinter(const WString& printerName, const WString& driverName) {
+// Wine's fresh prefix has ports but no printer driver; a driver on Wine's
+// PostScript driver with a dummy PPD (support/zqtest.ppd) is enough for a
+// printer, added through the spooler layer. 0, or the error.
+ErrorCode AddTestPrinter() {
     wchar_t directory[MAX_PATH] = {};
     DWORD needed = 0;
-    if (!::GetPrinterDriverDirectoryW(nullptr, nullptr, 1, reinterpret_cast<BYTE*>(directory), sizeof directory,
-                                      &needed))
-        return false;
     const WString ppd = kSourceDir + L"\\tests\\wine\\support\\zqtest.ppd";
-    if (!::CopyFileW(ppd.c_str(), (WString(directory) + L"\\zqtest.ppd").c_str(), FALSE)) return false;
-
-    std::wstring name = driverName, driverFile = L"wineps.drv", dataFile = L"zqtest.ppd";
+    std::wstring name = kDriverName, driverFile = L"wineps.drv", dataFile = L"zqtest.ppd";
     DRIVER_INFO_3W driver{};
     driver.cVersion = 3;
     driver.pName = name.data();
     driver.pDriverPath = driverFile.data();
     driver.pDataFile = dataFile.data();
     driver.pConfigFile = driverFile.data();
-    if (!::AddPrinterDriverW(nullptr, 3, reinterpret_cast<BYTE*>(&driver))) return false;
-
-    std::wstring printer = printerName, port = L"FILE:", processor = L"winprint", datatype = L"RAW";
-    PRINTER_INFO_2W info{};
-    info.pPrinterName = printer.data();
-    info.pPortName = port.data();
-    info.pDriverName = name.data();
-    info.pPrintProcessor = processor.data();
-    info.pDatatype = datatype.data();
-    return ScopedPrinter(::AddPrinterW(nullptr, 2, reinterpret_cast<BYTE*>(&info))).IsValid();
-}
-
-// The imaging software: C:\\zqtest\\<name>\\Pictavo\\Bin\\zqnotify.exe, its
-// folder named by HKLM\\SOFTWARE\\Zelt\\Pictavo InstallFolder in the 32-bit
-// view (Wow6432Node on 64-bit Windows), where the launcher's default-view
-// open finds it; the other view names a folder that is not it.
-class InstalledImagingSoftware {
-public:
-    explicit InstalledImagingSoftware(const WString& name) : installFolder_(FreshTestFolder(name) + L"\\") {
-        EXPECT_TRUE(::CreateDirectoryW((installFolder_ + L"Pictavo").c_str(), nullptr));
-        EXPECT_TRUE(::CreateDirectoryW((installFolder_ + L"Pictavo\\Bin").c_str(), nullptr));
-        EXPECT_TRUE(::CopyFileW(kTrayProgram.c_str(), TrayPath().c_str(), FALSE)) << ::GetLastError();
-        WriteLocalMachineString(kKey, L"InstallFolder", installFolder_, OwnRegistryView());
-        if (IsSixtyFourBitWindows())
-            WriteLocalMachineString(kKey, L"InstallFolder", L"C:\\zqtest\\not-this-view\\", OtherRegistryView());
-    }
-    ~InstalledImagingSoftware() {
-        DeleteLocalMachineKeyInBothViews(kKey);
-        DeleteLocalMachineKeyInBothViews(L"SOFTWARE\\Zelt");  // only when empty
-    }
-    const WString& InstallFolder() const { return installFolder_; }
-    WString TrayPath() const { return installFolder_ + L"Pictavo\\Bin\\zqnotify.exe"; }
-
-private:
-    static constexpr const wchar_t* kKey = L"SOFTWARE\\Zelt\\Pictavo";
-    WString installFolder_;
-};
-
-// C:\\zqtest\\<name>\\autorun.inf listing the driver in [UpdateDrivers].
-WString WriteSettingsFile(const WString& name) {
-    const WString path = FreshTestFolder(name) + L"\\autorun.inf";
-    WriteFileBytes(path, "[Version]\r\nLog=511\r\n\r\n[UpdateDrivers]\r\n1=" + Narrow(kDriverName) + "\r\n");
-    return path;
+    if (!::GetPrinterDriverDirectoryW(nullptr, nullptr, 1, reinterpret_cast<BYTE*>(directory), sizeof directory,
+                                      &needed) ||
+        !::CopyFileW(ppd.c_str(), (WString(directory) + L"\\zqtest.ppd").c_str(), FALSE) ||
+        !::AddPrinterDriverW(nullptr, 3, reinterpret_cast<BYTE*>(&driver)))
+        return ::GetLastError();
+    return win32::Win32Spooler().Add(PrinterRecord{kPrinterName, L"FILE:", kDriverName, L"winprint", L"RAW"});
 }
 
 // --- The run ---------------------------------------------------------------------
@@ -126,34 +76,48 @@ TEST(PluginOnWindowsXp, MatchingPrinterIsHandedToPrintUiAndNeverLost) {
         }
     } endTrays;
     ASSERT_EQ(LOBYTE(LOWORD(::GetVersion())), 5) << "this prefix reports Windows XP";
-    InstalledImagingSoftware software(L"xp-pictavo");
+    // The imaging software: its tray application in <folder>\Pictavo\Bin,
+    // the folder named in the 32-bit view (Wow6432Node on 64-bit Windows),
+    // where the launcher's default-view open finds it; the other view names
+    // a folder that is not it.
+    const WString software = FreshTestFolder(L"xp-pictavo") + L"\\",
+                  trayPath = software + L"Pictavo\\Bin\\zqnotify.exe";
+    ASSERT_TRUE(::CreateDirectoryW((software + L"Pictavo").c_str(), nullptr));
+    ASSERT_TRUE(::CreateDirectoryW((software + L"Pictavo\\Bin").c_str(), nullptr));
+    ASSERT_TRUE(::CopyFileW(kTrayProgram.c_str(), trayPath.c_str(), FALSE)) << ::GetLastError();
+    WriteLocalMachineString(L"SOFTWARE\\Zelt\\Pictavo", L"InstallFolder", software, 0);
+    if (IsSixtyFourBitWindows())
+        WriteLocalMachineString(L"SOFTWARE\\Zelt\\Pictavo", L"InstallFolder", L"C:\\zqtest\\not-this-view\\",
+                                OtherRegistryView());
     InstalledDevService service(2000);
     ASSERT_TRUE(service.IsInstalled());
     ASSERT_TRUE(service.StartAndWaitUntilRunning());
     const DWORD servicePid = service.ProcessId();
-    StartedProgram tray(Quoted(software.TrayPath()));
+    StartedProgram tray(Quoted(trayPath));
     ASSERT_EQ(RunningProcessIds(kTrayExeName), std::vector<DWORD>{tray.Pid()}) << "no other zqnotify.exe runs";
-    const WString settings = WriteSettingsFile(L"xp-package");
-    const WString folder = settings.substr(0, settings.rfind(L'\\')), inf = folder + L"\\drivers\\zqmerle.inf";
+    // The package: autorun.inf listing the driver in [UpdateDrivers], and its INF.
+    const WString folder = FreshTestFolder(L"xp-package"), settings = folder + L"\\autorun.inf",
+                  inf = folder + L"\\drivers\\zqmerle.inf";
+    WriteFileBytes(settings, "[Version]\r\nLog=511\r\n\r\n[UpdateDrivers]\r\n1=" + Narrow(kDriverName) + "\r\n");
     ASSERT_TRUE(::CreateDirectoryW((folder + L"\\drivers").c_str(), nullptr));
     WriteFileBytes(inf, kInfText);
     LauncherUnderTest launcher(L"xp-log");
     const WString deviceId = L"USBPRINT\\ZQMERLE5400\\7&2F1C3A&0&USB001";
-    ASSERT_TRUE(AddTestPrinter(kPrinterName, kDriverName)) << "error " << ::GetLastError();
+    ASSERT_EQ(AddTestPrinter(), 0u);
     ASSERT_EQ(LocalPrinterNames(), std::vector<WString>{kPrinterName});
     // The printer's driver data as the spooler keeps it (64-bit view).
     WriteLocalMachineString(PrinterDriverDataKey(kPrinterName), L"SoftwareCUEContextID", deviceId, KEY_WOW64_64KEY);
 
     // The entry as the runner hands it over, in lower case throughout.
     CUpdateDriverPlugin context(settings);
-    EXPECT_EQ(RunUpdateDriver(launcher.process(), context, L"lanpatch.exe  " + Lower(inf) + L" "), 1);
+    EXPECT_EQ(RunUpdateDriver(launcher.process(), context, L"lanpatch.exe  " + ToLowerAscii(inf) + L" "), 1);
     EXPECT_EQ(tray.WaitForExit(), 0u) << "the running tray application was terminated";
     EXPECT_EQ(RunningProcessIds(kTrayExeName).size(), 1u) << "the tray application was started again";
     EXPECT_EQ(service.WaitForState(SERVICE_RUNNING), static_cast<DWORD>(SERVICE_RUNNING));
     EXPECT_NE(service.ProcessId(), servicePid) << "the service was stopped and started again";
     const std::vector<std::string> log = launcher.LogMessages();
     const std::string added = "!! Printer Added  : rundll32 printui.dll,PrintUIEntry /if /b \"ZQ Test Printer\" /f \"" +
-                              Narrow(Lower(inf)) + "\" /r \"FILE:\" /m \"ZQ Merle 5400 Series\" returns with ";
+                              Narrow(ToLowerAscii(inf)) + "\" /r \"FILE:\" /m \"ZQ Merle 5400 Series\" returns with ";
     EXPECT_TRUE(std::any_of(log.begin(), log.end(), [&](const std::string& line) { return line.rfind(added, 0) == 0; }))
         << "printui was run with the printer's port, driver and the package's INF, and waited for";
     EXPECT_EQ(LocalPrinterNames(), std::vector<WString>{kPrinterName});

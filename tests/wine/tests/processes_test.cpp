@@ -6,8 +6,7 @@
 namespace zq::win32 {
 namespace {
 
-using test::kTestChildPath;
-using test::Quoted;
+using namespace test;
 
 TEST(Win32Processes, StartsWaitsAndReportsAMissingProgram) {
     Win32Processes processes;
@@ -21,7 +20,7 @@ TEST(Win32Processes, StartsWaitsAndReportsAMissingProgram) {
         {L"\"C:\\zqtest\\no such folder\\x.exe\" -x", L"", kErrorFileNotFound},
     };
     for (const auto& row : rows) {
-        SCOPED_TRACE(test::Narrow(row.commandLine));
+        SCOPED_TRACE(Narrow(row.commandLine));
         ProcessStart start = processes.Start(row.commandLine, row.applicationPath);
         EXPECT_EQ(start.error, row.error);
         ASSERT_EQ(start.process != nullptr, row.error == 0);
@@ -40,7 +39,7 @@ TEST(Win32Processes, SnapshotListsTheChildAndTerminateEndsItWithStatusZero) {
     ASSERT_NE(start.process, nullptr) << "error " << start.error;
     std::uint32_t pid = 0;
     for (const ProcessEntry& entry : processes.Snapshot().value_or(std::vector<ProcessEntry>{})) {
-        if (test::Lower(entry.exeName) == L"zq_test_child.exe") pid = entry.pid;
+        if (ToLowerAscii(entry.exeName) == L"zq_test_child.exe") pid = entry.pid;
     }
     ASSERT_NE(pid, 0u) << "the waiting child is in the snapshot";
     ScopedHandle observer(::OpenProcess(SYNCHRONIZE | PROCESS_QUERY_INFORMATION, FALSE, pid));
@@ -60,12 +59,12 @@ TEST(Win32Processes, SnapshotListsTheChildAndTerminateEndsItWithStatusZero) {
 // program's word size: only such a one can load this build's DLL.
 TEST(Win32Processes, SystemFolderRundll32IsOfThisProgramsWordSize) {
     Win32Processes processes;
-    const WString marker = test::FreshTestFolder(L"rundll32") + L"\\ran.txt";
+    const WString marker = FreshTestFolder(L"rundll32") + L"\\ran.txt";
     const WString rundll32 = Win32ProcessEnvironment().SystemDirectory() + L"\\rundll32.exe";
-    ProcessStart start = processes.Start(L"rundll32 " + test::kPlantedDllPath + L",ZqRecord " + marker, rundll32);
+    ProcessStart start = processes.Start(L"rundll32 " + kPlantedDllPath + L",ZqRecord " + marker, rundll32);
     ASSERT_NE(start.process, nullptr) << "error " << start.error;
     ASSERT_EQ(start.process->WaitForEnd(), 0u);
-    EXPECT_TRUE(test::Exists(marker)) << test::Narrow(rundll32) << " did not load this build's DLL";
+    EXPECT_TRUE(Exists(marker)) << Narrow(rundll32) << " did not load this build's DLL";
 }
 
 }  // namespace

@@ -11,16 +11,13 @@ const wchar_t kTestKey[] = L"SOFTWARE\\ZqTest";
 const WString kFolder = L"C:\\Program Files\\Zq";
 
 std::vector<std::uint8_t> Utf16z(const WString& text) {
-    std::vector<std::uint8_t> bytes;
-    for (wchar_t c : text + L'\0')
-        bytes.insert(bytes.end(), {static_cast<std::uint8_t>(c), static_cast<std::uint8_t>(c >> 8)});
-    return bytes;
+    const std::string bytes = StringToUtf16LeBytes(text + L'\0');
+    return {bytes.begin(), bytes.end()};
 }
 
 // A value is read only when it fits the buffer the caller gives, its
 // terminator included.
 TEST(Win32Registry, QueriesValuesThatFitTheBuffer) {
-    test::DeleteLocalMachineKeyInBothViews(kTestKey);
     test::WriteLocalMachineString(kTestKey, L"InstallFolder", kFolder, 0);
     Win32Registry registry;
     auto writer = registry.OpenLocalMachineKey(kTestKey, RegistryAccess::Write, RegistryView::Default);
@@ -69,7 +66,6 @@ TEST(Win32RegistryViews, EachOpenReachesTheKeyOfItsView) {
         {L"SYSTEM\\ZqViewTest", RegistryView::Force64, 64u},
     };
     for (const wchar_t* subKey : {L"SOFTWARE\\ZqViewTest", L"SYSTEM\\ZqViewTest"}) {
-        test::DeleteLocalMachineKeyInBothViews(subKey);
         test::WriteLocalMachineString(subKey, L"View", L"32", KEY_WOW64_32KEY);
         test::WriteLocalMachineString(subKey, L"View", L"64", KEY_WOW64_64KEY);
     }

@@ -26,8 +26,7 @@ TEST(LauncherOnXp, InstalledKeywordRunsTheMachinesSectionAndReachesTheFinishScre
     WriteFileBytes(package.folder() + L"\\setup\\zqclean.dat", "data file of the package\r\n");
     const WString own = FreshTestFolder(L"xp-cleanup-own") + L"\\",
                   other = FreshTestFolder(L"xp-cleanup-other") + L"\\";
-    WriteLocalMachineString(kUninstallKey, L"UninstallString", own + L"zqclean.exe -datfile zqclean.dat",
-                            OwnRegistryView());
+    WriteLocalMachineString(kUninstallKey, L"UninstallString", own + L"zqclean.exe -datfile zqclean.dat", 0);
     if (IsSixtyFourBitWindows()) {
         WriteLocalMachineString(kUninstallKey, L"UninstallString", other + L"zqclean.exe -datfile zqclean.dat",
                                 OtherRegistryView());
@@ -38,11 +37,11 @@ TEST(LauncherOnXp, InstalledKeywordRunsTheMachinesSectionAndReachesTheFinishScre
     ASSERT_NE(finish, nullptr) << "no finish screen came";
     ASSERT_TRUE(TickAndFinish(finish)) << "the box would not tick; Escape pressed instead";
     EXPECT_EQ(launcher.WaitForExit(), 0u);
-    for (REGSAM view : {OwnRegistryView(), OtherRegistryView()})
+    for (REGSAM view : {REGSAM{0}, OtherRegistryView()})
         WriteLocalMachineString(kUninstallKey, L"UninstallString", L"", view);
 
     // The Run section of the machine's word size, not of the program's.
-    const std::string ran = "Call CreateProcess with \"" + Narrow(Lower(kTestChildPath)) + "\" exit " +
+    const std::string ran = "Call CreateProcess with \"" + Narrow(ToLowerAscii(kTestChildPath)) + "\" exit " +
                             (IsSixtyFourBitWindows() ? "64" : "32");
     EXPECT_NE(package.Log().find(ran), std::string::npos) << ran << "\n" << package.Log();
     EXPECT_TRUE(Exists(own + L"zqclean.dat")) << "the data file was not brought up to date";
