@@ -51,31 +51,25 @@ void KeyPaths(const json& node, const json* document, const std::string& place, 
               std::set<std::string>& open) {
     std::vector<const json*> branches;
     CollectBranches(node, branches);
+    const auto at = [&](const std::string& key) { return place.empty() ? key : place + "." + key; };
     for (const json* branch : branches) {
         const json properties = branch->value("properties", json::object());
         const json more = branch->value("additionalProperties", json());
         if (branch->contains("properties") && more != false) open.insert(place.empty() ? "(top level)" : place);
-        const auto at = [&](const std::string& key) { return place.empty() ? key : place + "." + key; };
-        if (document == nullptr) {
-            for (const auto& item : properties.items()) {
-                paths.insert(at(item.key()));
-                KeyPaths(item.value(), nullptr, at(item.key()), paths, open);
-            }
-            if (more.is_object()) KeyPaths(more, nullptr, at("*"), paths, open);
-        } else if (document->is_object()) {
-            for (const auto& item : document->items()) {
-                if (properties.contains(item.key())) {
-                    paths.insert(at(item.key()));
-                    KeyPaths(properties[item.key()], &item.value(), at(item.key()), paths, open);
-                } else if (more.is_object()) {
-                    KeyPaths(more, &item.value(), at("*"), paths, open);
-                }
-            }
+        // The keys to follow: the schema's own ("*" for any other), or the document's.
+        json keys = document == nullptr ? properties : document->is_object() ? *document : json::object();
+        if (document == nullptr && more.is_object()) keys["*"] = nullptr;
+        for (const auto& item : keys.items()) {
+            const bool named = properties.contains(item.key());
+            if (named) paths.insert(at(item.key()));
+            if (named || more.is_object())
+                KeyPaths(named ? properties[item.key()] : more, document ? &item.value() : nullptr,
+                         at(named ? item.key() : "*"), paths, open);
         }
-        if (!branch->contains("items")) continue;
-        if (document == nullptr) KeyPaths(branch->at("items"), nullptr, place + "[]", paths, open);
-        else if (document->is_array())
-            for (const json& element : *document) KeyPaths(branch->at("items"), &element, place + "[]", paths, open);
+        const json items = branch->value("items", json());
+        if (document == nullptr && !items.is_null()) KeyPaths(items, nullptr, place + "[]", paths, open);
+        if (document != nullptr && !items.is_null() && document->is_array())
+            for (const json& element : *document) KeyPaths(items, &element, place + "[]", paths, open);
     }
 }
 

@@ -18,33 +18,29 @@ namespace {
 using nlohmann::json;
 using Answers = std::vector<std::optional<WString>>;
 
-// The defaults are what every other test runs on.
-TEST(SimEnvironment, ConfiguredValues) {
+// The defaults are what every other test runs on. The clock moves only by
+// simulated time.
+TEST(SimEnvironment, ConfiguredValuesAndTheClock) {
     test::TestMachine machine;
     machine.config() = json::parse(R"({"program": "D:\\Setup\\zqmerlesetup.exe", "argumentText": "-log 511",
         "currentDirectory": "D:\\", "windowsDirectory": "E:\\WINNT", "environment": {"Path": "C:\\x"},
-        "userLanguage": 1036})");
-    IProcessEnvironment& environment = machine.Load().platform().environment;
+        "userLanguage": 1036, "localTime": "2009-12-31T23:59:59"})");
+    SimMachine& sim = machine.Load();
+    IProcessEnvironment& environment = sim.platform().environment;
     // Module, arguments, current folder, system folder, TEMP, PATH, language.
     EXPECT_EQ(
         Answers({environment.ModulePath(), environment.ArgumentText(), environment.CurrentDirectory(),
                  environment.SystemDirectory(), environment.EnvironmentVariable(L"temp"),
                  environment.EnvironmentVariable(L"PATH"), std::to_wstring(environment.UserDefaultLangID())}),
         (Answers{L"D:\\Setup\\zqmerlesetup.exe", L"-log 511", L"D:\\", L"E:\\WINNT\\system32", {}, L"C:\\x", L"1036"}));
-}
-
-TEST(SimEnvironment, TheClockMovesOnlyBySimulatedTime) {
-    test::TestMachine machine;
-    machine.config()["localTime"] = "2009-12-31T23:59:59";
-    SimMachine& sim = machine.Load();
-    sim.platform().environment.Sleep(1000);
+    environment.Sleep(1000);
     EXPECT_EQ(sim.ElapsedMs(), 1000);
-    const LocalTime now = sim.platform().environment.Now();
+    const LocalTime now = environment.Now();
     EXPECT_EQ(std::tie(now.year, now.month, now.day, now.hour, now.minute, now.second),
               std::make_tuple(2010, 1, 1, 0, 0, 0));
 }
 
-// The services' texts are checked in the log by the launcher's ServiceAnswers.
+// Windows' English texts, each with its line end; none for an unknown code.
 TEST(SimEnvironment, SystemMessagesAreWindowsEnglishWithTheirLineEnd) {
     const std::pair<ErrorCode, const wchar_t*> rows[] = {
         {2, L"The system cannot find the file specified.\r\n"},

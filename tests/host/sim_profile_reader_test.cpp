@@ -4,8 +4,6 @@
 #include <gtest/gtest.h>
 
 #include <filesystem>
-#include <fstream>
-#include <iterator>
 #include <optional>
 
 #include "base/text.h"
@@ -13,21 +11,15 @@
 #include "platform/sim/profile_reader.h"
 #include "tests/ini-corpus/corpus_rows.h"
 #include "tests/support/scenario.h"
+#include "tests/support/sim_program.h"
 
 namespace zq::sim {
 namespace {
 
 const std::string kCorpusDir = ZQ_SOURCE_DIR "/tests/ini-corpus/";
 
-std::optional<std::string> ReadFileBytes(const std::string& path) {
-    std::ifstream in(path, std::ios::binary);
-    if (!in) return std::nullopt;
-    return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
-}
-
 std::vector<ini_corpus::CorpusRow> CorpusRows() {
-    const auto tsv = ReadFileBytes(kCorpusDir + "expected.tsv");
-    return tsv ? ini_corpus::ParseCorpusRows(*tsv) : std::vector<ini_corpus::CorpusRow>{};
+    return ini_corpus::ParseCorpusRows(test::ReadText(kCorpusDir + "expected.tsv"));
 }
 
 TEST(SimProfileReaderCorpus, HasRows) { EXPECT_GT(CorpusRows().size(), 100u) << kCorpusDir << "expected.tsv"; }
@@ -37,9 +29,10 @@ class SimProfileReaderCorpusRow : public testing::TestWithParam<ini_corpus::Corp
 TEST_P(SimProfileReaderCorpusRow, AnswersAsWindows) {
     const ini_corpus::CorpusRow& row = GetParam();
     SCOPED_TRACE(ini_corpus::DescribeRow(row));
-    const auto bytes = ReadFileBytes(kCorpusDir + row.file);
-    const WString answer = bytes ? ReadProfileString(*bytes, row.section, row.key, row.defaultValue, row.bufferChars)
-                                 : ProfileDefault(row.defaultValue, row.bufferChars);
+    const std::string file = kCorpusDir + row.file;
+    const WString answer = std::filesystem::exists(file) ? ReadProfileString(test::ReadText(file), row.section, row.key,
+                                                                             row.defaultValue, row.bufferChars)
+                                                         : ProfileDefault(row.defaultValue, row.bufferChars);
     EXPECT_EQ(answer, row.expected);
 }
 
