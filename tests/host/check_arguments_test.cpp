@@ -48,10 +48,6 @@ TEST(CheckArguments, ReportedAfterTheSettingsFile) {
     ASSERT_EQ(report["findings"].size(), 1u);
     EXPECT_EQ(report["findings"][0]["section"], "command line");
     EXPECT_EQ(report["findings"][0]["code"], "quiet-restarts");
-
-    out.str("");
-    EXPECT_EQ(RunCheck(settings, false, out, err, 1252, std::wstring(L"-quiet -norestart -result C:\\r.json")),
-              kCheckClean);
     EXPECT_EQ(RunCheck(settings, false, out, err), kCheckClean) << "without --args, the file alone";
 }
 

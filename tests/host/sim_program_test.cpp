@@ -7,7 +7,6 @@
 #include <sys/stat.h>
 
 #include <fstream>
-#include <sstream>
 
 #include "authoring/log_records.h"
 #include "platform/sim/default_machine.h"
@@ -156,18 +155,17 @@ TEST(SimState, RoundTripsThroughMachineJson) {
 }
 
 TEST_F(SimProgram, RunsTheLauncherOnAMachineFolder) {
-    MakeDefaultMachine(machine_);
+    test::TestMachine machine;  // only its folder and the journal there
+    MakeDefaultMachine(machine.Dir());
     const fs::path elsewhere = scratch_ / "run.jsonl", state = scratch_ / "state.json";
-    ASSERT_EQ(Run({"--journal", elsewhere.string(), machine_.string()}).status, 0);
-    EXPECT_FALSE(fs::exists(machine_ / "journal.jsonl"));
+    ASSERT_EQ(Run({"--journal", elsewhere.string(), machine.Dir().string()}).status, 0);
+    EXPECT_TRUE(machine.Journal().empty());
     EXPECT_NE(ReadText(elsewhere).find("\"event\":\"exit\""), std::string::npos);
 
-    ProgramResult result = Run({"--state-out", state.string(), "--args", "-log 127", machine_.string()});
+    ProgramResult result = Run({"--state-out", state.string(), "--args", "-log 127", machine.Dir().string()});
     ASSERT_EQ(result.status, 0) << result.err;
-    EXPECT_TRUE(fs::is_regular_file(machine_ / "drives" / "C" / "Temp" / "zqmerlesetup001.log")) << "the second run's";
-    std::vector<json> journal;
-    std::istringstream lines(ReadText(machine_ / "journal.jsonl"));
-    for (std::string line; std::getline(lines, line);) journal.push_back(json::parse(line));
+    EXPECT_TRUE(machine.FileExists("C:\\Temp\\zqmerlesetup001.log")) << "the second run's";
+    const std::vector<json> journal = machine.Journal();
     ASSERT_GE(journal.size(), 2u);
     EXPECT_TRUE(test::HasFields(
         journal.front(),
