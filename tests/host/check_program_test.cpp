@@ -117,26 +117,21 @@ TEST_F(CheckProgram, JsonReportReadsBack) {
 }
 
 // A host file name need not be UTF-8; the JSON report is, with U+FFFD for
-// each byte that is not. The text report gives the name as it is.
-TEST_F(CheckProgram, JsonReportOfAFileNameThatIsNotUtf8) {
+// each byte that is not. The text report gives the name as it is. The
+// package checked is the folder around the settings file: the same file is
+// clean beside its program and faulty without it.
+TEST_F(CheckProgram, ThePackageBesideASettingsFileWhoseNameIsNotUtf8) {
     const fs::path file = package_ / "autorun-\xe9\xff.inf";
-    fs::rename(WritePackage(Running("setup\\zqprep.exe")), file);
-    const ProgramResult result = Check({"--check", file.string(), "--format", "json"});
+    fs::rename(WritePackage(Running("Setup\\ZQPREP.EXE")), file);
+    ProgramResult result = Check({"--check", file.string(), "--format", "json"});
     ASSERT_EQ(result.status, 0) << result.err;
     const json report = json::parse(result.out);
     EXPECT_EQ(report["file"], (package_ / "autorun-\xef\xbf\xbd\xef\xbf\xbd.inf").string());
     EXPECT_EQ(report["findings"], json::array());
-    EXPECT_NE(Check({"--check", file.string()}).out.find(file.string()), std::string::npos);
-}
-
-// The package folder around the settings file is the one checked: the same
-// file is clean beside its program and faulty without it.
-TEST_F(CheckProgram, ProgramsAreLookedUpBesideTheSettingsFile) {
-    const std::string file = WritePackage(Running("Setup\\ZQPREP.EXE"));
-    EXPECT_EQ(Check({"--check", file}).status, 0);
     fs::remove(package_ / "setup" / "zqprep.exe");
-    const ProgramResult result = Check({"--check", file});
+    result = Check({"--check", file.string()});
     EXPECT_EQ(result.status, 1);
+    EXPECT_NE(result.out.find(file.string() + ":24: [Run] 1: "), std::string::npos) << result.out;
     EXPECT_NE(result.out.find("Setup\\ZQPREP.EXE"), std::string::npos) << result.out;
 }
 

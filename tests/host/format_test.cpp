@@ -36,14 +36,8 @@ TEST(Format, AsOnWindows) {
         {Format(L"%q", 1), L"%q"},
     };
     for (const Case& c : cases) EXPECT_EQ(c.got, c.expected);
-}
-
-// Found while writing the formatter's fuzz target: a width of billions must
-// not throw out of a formatter that never fails.
-TEST(Format, AHugeWidthDoesNotThrow) {
-    std::wstring text;
-    EXPECT_NO_THROW(text = Format(L"%99999999999999999999d", 1));
-    EXPECT_EQ(text.back(), L'1');
+    // Found by the formatter's fuzz target: a width of billions must not throw.
+    EXPECT_EQ(Format(L"%99999999999999999999d", 1).back(), L'1');
 }
 
 }  // namespace
