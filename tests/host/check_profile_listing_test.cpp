@@ -1,7 +1,6 @@
-// The checker's listing of sections and keys against the profile reader the
-// launcher uses: on every file of the INI corpus, each key the listing finds
-// reads back as the value of the first key of its name in the first section
-// of its name (a second header or a second key of a name is never read).
+// The checker's listing of sections and keys: on the INI corpus, each key it
+// finds reads back through the launcher's profile reader as the first key of
+// its name in the first section of its name.
 #include <gtest/gtest.h>
 
 #include <algorithm>

@@ -1,8 +1,6 @@
-// The package checker and the launcher read one settings file alike. Each
-// row is a settings file; what the checker reports about it (its findings,
-// the only thing an author sees) is set against what the launcher does with
-// the same file on simulated machines (its log and journal). A rule that
-// changes on one side and not on the other fails a row here.
+// The package checker and the launcher read one settings file alike: what
+// the checker finds in each row's file is set against what the launcher does
+// with it on simulated machines, so a rule changed on one side only fails.
 #include <gtest/gtest.h>
 
 #include <optional>

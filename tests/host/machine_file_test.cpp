@@ -1,13 +1,10 @@
-// docs/machine-file.schema.json and docs/machine-file.md against the reader
-// of machine.json: the same keys both ways, every machine in the tree valid
-// against the schema and accepted by the reader, and both refusing the same
-// documents.
+// docs/machine-file.schema.json and machine-file.md against the reader of
+// machine.json: the same keys, the same machines taken and refused.
 #include <gtest/gtest.h>
 
 #include <algorithm>
 #include <regex>
 #include <set>
-#include <sstream>
 
 #include <nlohmann/json.hpp>
 
@@ -155,19 +152,11 @@ TEST(MachineFileSchema, RefusesWhatTheReaderRefuses) {
     for (std::size_t i = 0; i < rows.size(); ++i) {
         const auto& [document, valid] = rows[i];
         SCOPED_TRACE(document.dump());
-        bool readerTakes = true;
-        try {
-            sim::ParseMachineConfig(document, "machine.json");
-        } catch (const sim::MachineError&) {
-            readerTakes = false;
-        }
-        EXPECT_EQ(readerTakes, valid);
-        // The validator's messages about a file begin with its name.
-        std::istringstream lines(check.output);
-        std::string line, about;
-        while (std::getline(lines, line))
-            if (line.rfind(files[i].string() + ":", 0) == 0) about += line + "\n";
-        EXPECT_EQ(about.empty(), valid) << about;
+        if (valid) EXPECT_NO_THROW(sim::ParseMachineConfig(document, "machine.json"));
+        else EXPECT_THROW(sim::ParseMachineConfig(document, "machine.json"), sim::MachineError);
+        // The validator's messages about a file begin a line with its name.
+        EXPECT_EQ(("\n" + check.output).find("\n" + files[i].string() + ":") == std::string::npos, valid)
+            << check.output;
     }
 }
 

@@ -1,7 +1,5 @@
-// Windows path names on the simulated machine: resolution, names matched
-// without regard to case, new files, unshared reads, the folder of a bare
-// settings-file name (copies are checked by the launcher's UninstallDataFile); and the directory listing:
-// wildcards, 8.3 short names and the listing of "inf\oem*.inf".
+// Windows path names on the simulated machine: resolution, case, new files,
+// unshared reads, bare settings-file names; wildcards and 8.3 short names.
 #include <gtest/gtest.h>
 
 #include <algorithm>

@@ -1,7 +1,5 @@
-// zqmerlesetup-sim as a program: machine folders and options it refuses, the
-// state it writes, whole runs on a machine folder and on the demo machine; and
-// the records of a launcher log file, as the previews show them and the tests
-// read them.
+// zqmerlesetup-sim as a program: what it refuses, the state it writes, whole
+// runs; and the records of a launcher log file, as previews and tests read them.
 #include <gtest/gtest.h>
 
 #include <sys/stat.h>
