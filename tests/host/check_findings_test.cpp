@@ -6,6 +6,7 @@
 #include <algorithm>
 #include <set>
 #include <sstream>
+#include <tuple>
 
 #include "base/text.h"
 #include "authoring/checker_report.h"
@@ -166,28 +167,24 @@ TEST(CheckFindings, EachFaultGivesItsFindingsAndNoOthers) {
 // default 1252 against 1251: check_program_test).
 TEST(CheckFindings, ReadInTheAuthorsCodePage) {
     const auto text2 = [](const std::string& text) { return Edited({"English|2=" + text}); };  // line 15
-    const struct {
-        const char* why;
-        std::string bytes;
-        unsigned codePage;
-        int line;  // 0: no finding
-    } rows[] = {
+    // Why, the file's bytes, the code page and the line of the finding (0: none).
+    const std::tuple<const char*, std::string, unsigned, int> rows[] = {
         {"Cyrillic in 1251", text2("\xC4\xF0\xE0\xE9\xE2\xE5\xF0"), 1251, 0},
         {"a lead byte without its second byte", text2("\x93\xFA\x96"), 932, 15},
         {"line ends of every kind count", "[A]\rx=1\n[B]\r\ny=\x81\r\n", 1252, 4},
         {"UTF-16LE with its mark is never ANSI",
          std::string("\xFF\xFE", 2) + StringToUtf16LeBytes(L"[English]\r\n2=\u8100\u9800\r\n"), 1251, 0},
     };
-    for (const auto& row : rows) {
-        SCOPED_TRACE(row.why);
+    for (const auto& [why, bytes, codePage, line] : rows) {
+        SCOPED_TRACE(why);
         std::vector<Finding> found;
-        for (const Finding& finding : CheckSettingsFile(row.bytes, PackageHas, row.codePage))
+        for (const Finding& finding : CheckSettingsFile(bytes, PackageHas, codePage))
             if (finding.code == "not-in-code-page") found.push_back(finding);
-        ASSERT_EQ(found.size(), row.line == 0 ? 0u : 1u);
-        if (row.line == 0) continue;
-        EXPECT_EQ(found[0].line, row.line);
+        ASSERT_EQ(found.size(), line == 0 ? 0u : 1u);
+        if (line == 0) continue;
+        EXPECT_EQ(found[0].line, line);
         EXPECT_EQ(found[0].section + found[0].key, "");
-        EXPECT_NE(found[0].problem.find("code page " + std::to_string(row.codePage)), std::string::npos);
+        EXPECT_NE(found[0].problem.find("code page " + std::to_string(codePage)), std::string::npos);
     }
     // Names and values are read in the code page too.
     const std::vector<Finding> named = CheckSettingsFile(Edited({"LangMap|0x0419=\xD0\xF3\xF1"}), PackageHas, 1251);

@@ -108,11 +108,8 @@ TEST(Wow64, RegistryKeyInView) {
 }
 
 TEST(Wow64, TheSystemFolderOfA32BitProcess) {
-    const struct {
-        int major, minor, bits;
-        const wchar_t* named;
-        bool found;  // the file lies in SysWOW64 only; "exempt" files in system32 only
-    } rows[] = {
+    // Windows, the file named, found: the file lies in SysWOW64 only; "exempt" files in system32 only.
+    const std::tuple<int, int, int, const wchar_t*, bool> rows[] = {
         {5, 1, 32, L"C:\\Windows\\system32\\only32.dll", false},
         {5, 2, 64, L"C:\\Windows\\System32\\only32.dll", true},
         {5, 2, 64, L"C:\\Windows\\inf\\..\\system32\\only32.dll", true},
@@ -123,21 +120,21 @@ TEST(Wow64, TheSystemFolderOfA32BitProcess) {
         {6, 0, 64, L"C:\\Windows\\system32\\DriverStore\\x.inf", false},  // redirected on Vista
         {6, 1, 64, L"C:\\Windows\\system32\\DriverStore\\x.inf", true},   // exempt from Windows 7 on
     };
-    for (const auto& row : rows) {
-        SCOPED_TRACE(Utf16ToUtf8(row.named) + " on " + std::to_string(row.major) + "." + std::to_string(row.minor));
+    for (const auto& [major, minor, bits, named, found] : rows) {
+        SCOPED_TRACE(Utf16ToUtf8(named) + " on " + std::to_string(major) + "." + std::to_string(minor));
         test::TestMachine machine;
-        machine.config()["os"] = {{"major", row.major}, {"minor", row.minor}, {"bits", row.bits}};
+        machine.config()["os"] = {{"major", major}, {"minor", minor}, {"bits", bits}};
         machine.WriteFile("C:\\Windows\\SysWOW64\\only32.dll", "x86");
         for (const char* file :
              {"drivers\\etc\\hosts", "spool\\drivers\\x64\\3\\zq.dll", "drivers\\zq.sys", "DriverStore\\x.inf"})
             machine.WriteFile(std::string("C:\\Windows\\system32\\") + file, "x64");
         Platform& platform = machine.Load().platform();
-        EXPECT_EQ(platform.files.IsExistingFile(row.named), row.found);
+        EXPECT_EQ(platform.files.IsExistingFile(named), found);
         EXPECT_EQ(platform.environment.SystemDirectory(), L"C:\\Windows\\system32");
         // The printer set-up tool is the 32-bit one too.
         ASSERT_NE(platform.processes.Start(L"rundll32 printui.dll,PrintUIEntry /?").process, nullptr);
         EXPECT_EQ(machine.Events("processStart").at(0)["program"],
-                  row.bits == 64 ? "C:\\Windows\\SysWOW64\\rundll32.exe" : "C:\\Windows\\system32\\rundll32.exe");
+                  bits == 64 ? "C:\\Windows\\SysWOW64\\rundll32.exe" : "C:\\Windows\\system32\\rundll32.exe");
     }
 }
 

@@ -5,6 +5,7 @@
 #include <algorithm>
 #include <regex>
 #include <set>
+#include <tuple>
 
 #include "base/text.h"
 #include "platform/sim/sim_services.h"
@@ -83,11 +84,8 @@ TEST(SimPaths, UnsharedReadsThroughManySpellingsIntoAGrowingBuffer) {
     machine.WriteFile("C:\\Windows\\inf\\oem4.inf", "");
     machine.WriteFile("C:\\Package\\oem1.inf", "package");
     Platform& platform = machine.Load().platform();
-    const struct {
-        const wchar_t* path;
-        const char* buffer;
-        std::size_t size;
-    } rows[] = {
+    // The path, the buffer after the read, the size read.
+    const std::tuple<const wchar_t*, const char*, std::size_t> rows[] = {
         {L"C:\\Windows\\inf\\oem1.inf", "abcdef", 6},
         {L"C:\\Windows\\inf\\oem2.inf", "xycdef", 2},
         {L"C:\\Windows\\inf\\oem4.inf", "xycdef", 0},
@@ -100,11 +98,11 @@ TEST(SimPaths, UnsharedReadsThroughManySpellingsIntoAGrowingBuffer) {
     };
     std::vector<std::uint8_t> buffer;
     std::size_t size = 99;
-    for (const auto& row : rows) {
-        SCOPED_TRACE(Utf16ToUtf8(row.path));
-        ASSERT_TRUE(platform.files.ReadWholeFileUnshared(row.path, buffer, size));
-        EXPECT_EQ(std::string(buffer.begin(), buffer.end()), row.buffer);
-        EXPECT_EQ(size, row.size);
+    for (const auto& [path, bytes, read] : rows) {
+        SCOPED_TRACE(Utf16ToUtf8(path));
+        ASSERT_TRUE(platform.files.ReadWholeFileUnshared(path, buffer, size));
+        EXPECT_EQ(std::string(buffer.begin(), buffer.end()), bytes);
+        EXPECT_EQ(size, read);
     }
 }
 
@@ -125,19 +123,14 @@ TEST(SimPaths, ProfileStringsFromTheWindowsFolderForBareNames) {
 // "oem4.infx" matches "oem*.inf" only through its short name; more names
 // against "oem*.inf" are in the listing below.
 TEST(SimWildcard, MatchesLikeFindFirstFile) {
-    const struct {
-        const wchar_t* pattern;
-        const wchar_t* name;
-        bool matches;
-    } rows[] = {
+    const std::tuple<const wchar_t*, const wchar_t*, bool> rows[] = {
         {L"OEM*.INF", L"Oem2.Inf", true}, {L"oem*.inf", L"xoem1.inf", false}, {L"oem*.inf", L"oem4.infx", false},
         {L"oem?.inf", L"oem1.inf", true}, {L"oem?.inf", L"oem.inf", false},   {L"oem?.inf", L"oem12.inf", false},
         {L"*", L"anything.txt", true},    {L"*.*", L"noextension", true},     {L"*.inf", L"a.b.inf", true},
         {L"a*b*c", L"aXbYbZc", true},     {L"a*b*c", L"aXbYbZ", false},       {L"", L"x", false},
     };
-    for (const auto& row : rows)
-        EXPECT_EQ(MatchesWildcard(row.pattern, row.name), row.matches)
-            << Utf16ToUtf8(row.pattern + WString(L" / ") + row.name);
+    for (const auto& [pattern, name, matches] : rows)
+        EXPECT_EQ(MatchesWildcard(pattern, name), matches) << Utf16ToUtf8(pattern + WString(L" / ") + name);
 }
 
 TEST(SimWildcard, ShortNamesOfLongNames) {

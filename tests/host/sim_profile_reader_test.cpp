@@ -5,6 +5,7 @@
 
 #include <filesystem>
 #include <optional>
+#include <tuple>
 
 #include "base/text.h"
 #include "platform/sim/ansi_code_page.h"
@@ -78,12 +79,8 @@ TEST(SimSettingsScan, OneScanPerContentOfAFile) {
 }
 
 TEST(AnsiCodePage, DecodesAsWindowsTablesDo) {
-    const struct {
-        unsigned codePage;
-        std::string bytes;
-        std::wstring text;
-        std::optional<std::size_t> firstUndefinedAt;
-    } rows[] = {
+    // The code page, the bytes, their text and the first byte the page leaves undefined.
+    const std::tuple<unsigned, std::string, std::wstring, std::optional<std::size_t>> rows[] = {
         // The five bytes 1252 leaves undefined: the control character of the same number.
         {1252, "a\x81\x8D\x8F\x90\x9D", L"a\u0081\u008D\u008F\u0090\u009D", 1},
         {1251, "\xDD\xF2\xEE\xF2 \xA8\xB8", L"\u042D\u0442\u043E\u0442 \u0401\u0451", std::nullopt},
@@ -102,11 +99,11 @@ TEST(AnsiCodePage, DecodesAsWindowsTablesDo) {
         {932, "ab\x82", L"ab\u30FB", 2},
         {932, "\x82\x20z", L"\u30FB z", 0},
     };
-    for (const auto& row : rows) {
-        SCOPED_TRACE(std::to_string(row.codePage) + ": " + row.bytes);
-        const AnsiDecoding decoded = DecodeAnsi(row.bytes, row.codePage);
-        EXPECT_EQ(decoded.text, row.text);
-        EXPECT_EQ(decoded.firstUndefinedAt, row.firstUndefinedAt);
+    for (const auto& [codePage, bytes, text, firstUndefinedAt] : rows) {
+        SCOPED_TRACE(std::to_string(codePage) + ": " + bytes);
+        const AnsiDecoding decoded = DecodeAnsi(bytes, codePage);
+        EXPECT_EQ(decoded.text, text);
+        EXPECT_EQ(decoded.firstUndefinedAt, firstUndefinedAt);
     }
 }
 

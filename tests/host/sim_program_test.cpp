@@ -101,10 +101,8 @@ TEST_F(SimProgram, OutputFilesThatCannotBeWrittenAreRefusedBeforeTheRun) {
     MakeDefaultMachine(machine_);
     ASSERT_EQ(::mkfifo((scratch_ / "fifo").c_str(), 0600), 0);
     const std::string m = machine_.string(), s = scratch_.string();
-    const struct {
-        std::vector<std::string> options;
-        std::string mentions;
-    } rows[] = {
+    // The options, and what the message says.
+    const std::pair<std::vector<std::string>, std::string> rows[] = {
         {{"--journal", m + "/drives/../machine.json"},
          "machine.json: the journal cannot be written: it is the machine's machine.json"},
         {{"--journal", s}, "the journal cannot be written: a folder, not a regular file"},
@@ -116,11 +114,11 @@ TEST_F(SimProgram, OutputFilesThatCannotBeWrittenAreRefusedBeforeTheRun) {
         {{"--state-out", s}, "the state cannot be written: a folder, not a regular file"},
     };
     const std::string machineJson = ReadText(machine_ / "machine.json");
-    for (const auto& row : rows) {
-        SCOPED_TRACE(row.mentions);
-        std::vector<std::string> arguments = row.options;
+    for (const auto& [options, mentions] : rows) {
+        SCOPED_TRACE(mentions);
+        std::vector<std::string> arguments = options;
         arguments.push_back(m);
-        ExpectRefused(arguments, machine_, {row.mentions});
+        ExpectRefused(arguments, machine_, {mentions});
         EXPECT_EQ(ReadText(machine_ / "machine.json"), machineJson);
     }
 }
