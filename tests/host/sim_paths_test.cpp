@@ -179,45 +179,30 @@ TEST(SimWildcard, ShortNamesCountEntriesThatMatchByLongName) {
 }
 
 // After four alike names NTFS stops numbering: the first take the tails ~1 to
-// ~4 (START~1.EXT), the rest the first two characters, hex digits of a hash of
-// the long name and a numbered tail that make eight characters. None is given
-// twice, nor the 8.3 name of another entry (PRINTE~4.INF, listed last).
+// ~4, the rest the first two characters, hex digits of a hash of the long name
+// and a numbered tail that make eight characters. None is given twice, nor
+// the 8.3 name of another entry (OEMPRI~4, listed last).
 TEST(SimWildcard, ShortNamesOfManyAlikeNamesStayUniqueAndWindowsLike) {
-    const struct {
-        std::string stem, ext;
-        int count;
-        WString start, shortExt;
-        const wchar_t* more = nullptr;  // a long name that is an 8.3 name itself
-    } families[] = {
-        {"oemprinter", ".infx", 2000, L"OEMPRI", L".INF"},
-        {"Program Files ", "", 300, L"PROGRA", L""},
-        {"printerdriver", ".inf", 50, L"PRINTE", L".INF", L"PRINTE~4.INF"},
-    };
-    for (const auto& family : families) {
-        SCOPED_TRACE(Utf16ToUtf8(family.start));
-        std::vector<WString> longNames, numbered, freeTails;
-        for (int i = 0; i < family.count; ++i)
-            longNames.push_back(Utf8ToUtf16(family.stem + std::to_string(i) + family.ext));
-        if (family.more) longNames.push_back(family.more);
+    for (const auto& [ext, shortExt] : {std::pair<std::string, WString>{".infx", L".INF"}, {"", L""}}) {
+        SCOPED_TRACE(ext);
+        std::vector<WString> longNames = {L"OEMPRI~4" + shortExt}, numbered;
+        for (int i = 0; i < 2000; ++i) longNames.push_back(Utf8ToUtf16("oem printer" + std::to_string(i) + ext));
         std::sort(longNames.begin(), longNames.end(), NameLess);
         const std::vector<WString> shortNames = FolderShortNames(longNames);
         ASSERT_EQ(shortNames.size(), longNames.size());
-        for (int tail = 1; tail <= 4; ++tail)
-            freeTails.push_back(family.start + L"~" + std::to_wstring(tail) + family.shortExt);
-        const std::wregex hashed(family.start.substr(0, 2) + L"[0-9A-F]+~[0-9]+");
+        const std::wregex hashed(L"(?=.{8}$)OE[0-9A-F]+~[0-9]+");
         std::set<WString> seen;
         for (std::size_t i = 0; i < shortNames.size(); ++i) {
             const WString& name = shortNames[i].empty() ? longNames[i] : shortNames[i];
             EXPECT_TRUE(seen.insert(FoldName(name)).second) << Utf16ToUtf8(name) << " given twice";
-            const WString stem = name.substr(0, name.size() - family.shortExt.size());
-            if (name.starts_with(family.start + L"~")) {
-                numbered.push_back(name);
+            const WString stem = name.substr(0, name.size() - shortExt.size());
+            if (name.starts_with(L"OEMPRI~")) {
+                numbered.push_back(stem);
             } else {
-                EXPECT_TRUE(name.ends_with(family.shortExt) && stem.size() == 8 && std::regex_match(stem, hashed))
-                    << Utf16ToUtf8(name);
+                EXPECT_TRUE(name.ends_with(shortExt) && std::regex_match(stem, hashed)) << Utf16ToUtf8(name);
             }
         }
-        EXPECT_EQ(numbered, freeTails);
+        EXPECT_EQ(numbered, (std::vector<WString>{L"OEMPRI~1", L"OEMPRI~2", L"OEMPRI~3", L"OEMPRI~4"}));
     }
 }
 
