@@ -66,11 +66,9 @@ TEST_F(SimProgram, BadMachineFoldersExitWithTwoAndWriteNothing) {
     } rows[] = {
         {nullptr, "machine.json"},
         {R"({"os": {)", "not valid JSON"},
-        {R"([1, 2])", "must be an object"},
         {R"({"os": {"major": "5"}})", "\"os.major\" must be a whole number, not a string"},
         {R"({"printer": []})", "unknown key \"printer\""},
         {R"({"registry": {"HKLM\\X": {"V": {"type": "REG_BINARY", "data": "00"}}}})", "value type \"REG_BINARY\""},
-        {R"({"program": "zqmerlesetup.exe"})", "\"program\" must be a full Windows path"},
         // Hostile input: a clear message, never a hang, an abort or all memory.
         {R"({"os": {"major": 1e999}})", "\"os.major\" is a number out of range: 1e999"},
         {R"({"os": {"major": 5, "minor": tru}})", "not valid JSON at \"os.minor\""},
