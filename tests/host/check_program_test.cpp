@@ -5,7 +5,6 @@
 #include <sys/stat.h>
 
 #include <fstream>
-#include <map>
 
 #include <nlohmann/json.hpp>
 
@@ -46,54 +45,40 @@ SettingsFile Running(const std::string& commandLine) {
 TEST_F(CheckProgram, ExitStatusAndReport) {
     const std::string codePages = "--code-page needs one of 1250, 1251, 1252, 1253, 1254, 1257 and 932";
     const std::string unread = ": the settings file cannot be read: ", notRegular = ", not a regular file\n";
+    const std::string file = WritePackage(Running("%sourcepath%setup\\zqprep.exe"));
+    const std::string faulty = (package_ / "faulty.inf").string(), fifo = (package_ / "fifo.inf").string();
+    const std::string zero = (package_ / "zero.inf").string();
+    std::ofstream(faulty, std::ios::binary) << Running("%sourcepath%setup\\zqprep.exe /q").Text();
+    ASSERT_EQ(::mkfifo(fifo.c_str(), 0600), 0);
+    fs::create_symlink("/dev/zero", zero);
     const struct {
-        std::vector<std::string> arguments;  // FILE and FAULTY: the settings file, without and with a fault
+        std::vector<std::string> arguments;
         int status;
         std::string out = "", err = "";  // parts of the output
     } rows[] = {
-        {{"--check", "FILE"}, 0, "autorun.inf"},
-        {{"--check", "FILE", "--format", "json"}, 0, "\"findings\": []"},
-        {{"--check", "FAULTY"}, 1, "autorun.inf:24: [Run] 1: "},
-        {{"--check", "--format", "json", "FAULTY"}, 1, "\"code\": \"sourcepath-arguments\""},
-        {{"--check", "--code-page", "1251", "FILE"}, 1, "autorun.inf:15: "},
-        {{"--check", "FILE", "--code-page", "1251", "--format", "json"}, 1, "\"code\": \"not-in-code-page\""},
-        {{"--check", "FILE.none"}, 2, "", "autorun.inf.none" + unread + "missing or not accessible\n"},
+        {{"--check", file}, 0, "autorun.inf"},
+        {{"--check", file, "--format", "json"}, 0, "\"findings\": []"},
+        {{"--check", faulty}, 1, "faulty.inf:24: [Run] 1: "},
+        {{"--check", "--format", "json", faulty}, 1, "\"code\": \"sourcepath-arguments\""},
+        {{"--check", "--code-page", "1251", file}, 1, "autorun.inf:15: "},
+        {{"--check", file, "--code-page", "1251", "--format", "json"}, 1, "\"code\": \"not-in-code-page\""},
+        {{"--check", file + ".none"}, 2, "", "autorun.inf.none" + unread + "missing or not accessible\n"},
         // What is not a regular file is refused by name, without being
         // opened: a FIFO would wait for a writer, /dev/zero would never end.
-        {{"--check", "FIFO"}, 2, "", "fifo.inf" + unread + "a FIFO" + notRegular},
-        {{"--check", "FIFO", "--format", "json"}, 2, "", "fifo.inf" + unread + "a FIFO" + notRegular},
-        {{"--check", "ZERO", "--format", "json"}, 2, "", "zero.inf" + unread + "a device" + notRegular},
+        {{"--check", fifo}, 2, "", "fifo.inf" + unread + "a FIFO" + notRegular},
+        {{"--check", zero, "--format", "json"}, 2, "", "zero.inf" + unread + "a device" + notRegular},
         {{"--check", "/dev/zero"}, 2, "", "/dev/zero" + unread + "a device" + notRegular},
-        {{"--check", "/dev/null", "--format", "json"}, 2, "", "/dev/null" + unread + "a device" + notRegular},
-        {{"--check", "FOLDER"}, 2, "", "package" + unread + "a folder" + notRegular},
+        {{"--check", package_.string()}, 2, "", "package" + unread + "a folder" + notRegular},
         {{"--check"}, 2},
-        {{"--check", "FILE", "--format", "xml"}, 2},
-        {{"--check", "FILE", "--code-page", "65001"}, 2, "", codePages},
-        {{"--check", "FILE", "--code-page", "437"}, 2, "", codePages},
-        {{"--check", "FILE", "--code-page", "cp1251"}, 2, "", codePages},
-        {{"--check", "FILE", "--code-page", ""}, 2, "", codePages},
-        {{"--check", "FILE", "--code-page"}, 2},
+        {{"--check", file, "--format", "xml"}, 2},
+        {{"--check", file, "--code-page", "65001"}, 2, "", codePages},
+        {{"--check", file, "--code-page", "cp1251"}, 2, "", codePages},
+        {{"--check", file, "--code-page", ""}, 2, "", codePages},
+        {{"--check", file, "--code-page"}, 2},
     };
-    const std::string file = WritePackage(Running("%sourcepath%setup\\zqprep.exe"));
-    ASSERT_EQ(::mkfifo((package_ / "fifo.inf").c_str(), 0600), 0);
-    fs::create_symlink("/dev/zero", package_ / "zero.inf");
-    const std::map<std::string, std::string> places = {{"FILE", file},
-                                                       {"FAULTY", file},
-                                                       {"FILE.none", file + ".none"},
-                                                       {"FIFO", (package_ / "fifo.inf").string()},
-                                                       {"ZERO", (package_ / "zero.inf").string()},
-                                                       {"FOLDER", package_.string()}};
     for (const auto& row : rows) {
-        std::vector<std::string> arguments;
-        std::string trace;
-        for (const std::string& argument : row.arguments) {
-            arguments.push_back(places.count(argument) ? places.at(argument) : argument);
-            trace += " " + argument;
-        }
-        SCOPED_TRACE(trace);
-        const bool faulty = trace.find("FAULTY") != std::string::npos;
-        WritePackage(Running("%sourcepath%setup\\zqprep.exe" + std::string(faulty ? " /q" : "")));
-        const ProgramResult result = Check(arguments);
+        SCOPED_TRACE(testing::PrintToString(row.arguments));
+        const ProgramResult result = Check(row.arguments);
         EXPECT_EQ(result.status, row.status) << result.out << result.err;
         EXPECT_EQ(result.out.empty(), row.status == 2) << result.out;
         EXPECT_NE(result.out.find(row.out), std::string::npos) << result.out;
@@ -132,32 +117,22 @@ TEST_F(CheckProgram, JsonReportReadsBack) {
 }
 
 // A host file name need not be UTF-8; the JSON report is, with U+FFFD for
-// each byte that is not. The text report gives the name as it is.
-TEST_F(CheckProgram, JsonReportOfAFileNameThatIsNotUtf8) {
+// each byte that is not. The text report gives the name as it is. The
+// package checked is the folder around the settings file: the same file is
+// clean beside its program and faulty without it.
+TEST_F(CheckProgram, ThePackageBesideASettingsFileWhoseNameIsNotUtf8) {
     const fs::path file = package_ / "autorun-\xe9\xff.inf";
-    fs::rename(WritePackage(Running("setup\\zqprep.exe")), file);
-    const ProgramResult result = Check({"--check", file.string(), "--format", "json"});
+    fs::rename(WritePackage(Running("Setup\\ZQPREP.EXE")), file);
+    ProgramResult result = Check({"--check", file.string(), "--format", "json"});
     ASSERT_EQ(result.status, 0) << result.err;
     const json report = json::parse(result.out);
     EXPECT_EQ(report["file"], (package_ / "autorun-\xef\xbf\xbd\xef\xbf\xbd.inf").string());
     EXPECT_EQ(report["findings"], json::array());
-    EXPECT_NE(Check({"--check", file.string()}).out.find(file.string()), std::string::npos);
-}
-
-// The package folder around the settings file is the one checked: the same
-// file is clean beside its program and faulty without it.
-TEST_F(CheckProgram, ProgramsAreLookedUpBesideTheSettingsFile) {
-    const std::string file = WritePackage(Running("Setup\\ZQPREP.EXE"));
-    EXPECT_EQ(Check({"--check", file}).status, 0);
     fs::remove(package_ / "setup" / "zqprep.exe");
-    const ProgramResult result = Check({"--check", file});
+    result = Check({"--check", file.string()});
     EXPECT_EQ(result.status, 1);
+    EXPECT_NE(result.out.find(file.string() + ":24: [Run] 1: "), std::string::npos) << result.out;
     EXPECT_NE(result.out.find("Setup\\ZQPREP.EXE"), std::string::npos) << result.out;
-}
-
-TEST_F(CheckProgram, TheExamplePackageIsClean) {
-    const ProgramResult result = Check({"--check", ZQ_SOURCE_DIR "/examples/package/autorun.inf"});
-    EXPECT_EQ(result.status, 0) << result.out << result.err;
 }
 
 }  // namespace

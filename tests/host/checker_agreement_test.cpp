@@ -1,8 +1,6 @@
-// The package checker and the launcher read one settings file alike. Each
-// row is a settings file; what the checker reports about it (its findings,
-// the only thing an author sees) is set against what the launcher does with
-// the same file on simulated machines (its log and journal). A rule that
-// changes on one side and not on the other fails a row here.
+// The package checker and the launcher read one settings file alike: what
+// the checker finds in each row's file is set against what the launcher does
+// with it on simulated machines, so a rule changed on one side only fails.
 #include <gtest/gtest.h>
 
 #include <optional>
@@ -63,14 +61,11 @@ std::optional<std::string> Between(const std::string& text, const std::string& b
     return text.substr(start + before.size(), end - start - before.size());
 }
 
-// One entry alone in os_list, and neither Run section. The checker says
-// that an entry never matches, or which Run section its systems need, and
-// (for an entry with more than "_64" after its three digits) which version
-// and word size it is read as; the launcher accepts it on one machine or on
-// none, and runs one of the sections there.
+// One entry alone in os_list (a blank before it comes with a list, below),
+// and neither Run section. The checker says that it never matches, or which
+// Run section its systems need and (os-entry-suffix) which version and word
+// size it is read as; the launcher accepts it on one machine or on none.
 TEST(CheckerAgreement, OneOsEntryMeansTheSameToTheCheckerAndTheLauncher) {
-    // (The profile read trims the value: a blank before the first entry
-    // comes with a list, below.)
     for (const char* entry : {"501", "501_64", "600_64", "6001", "601x_64", "600 _64", "60a", "-502", "602", "501_6",
                               "_64", "6010_64", "602\t_64"}) {
         SCOPED_TRACE(std::string("os_list=") + entry);
@@ -101,9 +96,8 @@ TEST(CheckerAgreement, OneOsEntryMeansTheSameToTheCheckerAndTheLauncher) {
     }
 }
 
-// The launcher's os_list entries are the sections "OS_Support.<entry>" that
-// it reads the service pack from, in order; the checker quotes each entry
-// it finds fault with. In these lists every entry has a fault.
+// The launcher reads the service pack of each os_list entry, in order, from
+// "OS_Support.<entry>"; the checker quotes each entry (all faulty here).
 TEST(CheckerAgreement, TheCheckerSplitsOsListAsTheLauncherDoes) {
     for (const char* list : {"abc, 600,, 501_64,x", ",,-502,", "60a, 70,6001x,,,", "601x\t_64,602 _64, ,", ","}) {
         SCOPED_TRACE(std::string("os_list=") + list);
@@ -122,10 +116,9 @@ TEST(CheckerAgreement, TheCheckerSplitsOsListAsTheLauncherDoes) {
     }
 }
 
-// An override section replaces [Run] 1 (setup\zqprep.exe) with
-// setup\zqstage.exe on the system of one entry. The checker says when such
-// a section is never read; the launcher starts setup\zqstage.exe on a
-// machine where the entry matched exactly when it read the section.
+// An override section replaces [Run] 1 with setup\zqstage.exe on the system
+// of one entry: the launcher starts it on one machine unless the checker says
+// that the section is never read.
 TEST(CheckerAgreement, TheCheckerKnowsWhichOverrideSectionTheLauncherReads) {
     const std::pair<const char*, const char*> rows[] = {
         {"501", "Run.501"},           {"501", "run.501"},       {"501", "Run.502"},        {"501", "Run.x64.501"},
@@ -150,12 +143,10 @@ TEST(CheckerAgreement, TheCheckerKnowsWhichOverrideSectionTheLauncherReads) {
     }
 }
 
-// [Run] 1 on Windows 5.1, where the printer update does its work. The
-// checker knows an entry for the printer update by the missing
-// [UpdateDrivers] it then asks for, and tells the INF path it found
-// missing; the launcher runs the printer update and logs the INF file it
-// did not find. A "zqstage" that the checker calls mis-spelt shows no copy
-// dialog, and one it leaves alone does.
+// [Run] 1 on Windows 5.1. The checker asks for [UpdateDrivers] exactly for a
+// printer update, and names the INF path that the launcher's printer update
+// logs as not found. A "zqstage" that the checker calls mis-spelt shows no
+// copy dialog, and one it leaves alone does.
 TEST(CheckerAgreement, TheCheckerTellsProgramsAndPrinterUpdatesApartAsTheLauncherDoes) {
     for (const char* commandLine :
          {"setup\\zqprep.exe", "setup\\zqstage.exe", "setup\\ZQSTAGE.exe", "setup\\ZqStage.exe /q",

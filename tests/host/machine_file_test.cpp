@@ -1,13 +1,10 @@
-// docs/machine-file.schema.json and docs/machine-file.md against the reader
-// of machine.json: the same keys both ways, every machine in the tree valid
-// against the schema and accepted by the reader, and both refusing the same
-// documents.
+// docs/machine-file.schema.json and machine-file.md against the reader of
+// machine.json: the same keys, the same machines taken and refused.
 #include <gtest/gtest.h>
 
 #include <algorithm>
 #include <regex>
 #include <set>
-#include <sstream>
 
 #include <nlohmann/json.hpp>
 
@@ -51,31 +48,25 @@ void KeyPaths(const json& node, const json* document, const std::string& place, 
               std::set<std::string>& open) {
     std::vector<const json*> branches;
     CollectBranches(node, branches);
+    const auto at = [&](const std::string& key) { return place.empty() ? key : place + "." + key; };
     for (const json* branch : branches) {
         const json properties = branch->value("properties", json::object());
         const json more = branch->value("additionalProperties", json());
         if (branch->contains("properties") && more != false) open.insert(place.empty() ? "(top level)" : place);
-        const auto at = [&](const std::string& key) { return place.empty() ? key : place + "." + key; };
-        if (document == nullptr) {
-            for (const auto& item : properties.items()) {
-                paths.insert(at(item.key()));
-                KeyPaths(item.value(), nullptr, at(item.key()), paths, open);
-            }
-            if (more.is_object()) KeyPaths(more, nullptr, at("*"), paths, open);
-        } else if (document->is_object()) {
-            for (const auto& item : document->items()) {
-                if (properties.contains(item.key())) {
-                    paths.insert(at(item.key()));
-                    KeyPaths(properties[item.key()], &item.value(), at(item.key()), paths, open);
-                } else if (more.is_object()) {
-                    KeyPaths(more, &item.value(), at("*"), paths, open);
-                }
-            }
+        // The keys to follow: the schema's own ("*" for any other), or the document's.
+        json keys = document == nullptr ? properties : document->is_object() ? *document : json::object();
+        if (document == nullptr && more.is_object()) keys["*"] = nullptr;
+        for (const auto& item : keys.items()) {
+            const bool named = properties.contains(item.key());
+            if (named) paths.insert(at(item.key()));
+            if (named || more.is_object())
+                KeyPaths(named ? properties[item.key()] : more, document ? &item.value() : nullptr,
+                         at(named ? item.key() : "*"), paths, open);
         }
-        if (!branch->contains("items")) continue;
-        if (document == nullptr) KeyPaths(branch->at("items"), nullptr, place + "[]", paths, open);
-        else if (document->is_array())
-            for (const json& element : *document) KeyPaths(branch->at("items"), &element, place + "[]", paths, open);
+        const json items = branch->value("items", json());
+        if (document == nullptr && !items.is_null()) KeyPaths(items, nullptr, place + "[]", paths, open);
+        if (document != nullptr && !items.is_null() && document->is_array())
+            for (const json& element : *document) KeyPaths(items, &element, place + "[]", paths, open);
     }
 }
 
@@ -161,19 +152,11 @@ TEST(MachineFileSchema, RefusesWhatTheReaderRefuses) {
     for (std::size_t i = 0; i < rows.size(); ++i) {
         const auto& [document, valid] = rows[i];
         SCOPED_TRACE(document.dump());
-        bool readerTakes = true;
-        try {
-            sim::ParseMachineConfig(document, "machine.json");
-        } catch (const sim::MachineError&) {
-            readerTakes = false;
-        }
-        EXPECT_EQ(readerTakes, valid);
-        // The validator's messages about a file begin with its name.
-        std::istringstream lines(check.output);
-        std::string line, about;
-        while (std::getline(lines, line))
-            if (line.rfind(files[i].string() + ":", 0) == 0) about += line + "\n";
-        EXPECT_EQ(about.empty(), valid) << about;
+        if (valid) EXPECT_NO_THROW(sim::ParseMachineConfig(document, "machine.json"));
+        else EXPECT_THROW(sim::ParseMachineConfig(document, "machine.json"), sim::MachineError);
+        // The validator's messages about a file begin a line with its name.
+        EXPECT_EQ(("\n" + check.output).find("\n" + files[i].string() + ":") == std::string::npos, valid)
+            << check.output;
     }
 }
 

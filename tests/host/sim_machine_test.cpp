@@ -18,33 +18,29 @@ namespace {
 using nlohmann::json;
 using Answers = std::vector<std::optional<WString>>;
 
-// The defaults are what every other test runs on.
-TEST(SimEnvironment, ConfiguredValues) {
+// The defaults are what every other test runs on. The clock moves only by
+// simulated time.
+TEST(SimEnvironment, ConfiguredValuesAndTheClock) {
     test::TestMachine machine;
     machine.config() = json::parse(R"({"program": "D:\\Setup\\zqmerlesetup.exe", "argumentText": "-log 511",
         "currentDirectory": "D:\\", "windowsDirectory": "E:\\WINNT", "environment": {"Path": "C:\\x"},
-        "userLanguage": 1036})");
-    IProcessEnvironment& environment = machine.Load().platform().environment;
+        "userLanguage": 1036, "localTime": "2009-12-31T23:59:59"})");
+    SimMachine& sim = machine.Load();
+    IProcessEnvironment& environment = sim.platform().environment;
     // Module, arguments, current folder, system folder, TEMP, PATH, language.
     EXPECT_EQ(
         Answers({environment.ModulePath(), environment.ArgumentText(), environment.CurrentDirectory(),
                  environment.SystemDirectory(), environment.EnvironmentVariable(L"temp"),
                  environment.EnvironmentVariable(L"PATH"), std::to_wstring(environment.UserDefaultLangID())}),
         (Answers{L"D:\\Setup\\zqmerlesetup.exe", L"-log 511", L"D:\\", L"E:\\WINNT\\system32", {}, L"C:\\x", L"1036"}));
-}
-
-TEST(SimEnvironment, TheClockMovesOnlyBySimulatedTime) {
-    test::TestMachine machine;
-    machine.config()["localTime"] = "2009-12-31T23:59:59";
-    SimMachine& sim = machine.Load();
-    sim.platform().environment.Sleep(1000);
+    environment.Sleep(1000);
     EXPECT_EQ(sim.ElapsedMs(), 1000);
-    const LocalTime now = sim.platform().environment.Now();
+    const LocalTime now = environment.Now();
     EXPECT_EQ(std::tie(now.year, now.month, now.day, now.hour, now.minute, now.second),
               std::make_tuple(2010, 1, 1, 0, 0, 0));
 }
 
-// The services' texts are checked in the log by the launcher's ServiceAnswers.
+// Windows' English texts, each with its line end; none for an unknown code.
 TEST(SimEnvironment, SystemMessagesAreWindowsEnglishWithTheirLineEnd) {
     const std::pair<ErrorCode, const wchar_t*> rows[] = {
         {2, L"The system cannot find the file specified.\r\n"},
@@ -112,11 +108,8 @@ TEST(Wow64, RegistryKeyInView) {
 }
 
 TEST(Wow64, TheSystemFolderOfA32BitProcess) {
-    const struct {
-        int major, minor, bits;
-        const wchar_t* named;
-        bool found;  // the file lies in SysWOW64 only; "exempt" files in system32 only
-    } rows[] = {
+    // Windows, the file named, found: the file lies in SysWOW64 only; "exempt" files in system32 only.
+    const std::tuple<int, int, int, const wchar_t*, bool> rows[] = {
         {5, 1, 32, L"C:\\Windows\\system32\\only32.dll", false},
         {5, 2, 64, L"C:\\Windows\\System32\\only32.dll", true},
         {5, 2, 64, L"C:\\Windows\\inf\\..\\system32\\only32.dll", true},
@@ -127,21 +120,21 @@ TEST(Wow64, TheSystemFolderOfA32BitProcess) {
         {6, 0, 64, L"C:\\Windows\\system32\\DriverStore\\x.inf", false},  // redirected on Vista
         {6, 1, 64, L"C:\\Windows\\system32\\DriverStore\\x.inf", true},   // exempt from Windows 7 on
     };
-    for (const auto& row : rows) {
-        SCOPED_TRACE(Utf16ToUtf8(row.named) + " on " + std::to_string(row.major) + "." + std::to_string(row.minor));
+    for (const auto& [major, minor, bits, named, found] : rows) {
+        SCOPED_TRACE(Utf16ToUtf8(named) + " on " + std::to_string(major) + "." + std::to_string(minor));
         test::TestMachine machine;
-        machine.config()["os"] = {{"major", row.major}, {"minor", row.minor}, {"bits", row.bits}};
+        machine.config()["os"] = {{"major", major}, {"minor", minor}, {"bits", bits}};
         machine.WriteFile("C:\\Windows\\SysWOW64\\only32.dll", "x86");
         for (const char* file :
              {"drivers\\etc\\hosts", "spool\\drivers\\x64\\3\\zq.dll", "drivers\\zq.sys", "DriverStore\\x.inf"})
             machine.WriteFile(std::string("C:\\Windows\\system32\\") + file, "x64");
         Platform& platform = machine.Load().platform();
-        EXPECT_EQ(platform.files.IsExistingFile(row.named), row.found);
+        EXPECT_EQ(platform.files.IsExistingFile(named), found);
         EXPECT_EQ(platform.environment.SystemDirectory(), L"C:\\Windows\\system32");
         // The printer set-up tool is the 32-bit one too.
         ASSERT_NE(platform.processes.Start(L"rundll32 printui.dll,PrintUIEntry /?").process, nullptr);
         EXPECT_EQ(machine.Events("processStart").at(0)["program"],
-                  row.bits == 64 ? "C:\\Windows\\SysWOW64\\rundll32.exe" : "C:\\Windows\\system32\\rundll32.exe");
+                  bits == 64 ? "C:\\Windows\\SysWOW64\\rundll32.exe" : "C:\\Windows\\system32\\rundll32.exe");
     }
 }
 

@@ -4,42 +4,34 @@
 #include <gtest/gtest.h>
 
 #include <filesystem>
-#include <fstream>
-#include <iterator>
 #include <optional>
+#include <tuple>
 
 #include "base/text.h"
 #include "platform/sim/ansi_code_page.h"
 #include "platform/sim/profile_reader.h"
 #include "tests/ini-corpus/corpus_rows.h"
 #include "tests/support/scenario.h"
+#include "tests/support/sim_program.h"
 
 namespace zq::sim {
 namespace {
 
 const std::string kCorpusDir = ZQ_SOURCE_DIR "/tests/ini-corpus/";
 
-std::optional<std::string> ReadFileBytes(const std::string& path) {
-    std::ifstream in(path, std::ios::binary);
-    if (!in) return std::nullopt;
-    return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
-}
-
 std::vector<ini_corpus::CorpusRow> CorpusRows() {
-    const auto tsv = ReadFileBytes(kCorpusDir + "expected.tsv");
-    return tsv ? ini_corpus::ParseCorpusRows(*tsv) : std::vector<ini_corpus::CorpusRow>{};
+    return ini_corpus::ParseCorpusRows(test::ReadText(kCorpusDir + "expected.tsv"));
 }
-
-TEST(SimProfileReaderCorpus, HasRows) { EXPECT_GT(CorpusRows().size(), 100u) << kCorpusDir << "expected.tsv"; }
 
 class SimProfileReaderCorpusRow : public testing::TestWithParam<ini_corpus::CorpusRow> {};
 
 TEST_P(SimProfileReaderCorpusRow, AnswersAsWindows) {
     const ini_corpus::CorpusRow& row = GetParam();
     SCOPED_TRACE(ini_corpus::DescribeRow(row));
-    const auto bytes = ReadFileBytes(kCorpusDir + row.file);
-    const WString answer = bytes ? ReadProfileString(*bytes, row.section, row.key, row.defaultValue, row.bufferChars)
-                                 : ProfileDefault(row.defaultValue, row.bufferChars);
+    const std::string file = kCorpusDir + row.file;
+    const WString answer = std::filesystem::exists(file) ? ReadProfileString(test::ReadText(file), row.section, row.key,
+                                                                             row.defaultValue, row.bufferChars)
+                                                         : ProfileDefault(row.defaultValue, row.bufferChars);
     EXPECT_EQ(answer, row.expected);
 }
 
@@ -47,7 +39,6 @@ INSTANTIATE_TEST_SUITE_P(Rows, SimProfileReaderCorpusRow, testing::ValuesIn(Corp
                          [](const testing::TestParamInfo<ini_corpus::CorpusRow>& info) {
                              return ini_corpus::RowTestName(info.param);
                          });
-GTEST_ALLOW_UNINSTANTIATED_PARAMETERIZED_TEST(SimProfileReaderCorpusRow);
 
 // A file is scanned once for each content it has: many values cost one scan,
 // and a change, however quick and whatever its size, is seen by the next read.
@@ -85,12 +76,8 @@ TEST(SimSettingsScan, OneScanPerContentOfAFile) {
 }
 
 TEST(AnsiCodePage, DecodesAsWindowsTablesDo) {
-    const struct {
-        unsigned codePage;
-        std::string bytes;
-        std::wstring text;
-        std::optional<std::size_t> firstUndefinedAt;
-    } rows[] = {
+    // The code page, the bytes, their text and the first byte the page leaves undefined.
+    const std::tuple<unsigned, std::string, std::wstring, std::optional<std::size_t>> rows[] = {
         // The five bytes 1252 leaves undefined: the control character of the same number.
         {1252, "a\x81\x8D\x8F\x90\x9D", L"a\u0081\u008D\u008F\u0090\u009D", 1},
         {1251, "\xDD\xF2\xEE\xF2 \xA8\xB8", L"\u042D\u0442\u043E\u0442 \u0401\u0451", std::nullopt},
@@ -109,11 +96,11 @@ TEST(AnsiCodePage, DecodesAsWindowsTablesDo) {
         {932, "ab\x82", L"ab\u30FB", 2},
         {932, "\x82\x20z", L"\u30FB z", 0},
     };
-    for (const auto& row : rows) {
-        SCOPED_TRACE(std::to_string(row.codePage) + ": " + row.bytes);
-        const AnsiDecoding decoded = DecodeAnsi(row.bytes, row.codePage);
-        EXPECT_EQ(decoded.text, row.text);
-        EXPECT_EQ(decoded.firstUndefinedAt, row.firstUndefinedAt);
+    for (const auto& [codePage, bytes, text, firstUndefinedAt] : rows) {
+        SCOPED_TRACE(std::to_string(codePage) + ": " + bytes);
+        const AnsiDecoding decoded = DecodeAnsi(bytes, codePage);
+        EXPECT_EQ(decoded.text, text);
+        EXPECT_EQ(decoded.firstUndefinedAt, firstUndefinedAt);
     }
 }
 

@@ -6,10 +6,7 @@ namespace zq {
 namespace {
 
 TEST(Text, WToIReadsLikeTheCLibrary) {
-    struct Case {
-        const wchar_t* text;
-        int expected;
-    } cases[] = {
+    const std::pair<const wchar_t*, int> cases[] = {
         {L"511", 511},
         {L"\t-5", -5},
         {L"+7x", 7},
@@ -19,7 +16,7 @@ TEST(Text, WToIReadsLikeTheCLibrary) {
         {L"99999999999", 2147483647},
         {L"-99999999999", -2147483647 - 1},
     };
-    for (const Case& c : cases) EXPECT_EQ(WToI(c.text), c.expected) << Utf16ToUtf8(c.text);
+    for (const auto& [text, expected] : cases) EXPECT_EQ(WToI(text), expected) << Utf16ToUtf8(text);
 }
 
 TEST(Text, WhiteSpaceCaseAndReplacement) {
