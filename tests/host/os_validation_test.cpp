@@ -46,7 +46,6 @@ TEST(OsListEntry, ServicePackRequest) {
 // tests/host/golden/os-validation.json with the os_list loop's rows below.
 json ValidateOsRecord(const std::string& os, const WString& entry, int spMajor, int spMinor) {
     test::TestMachine machine;
-    machine.MakeFolder("C:\\Temp");
     machine.config()["os"] = Os(os);
     auto process = test::ProcessOn(machine);
     process->OsPlatformCode = PlatformCodeOfEntry(entry);

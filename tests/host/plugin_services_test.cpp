@@ -74,7 +74,6 @@ TEST(PluginKillProcess, TerminatesOnlyWhileTheIdStillNamesTheProcess) {
     for (const Case& c : cases) {
         SCOPED_TRACE(c.line);
         TestMachine machine;
-        machine.MakeFolder("C:\\Temp");
         machine.config()["processes"] =
             c.processes.is_null() ? json::array({Process("zqnotify.exe", 200)}) : c.processes;
         machine.config()["snapshotFails"] = c.processes.is_null();

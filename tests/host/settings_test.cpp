@@ -20,7 +20,6 @@ struct SettingsBench {
     explicit SettingsBench(SettingsFile settings, const Keys& keys = {}, const std::string& folder = "C:\\Package",
                            int userLanguage = 0x0409) {
         for (const auto& [section, key, value] : keys) settings.Set(section, key, value);
-        machine.MakeFolder("C:\\Temp");
         machine.MakeFolder(folder);
         machine.config()["currentDirectory"] = folder;
         machine.config()["userLanguage"] = userLanguage;

@@ -52,11 +52,10 @@ TEST(StartUp, LogLevelFromSwitchOrSettings) {
         int level;
     } cases[] = {
         {"switch wins over the settings file", "-log 511", "1", 511},
-        {"switch value 0", "-log 0", "511", 1},
-        {"switch value abc", "-log abc", "511", 1},
+        {"a switch value that is no level", "-log abc", "511", 1},
         {"a lone -log falls back to the settings file", "-log", "127", 127},
         {"the first -log of the line wins", "-log 127 -log 511", "1", 127},
-        {"settings value between levels", "", "200", 1},
+        {"a settings value that is no level", "", "200", 1},
         {"no Log key", "", nullptr, 1},
     };
     for (const auto& c : cases) {
@@ -80,10 +79,7 @@ TEST(StartUp, AMissingSettingsFileShowsMessageOneEmpty) {
     StandardMachine machine(SettingsFile::Basic());
     machine.Run("-f c:\\nowhere\\none.inf");
     EXPECT_EQ(machine.LogMessages().back(), "This Operating is not Valid. OS: ");
-    const auto boxes = machine.Events("messageBox");
-    ASSERT_EQ(boxes.size(), 1u);
-    EXPECT_EQ(boxes[0]["caption"], "ZQ Merle Refresh Installer");
-    EXPECT_EQ(boxes[0]["text"], "");
+    EXPECT_EQ(test::Values(machine.Events("messageBox"), "text"), Lines{""});
     EXPECT_EQ(machine.Events("exit")[0]["status"], 0);
 }
 

@@ -11,7 +11,6 @@ json Printer(const std::string& name, const std::string& port, const std::string
 }
 
 PluginBench::PluginBench(SettingsFile settings) {
-    machine.MakeFolder("C:\\Temp");
     machine.WriteFile(kSettingsPath, settings.Text());
     AddImagingSoftware(machine);
 }

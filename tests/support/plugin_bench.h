@@ -7,7 +7,7 @@
 //   EXPECT_TRUE(Contains(bench.Log(), "!! Printer deleted   : Office"));
 //
 // The machine: a 32-bit Windows 5.1 with the imaging software (see
-// AddImagingSoftware), C:\Temp, and a settings file naming the driver.
+// AddImagingSoftware) and a settings file naming the driver.
 #pragma once
 
 #include <memory>
@@ -42,7 +42,6 @@ public:
 
     // RunUpdateDriver with the command line, logging at 511.
     int Run(const std::string& commandLine = std::string("lanpatch.exe ") + kInf);
-    LauncherProcess& process() { return *process_; }
     // What the pass did with each printer it took up, as "name: outcome".
     std::vector<std::string> Outcomes() const;
 

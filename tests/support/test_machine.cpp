@@ -95,17 +95,12 @@ std::string TestMachine::Log(int index) const {
     WString temp = L"C:\\Temp";
     if (config_.contains("environment")) {
         temp = L"";
-        for (const auto& item : config_["environment"].items()) {
-            if (EqualsIgnoringAsciiCase(Utf8ToUtf16(item.key()), L"TEMP") && item.value().is_string()) {
+        for (const auto& item : config_["environment"].items())
+            if (EqualsIgnoringAsciiCase(Utf8ToUtf16(item.key()), L"TEMP") && item.value().is_string())
                 temp = Utf8ToUtf16(item.value().get<std::string>());
-            }
-        }
     }
     // An unset TEMP gives "\zqmerlesetup000.log": the root of the current drive.
-    const WString logPath = LogFileCandidate(LogFolderOf(temp), index);
-    if (!machines_.empty()) return ReadText(machines_.back()->HostPathOf(logPath));
-    std::optional<sim::WindowsPath> path = sim::ResolveWindowsPath(logPath, sim::WindowsPath{L'C', {}});
-    return path ? ReadText(sim::MachineDrives(dir_).HostPath(*path)) : std::string();
+    return ReadText(machines_.back()->HostPathOf(LogFileCandidate(LogFolderOf(temp), index)));
 }
 
 std::vector<std::string> TestMachine::LogMessages(int index) const { return sim::LogMessages(Log(index)); }

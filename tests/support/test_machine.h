@@ -56,8 +56,9 @@ public:
     // machine.json's "argumentText" when it is not empty.
     void Run(const std::string& argumentText = {});
 
-    // TEMP\zqmerlesetupNNN.log (TEMP from config(), default C:\Temp; an
-    // unset TEMP names the root of drive C:); empty when missing.
+    // TEMP\zqmerlesetupNNN.log of the last machine made (TEMP from config(),
+    // default C:\Temp; an unset TEMP names the root of the current drive);
+    // empty when missing.
     std::string Log(int index = 0) const;
     // Its lines without the "[..]" time stamps and the CR LF.
     std::vector<std::string> LogMessages(int index = 0) const;
