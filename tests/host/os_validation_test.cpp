@@ -22,14 +22,14 @@ using Lines = std::vector<std::string>;
 // that fails.
 json Os(const std::string& text) {
     std::istringstream in(text);
-    int major, minor, spMajor, spMinor, bits;
+    json os;
+    for (const char* key : {"major", "minor", "servicePackMajor", "servicePackMinor", "bits"}) {
+        int value = 0;
+        in >> value;
+        os[key] = value;
+    }
     std::string wow;
-    in >> major >> minor >> spMajor >> spMinor >> bits >> wow;
-    json os = {{"major", major},
-               {"minor", minor},
-               {"servicePackMajor", spMajor},
-               {"servicePackMinor", spMinor},
-               {"bits", bits}};
+    in >> wow;
     if (wow == "nowow") os["isWow64ProcessAvailable"] = false;
     if (wow == "wowfails") os["isWow64ProcessFails"] = true;
     return os;
