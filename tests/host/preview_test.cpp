@@ -4,11 +4,11 @@
 // logs as the simulated machine writes them.
 #include <gtest/gtest.h>
 
-#include <cstdlib>
 #include <fstream>
 #include <map>
 
 #include "authoring/package_preview.h"
+#include "tests/support/run_scenarios.h"
 #include "tests/support/sim_program.h"
 #include "tests/support/temporary_folder.h"
 
@@ -31,7 +31,6 @@ std::map<std::string, std::string> Snapshot(const fs::path& folder) {
 
 // Interactive runs, and managed runs as each argument text asks.
 TEST(PreviewExamples, TheExamplePackageOnEveryExampleMachine) {
-    const fs::path golden = fs::path(ZQ_SOURCE_DIR) / "tests" / "host" / "golden" / "preview-examples.txt";
     const std::map<std::string, std::string> before = Snapshot(kExamples);
     test::TemporaryFolder scratch;
     std::string all;
@@ -51,8 +50,7 @@ TEST(PreviewExamples, TheExamplePackageOnEveryExampleMachine) {
         ASSERT_EQ(result.status, 0) << result.err;
         all += "#### argumentText \"" + argumentText + "\"\n" + result.out;
     }
-    if (std::getenv("ZQ_REWRITE_GOLDEN") != nullptr) std::ofstream(golden, std::ios::binary) << all;
-    EXPECT_EQ(all, test::ReadText(golden));
+    test::ExpectGolden("preview-examples.txt", all);
     EXPECT_EQ(Snapshot(kExamples), before) << "the previews changed the example folders";
 
     // A machine folder named alone is the one machine.

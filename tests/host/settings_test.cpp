@@ -55,13 +55,10 @@ TEST(Settings, ReadStrValue) {
     WString value;
     EXPECT_TRUE(bench.ini().ReadStrValue(L"Run", L"1", value));
     EXPECT_EQ(value, L"\"D:\\\\setup\\zqprep.exe\"") << "the current folder";
-    EXPECT_EQ(bench.Log(), (Lines{"--> Enter ReadStrValue()", test::kSettingsPath,
-                                  "Read Section:[Run] Key=1 Value=\"D:\\\\setup\\zqprep.exe\"",
-                                  "<-- Exit ReadStrValue() with TRUE"}));
-    // A missing key and the literal failure text count as failed.
+    // A missing key and the literal failure text count as failed. (The
+    // lines logged: the run scenarios' logs.)
     EXPECT_FALSE(bench.ini().ReadStrValue(L"Run", L"2", value));
     EXPECT_EQ(value, L"<READ_FAILED>");
-    EXPECT_TRUE(test::HasRun(bench.Log(), {"## ReadStrValue() Failed", "<-- Exit ReadStrValue() with FALSE"}));
     EXPECT_TRUE(bench.ini().ReadStrValue(L"Run", L"3", value));
     EXPECT_EQ(value, L"");
     EXPECT_FALSE(bench.ini().ReadStrValue(L"Nowhere", L"1", value));
@@ -80,13 +77,10 @@ TEST(Settings, NumberedListsAndTheirOverrides) {
     // A list ends at its first gap; an override section replaces but never adds.
     EXPECT_EQ(bench.ini().GetNoOfKeys(L"Run"), 3);
     EXPECT_EQ(test::LinesStartingWith(bench.Log(), "--> Enter ReadStrValue()").size(), 4u);
-    EXPECT_TRUE(Contains(bench.Log(), "Number of keys in [Run] : 3"));
     EXPECT_EQ(bench.ini().GetNoOfKeys(L"Empty"), 0);
     std::vector<WString> values;
     GetKeyValues(bench.ini(), L"501", L"Run", values, 3);
     EXPECT_EQ(values, (std::vector<WString>{L"base1", L"over2", L"base3"}));
-    EXPECT_TRUE(Contains(bench.Log(), "Read Section:[Run.501] Key=2 Value=over2"));
-    EXPECT_TRUE(Contains(bench.Log(), "Read Section:[Run] Key=3 Value=base3"));
     // Before validation the override section is a lone dot.
     values.clear();
     GetKeyValues(bench.ini(), L"", L"Run", values, 4);

@@ -20,7 +20,6 @@ TEST(StartUp, BannerWithTheCommandLineAndTheSettingsFile) {
         std::string argumentText, settingsPath;
     } cases[] = {
         {"-F \"C:\\Package\\autorun.inf\" -log 127", "c:\\package\\autorun.inf"},
-        {"-f \"C:\\Pkg\\My Setup.inf\" -log 511", "c:\\pkg\\my setup.inf"},
         {"-f a.inf -f b.inf", "a.inf"},
         {"/f a.inf", "C:\\Package\\autorun.inf"},
     };
