@@ -16,8 +16,6 @@ namespace fs = std::filesystem;
 using test::TestMachine;
 using Lines = std::vector<std::string>;
 
-const WString kFirst = L"C:\\Temp\\zqmerlesetup000.log";
-
 // The file comes into being with the first line that passes the level: a
 // run that writes none leaves no file (and the next run takes the same
 // name). A folder named like a log file counts as taken.
@@ -30,10 +28,12 @@ TEST(LogFileName, TheFirstFreeNumberAtTheFirstLine) {
     EXPECT_EQ(CLogFile(machine.Load().platform()).Path(), L"C:\\Temp\\zqmerlesetup001.log");
 }
 
-// TEMP as people set it, each with the log of an earlier run present: that
-// log stays as it was, and this run gets the next name, spelled once. An
-// unset TEMP names the root of the current drive.
-TEST(LogFileName, TempSpellingsWithAnEarlierLog) {
+// What another program (or an earlier run) may have put at the log's name,
+// before the run chooses its name or between the choice (at start) and the
+// file's creation (at the first line), with TEMP as people set it: the
+// launcher never writes through it, and uses the next number, spelled once.
+// An unset TEMP names the root of the current drive.
+TEST(LogFileCreation, NothingPlantedAtTheNameIsWrittenThrough) {
     // 240 characters: every log name in it has 260, MAX_PATH.
     const std::string longTemp = "C:\\Users\\" + std::string(100, 'a') + "\\" + std::string(130, 'b');
     ASSERT_EQ(LogFileCandidate(LogFolderOf(Utf8ToUtf16(longTemp)), 0).size(), 260u);
@@ -47,51 +47,36 @@ TEST(LogFileName, TempSpellingsWithAnEarlierLog) {
         {nullptr, "C:\\", "\\"},
     };
     for (const Row& row : rows) {
-        SCOPED_TRACE(row.temp.dump());
-        TestMachine machine;
-        machine.config()["environment"] = nlohmann::json::object();
-        if (!row.temp.is_null()) machine.config()["environment"]["TEMP"] = row.temp;
-        machine.WriteFile(row.folder + "zqmerlesetup000.log", "earlier run\r\n");
-        CLogFile log(machine.Load().platform());
-        EXPECT_EQ(log.LogMessage(LOG_HIGH, L"this run"), 1);
-        EXPECT_EQ(Utf16ToUtf8(log.Path()), row.named + "zqmerlesetup001.log");
-        EXPECT_EQ(machine.ReadFile(row.folder + "zqmerlesetup000.log"), "earlier run\r\n");
-        EXPECT_EQ(machine.LogMessages(1), Lines{"this run"});
-    }
-}
-
-// What another program (or an earlier run) may have put at the log's name,
-// before the run chooses its name or between the choice (at start) and the
-// file's creation (at the first line): the launcher never writes through
-// it, and uses the next number.
-TEST(LogFileCreation, NothingPlantedAtTheNameIsWrittenThrough) {
-    for (const char* planted : {"link to a file outside", "link to nothing", "file"}) {
-        for (bool beforeTheChoice : {true, false}) {
-            SCOPED_TRACE(testing::Message() << planted << (beforeTheChoice ? " before the choice" : " after it"));
-            TestMachine machine;
-            machine.MakeFolder("C:\\Temp");
-            const fs::path outsideFile = machine.Dir() / "outside.txt", nothing = machine.Dir() / "nothing.txt";
-            std::ofstream(outsideFile, std::ios::binary) << "outside\n";
-            const std::string name = "C:\\Temp\\zqmerlesetup000.log";
-            const std::string what = planted;
-            auto plant = [&] {
-                if (what == "file") machine.WriteFile(name, "earlier run\r\n");
-                else machine.PlantHostLink(name, what == "link to nothing" ? nothing : outsideFile);
-            };
-            if (beforeTheChoice) plant();
-            CLogFile log(machine.Load().platform());
-            if (!beforeTheChoice) {
-                EXPECT_EQ(log.Path(), kFirst);
-                plant();
+        for (const std::string planted : {"link to a file outside", "link to nothing", "file"}) {
+            for (bool beforeTheChoice : {true, false}) {
+                SCOPED_TRACE(testing::Message()
+                             << row.temp << ": " << planted << (beforeTheChoice ? " before" : " after"));
+                TestMachine machine;
+                machine.config()["environment"] = nlohmann::json::object();
+                if (!row.temp.is_null()) machine.config()["environment"]["TEMP"] = row.temp;
+                machine.MakeFolder(row.folder);
+                const fs::path outsideFile = machine.Dir() / "outside.txt", nothing = machine.Dir() / "nothing.txt";
+                std::ofstream(outsideFile, std::ios::binary) << "outside\n";
+                const std::string name = row.folder + "zqmerlesetup000.log";
+                auto plant = [&] {
+                    if (planted == "file") machine.WriteFile(name, "earlier run\r\n");
+                    else machine.PlantHostLink(name, planted == "link to nothing" ? nothing : outsideFile);
+                };
+                if (beforeTheChoice) plant();
+                CLogFile log(machine.Load().platform());
+                if (!beforeTheChoice) {
+                    EXPECT_EQ(Utf16ToUtf8(log.Path()), row.named + "zqmerlesetup000.log");
+                    plant();
+                }
+                EXPECT_EQ(log.LogMessage(LOG_HIGH, L"+++ banner"), 1);
+                EXPECT_EQ(log.LogMessage(LOG_HIGH, L"second line"), 1);
+                EXPECT_EQ(Utf16ToUtf8(log.Path()), row.named + "zqmerlesetup001.log");
+                EXPECT_EQ(machine.LogMessages(1), (Lines{"+++ banner", "second line"}));
+                if (planted == "file") EXPECT_EQ(machine.ReadFile(name), "earlier run\r\n");
+                else EXPECT_TRUE(fs::is_symlink(machine.HostPath(name))) << "the link stays as it was";
+                EXPECT_EQ(test::ReadText(outsideFile), "outside\n");
+                EXPECT_FALSE(fs::exists(nothing)) << "the link's missing target was not created";
             }
-            EXPECT_EQ(log.LogMessage(LOG_HIGH, L"+++ banner"), 1);
-            EXPECT_EQ(log.LogMessage(LOG_HIGH, L"second line"), 1);
-            EXPECT_EQ(log.Path(), L"C:\\Temp\\zqmerlesetup001.log");
-            EXPECT_EQ(machine.LogMessages(1), (Lines{"+++ banner", "second line"}));
-            if (what == "file") EXPECT_EQ(machine.ReadFile(name), "earlier run\r\n");
-            else EXPECT_TRUE(fs::is_symlink(machine.HostPath(name))) << "the link stays as it was";
-            EXPECT_EQ(test::ReadText(outsideFile), "outside\n");
-            EXPECT_FALSE(fs::exists(nothing)) << "the link's missing target was not created";
         }
     }
 }
@@ -127,7 +112,7 @@ TEST(LogFileCreation, LinesGoThroughTheFileCreatedNotThroughItsName) {
     EXPECT_EQ(log.LogMessage(LOG_HIGH, L"lost"), 0);
     machine.MakeFolder("C:\\Temp");
     ASSERT_EQ(log.LogMessage(LOG_HIGH, L"first"), 1);
-    EXPECT_EQ(log.Path(), kFirst);
+    EXPECT_EQ(log.Path(), L"C:\\Temp\\zqmerlesetup000.log");
     fs::rename(machine.HostPath("C:\\Temp\\zqmerlesetup000.log"), machine.HostPath("C:\\Temp") / "moved.log");
     machine.PlantHostLink("C:\\Temp\\zqmerlesetup000.log", outside);
     ASSERT_EQ(log.LogMessage(LOG_HIGH, L"second"), 1);
