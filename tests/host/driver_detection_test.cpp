@@ -16,7 +16,6 @@ namespace {
 
 namespace fs = std::filesystem;
 
-using test::Contains;
 using test::SettingsFile;
 using test::StandardMachine;
 using Lines = std::vector<std::string>;

@@ -10,7 +10,6 @@ namespace {
 
 using nlohmann::json;
 using test::AddPackageProgram;
-using test::Contains;
 using test::SettingsFile;
 using test::StandardMachine;
 using test::Values;

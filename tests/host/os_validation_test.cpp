@@ -13,7 +13,6 @@ namespace zq {
 namespace {
 
 using nlohmann::json;
-using test::Contains;
 using test::SettingsFile;
 using test::StandardMachine;
 using Lines = std::vector<std::string>;

@@ -4,8 +4,6 @@
 // an absolute install folder.
 #include <gtest/gtest.h>
 
-#include <algorithm>
-
 #include "plugin/process_control.h"
 #include "plugin/update_driver_plugin.h"
 #include "tests/support/plugin_bench.h"
@@ -15,7 +13,6 @@ namespace zq {
 namespace {
 
 using nlohmann::json;
-using test::HasRun;
 using test::PluginBench;
 using test::TestMachine;
 using Lines = std::vector<std::string>;

@@ -17,7 +17,6 @@ using test::HasRun;
 using test::PluginBench;
 using test::Printer;
 using test::SettingsFile;
-using test::Values;
 using Lines = std::vector<std::string>;
 
 TEST(PrinterRecreation, WhichPrintersAreRecreated) {

@@ -55,7 +55,6 @@ TEST(ManagedSwitches, FoundAsTheOtherSwitchesAre) {
         {"-QUIET -NoRestart", true, true, std::nullopt},
         {"/quiet /norestart", false, false, std::nullopt},
         {"-quietly -no-restart", false, false, std::nullopt},
-        {"-result C:\\R\\r.json", false, false, L"c:\\r\\r.json"},
         {"-result \"C:\\My Results\\r-1.json\" -quiet", true, false, L"c:\\my results\\r-1.json"},
         {"-result", false, false, std::nullopt},
         {"-result a.json -result b.json", false, false, L"a.json"},

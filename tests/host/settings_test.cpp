@@ -38,7 +38,6 @@ TEST(SourcePath, Substitution) {
     struct Case {
         const wchar_t *value, *folder, *expected;
     } cases[] = {
-        {L"%sourcepath%setup\\setup.exe", L"D:\\pkg", L"\"D:\\pkg\\setup\\setup.exe\""},
         {L"%sourcepath%a.exe %sourcepath%b.exe", L"D:\\pkg", L"\"D:\\pkg\\a.exe \"D:\\pkg\\b.exe\""},
         {L"%SOURCEPATH%\\x.exe", L"D:\\pkg", L"%SOURCEPATH%\\x.exe"},
     };
