@@ -16,18 +16,6 @@ namespace fs = std::filesystem;
 using test::TestMachine;
 using Lines = std::vector<std::string>;
 
-// The file comes into being with the first line that passes the level: a
-// run that writes none leaves no file (and the next run takes the same
-// name). A folder named like a log file counts as taken.
-TEST(LogFileName, TheFirstFreeNumberAtTheFirstLine) {
-    TestMachine machine;
-    machine.MakeFolder("C:\\Temp");
-    EXPECT_EQ(CLogFile(machine.Load().platform()).LogMessage(LOG_MEDIUM, L"filtered out"), 0);
-    EXPECT_FALSE(machine.FileExists("C:\\Temp\\zqmerlesetup000.log"));
-    machine.MakeFolder("C:\\Temp\\zqmerlesetup000.log");
-    EXPECT_EQ(CLogFile(machine.Load().platform()).Path(), L"C:\\Temp\\zqmerlesetup001.log");
-}
-
 // What another program (or an earlier run) may have put at the log's name,
 // before the run chooses its name or between the choice (at start) and the
 // file's creation (at the first line), with TEMP as people set it: the
@@ -81,13 +69,19 @@ TEST(LogFileCreation, NothingPlantedAtTheNameIsWrittenThrough) {
     }
 }
 
-// The last two names taken between the choice and the first line: nothing
-// is logged and nothing fails. The next run finds all thousand taken.
-TEST(LogFileCreation, AllThousandNamesTakenLogsNothing) {
+// The file comes into being with the first line that passes the level: a
+// line filtered out leaves no file. A folder named like a log file counts
+// as taken. The last two names taken between the choice and the first
+// line: nothing is logged and nothing fails. The next run finds all
+// thousand taken.
+TEST(LogFileName, TheFirstFreeNumberAtTheFirstLineUpToTheLast) {
     TestMachine machine;
-    for (int i = 0; i < 998; ++i) machine.WriteFile(Utf16ToUtf8(LogFileCandidate(L"C:\\Temp\\", i)), "old");
+    machine.MakeFolder("C:\\Temp\\zqmerlesetup000.log");
+    for (int i = 1; i < 998; ++i) machine.WriteFile(Utf16ToUtf8(LogFileCandidate(L"C:\\Temp\\", i)), "old");
     {
         CLogFile log(machine.Load().platform());
+        EXPECT_EQ(log.LogMessage(LOG_MEDIUM, L"filtered out"), 0);
+        EXPECT_FALSE(machine.FileExists("C:\\Temp\\zqmerlesetup998.log"));
         EXPECT_EQ(log.Path(), L"C:\\Temp\\zqmerlesetup998.log");
         machine.WriteFile("C:\\Temp\\zqmerlesetup998.log", "old");
         machine.WriteFile("C:\\Temp\\zqmerlesetup999.log", "old");
@@ -98,7 +92,7 @@ TEST(LogFileCreation, AllThousandNamesTakenLogsNothing) {
     CLogFile next(machine.Load().platform());
     EXPECT_EQ(next.Path(), L"C:\\Temp\\");
     EXPECT_EQ(next.LogMessage(LOG_HIGH, L"lost"), 0);
-    for (int i : {0, 998, 999}) EXPECT_EQ(machine.ReadFile(Utf16ToUtf8(LogFileCandidate(L"C:\\Temp\\", i))), "old");
+    for (int i : {1, 998, 999}) EXPECT_EQ(machine.ReadFile(Utf16ToUtf8(LogFileCandidate(L"C:\\Temp\\", i))), "old");
 }
 
 // A line that cannot create the file (its folder is missing) is lost; the
