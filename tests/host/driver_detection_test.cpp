@@ -160,7 +160,6 @@ TEST(DriverDetection, TheUnexpectedErrorLineIsWrittenAtLevelOne) {
     machine.Run();
     EXPECT_TRUE(test::LinesStartingWith(machine.LogMessages(), "--> ").empty()) << "a run at level 1";
     EXPECT_EQ(test::LinesStartingWith(machine.LogMessages(), "## Unexpected error : ").size(), 1u);
-    EXPECT_EQ(machine.Events("exit")[0]["status"], 0);
 }
 
 // A backslash before "\n" does not escape it. (The box's caption: the run scenarios.)

@@ -4,7 +4,6 @@
 // the result file, all kept whole in tests/host/golden/managed-runs.json.
 #include <gtest/gtest.h>
 
-#include "app/command_line.h"
 #include "app/sim/run_launcher.h"
 #include "tests/support/result_file.h"
 #include "tests/support/run_scenarios.h"
@@ -102,15 +101,6 @@ TEST(ManagedRun, EveryWayARunEndsUnderEachSwitch) {
         records.back().update(ManagedRunRecord(c));
     }
     test::ExpectGolden("managed-runs.json", records.dump(1) + "\n");
-}
-
-// The program's exit status, as the Win32 entry point returns it to Windows
-// (each status: the test above).
-TEST(ManagedRun, TheProgramReturnsTheCode) {
-    std::unique_ptr<StandardMachine> machine = MakeScenario("finish-restarts");
-    sim::SimMachine& simulated = machine->Load();
-    simulated.SetArgumentText(L"-quiet -norestart");
-    EXPECT_EQ(RunProgram(simulated.platform()), 3010);
 }
 
 // A managed run writes the lines of an interactive run, in the same order;
