@@ -96,7 +96,9 @@ TEST(PluginTray, NotStartedWithoutAnAbsoluteInstallFolder) {
     for (const Case& c : cases) {
         SCOPED_TRACE(c.key.dump());
         PluginBench bench;
-        bench.SetInstallKey(c.key);
+        json& registry = bench.machine.config()["registry"];
+        if (c.key.is_null()) registry.erase("HKLM\\SOFTWARE\\Zelt\\Pictavo");
+        else registry["HKLM\\SOFTWARE\\Zelt\\Pictavo"] = c.key;
         bench.Run();
         Lines lines;
         for (const std::string& line : test::WithoutTrace(bench.Log()))

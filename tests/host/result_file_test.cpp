@@ -6,7 +6,6 @@
 #include <fstream>
 
 #include "app/command_line.h"
-#include "run/result_file.h"
 #include "base/json_text.h"
 #include "tests/support/result_file.h"
 #include "tests/support/run_scenarios.h"
@@ -28,7 +27,6 @@ TEST(ResultFileJson, EscapesWhateverANameHolds) {
         WString text;
         std::string expected;  // without the quotes
     } cases[] = {
-        {"plain", L"Office", "Office"},
         {"double quote and backslash", L"a\"b\\c", "a\\\"b\\\\c"},
         {"other control characters", WString{L'a', 1, 0x1F, 0x7F, L'b'}, "a\\u0001\\u001f\\u007fb"},
         {"NUL", WString(L"a\0b", 3), "a\\u0000b"},
@@ -53,7 +51,6 @@ TEST(ManagedSwitches, FoundAsTheOtherSwitchesAre) {
     } cases[] = {
         {"", false, false, std::nullopt},
         {"-QUIET -NoRestart", true, true, std::nullopt},
-        {"/quiet /norestart", false, false, std::nullopt},
         {"-quietly -no-restart", false, false, std::nullopt},
         {"-result \"C:\\My Results\\r-1.json\" -quiet", true, false, L"c:\\my results\\r-1.json"},
         {"-result", false, false, std::nullopt},

@@ -15,11 +15,6 @@ PluginBench::PluginBench(SettingsFile settings) {
     AddImagingSoftware(machine);
 }
 
-void PluginBench::SetInstallKey(const json& values) {
-    if (values.is_null()) machine.config()["registry"].erase("HKLM\\SOFTWARE\\Zelt\\Pictavo");
-    else machine.config()["registry"]["HKLM\\SOFTWARE\\Zelt\\Pictavo"] = values;
-}
-
 int PluginBench::Run(const std::string& commandLine) {
     process_ = ProcessOn(machine);
     CUpdateDriverPlugin context(Utf8ToUtf16(kSettingsPath));

@@ -37,8 +37,6 @@ public:
     void AddPrinter(const nlohmann::json& printer, const std::string& deviceId) {
         test::AddPrinter(machine, printer, deviceId);
     }
-    // The Pictavo key's values; null: no key.
-    void SetInstallKey(const nlohmann::json& values);
 
     // RunUpdateDriver with the command line, logging at 511.
     int Run(const std::string& commandLine = std::string("lanpatch.exe ") + kInf);
