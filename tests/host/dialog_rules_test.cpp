@@ -34,8 +34,7 @@ TEST(FinishScreenRules, ColourAnswers) {
         EXPECT_EQ(FinishScreenColour(id), ControlColour::TransparentOnWhite) << id;
     EXPECT_EQ(FinishScreenColour(0), ControlColour::WhiteDialog);
     // The button and the separator keep the platform's colours.
-    EXPECT_EQ(FinishScreenColour(kFinishButton), ControlColour::Default);
-    EXPECT_EQ(FinishScreenColour(kFinishSeparator), ControlColour::Default);
+    for (int id : {kFinishButton, kFinishSeparator}) EXPECT_EQ(FinishScreenColour(id), ControlColour::Default) << id;
 }
 
 }  // namespace

@@ -96,9 +96,7 @@ TEST(PluginTray, NotStartedWithoutAnAbsoluteInstallFolder) {
     for (const Case& c : cases) {
         SCOPED_TRACE(c.key.dump());
         PluginBench bench;
-        json& registry = bench.machine.config()["registry"];
-        if (c.key.is_null()) registry.erase("HKLM\\SOFTWARE\\Zelt\\Pictavo");
-        else registry["HKLM\\SOFTWARE\\Zelt\\Pictavo"] = c.key;
+        bench.machine.config()["registry"].merge_patch({{"HKLM\\SOFTWARE\\Zelt\\Pictavo", c.key}});  // null: no key
         bench.Run();
         Lines lines;
         for (const std::string& line : test::WithoutTrace(bench.Log()))
