@@ -90,8 +90,8 @@ void TestMachine::Run(const std::string& argumentText) {
 }
 
 std::string TestMachine::Log(int index) const {
-    // As the launcher names it: an unset TEMP gives "\zqmerlesetup000.log",
-    // the root of the current drive.
+    if (machines_.empty()) return {};
+    // As the launcher names it: an unset TEMP gives "\zqmerlesetup000.log", the root of the current drive.
     const WString temp = machines_.back()->platform().environment.EnvironmentVariable(L"TEMP").value_or(L"");
     return ReadText(machines_.back()->HostPathOf(LogFileCandidate(LogFolderOf(temp), index)));
 }
