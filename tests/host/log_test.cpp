@@ -6,6 +6,7 @@
 #include <fstream>
 #include <set>
 
+#include "authoring/log_records.h"
 #include "tests/support/sim_program.h"
 #include "tests/support/test_machine.h"
 
@@ -16,32 +17,12 @@ namespace fs = std::filesystem;
 using test::TestMachine;
 using Lines = std::vector<std::string>;
 
-const WString kFirst = L"C:\\Temp\\zqmerlesetup000.log";
-
-// The file comes into being with the first line that passes the level: a
-// run that writes none leaves no file, and the next run takes the same
-// name; a run that wrote one makes the next run take the next number.
-TEST(LogFileName, TheFirstFreeNumberAtTheFirstLine) {
-    TestMachine machine;
-    machine.MakeFolder("C:\\Temp");
-    {
-        CLogFile log(machine.Load().platform());
-        EXPECT_EQ(log.LogMessage(LOG_MEDIUM, L"filtered out"), 0);
-    }
-    EXPECT_FALSE(machine.FileExists("C:\\Temp\\zqmerlesetup000.log"));
-    {
-        CLogFile log(machine.Load().platform());
-        EXPECT_EQ(log.Path(), kFirst);
-        EXPECT_EQ(log.LogMessage(LOG_HIGH, L"first run"), 1);
-    }
-    machine.MakeFolder("C:\\Temp\\zqmerlesetup001.log");  // a folder named like a log file
-    EXPECT_EQ(CLogFile(machine.Load().platform()).Path(), L"C:\\Temp\\zqmerlesetup002.log");
-}
-
-// TEMP as people set it, each with the log of an earlier run present: that
-// log stays as it was, and this run gets the next name, spelled once. An
-// unset TEMP names the root of the current drive.
-TEST(LogFileName, TempSpellingsWithAnEarlierLog) {
+// What another program (or an earlier run) may have put at the log's name,
+// before the run chooses its name or between the choice (at start) and the
+// file's creation (at the first line), with TEMP as people set it: the
+// launcher never writes through it, and uses the next number, spelled once.
+// An unset TEMP names the root of the current drive.
+TEST(LogFileCreation, NothingPlantedAtTheNameIsWrittenThrough) {
     // 240 characters: every log name in it has 260, MAX_PATH.
     const std::string longTemp = "C:\\Users\\" + std::string(100, 'a') + "\\" + std::string(130, 'b');
     ASSERT_EQ(LogFileCandidate(LogFolderOf(Utf8ToUtf16(longTemp)), 0).size(), 260u);
@@ -55,62 +36,53 @@ TEST(LogFileName, TempSpellingsWithAnEarlierLog) {
         {nullptr, "C:\\", "\\"},
     };
     for (const Row& row : rows) {
-        SCOPED_TRACE(row.temp.dump());
-        TestMachine machine;
-        machine.config()["environment"] = nlohmann::json::object();
-        if (!row.temp.is_null()) machine.config()["environment"]["TEMP"] = row.temp;
-        machine.WriteFile(row.folder + "zqmerlesetup000.log", "earlier run\r\n");
-        CLogFile log(machine.Load().platform());
-        EXPECT_EQ(log.LogMessage(LOG_HIGH, L"this run"), 1);
-        EXPECT_EQ(Utf16ToUtf8(log.Path()), row.named + "zqmerlesetup001.log");
-        EXPECT_EQ(machine.ReadFile(row.folder + "zqmerlesetup000.log"), "earlier run\r\n");
-        EXPECT_EQ(machine.LogMessages(1), Lines{"this run"});
-    }
-}
-
-// What another program (or an earlier run) may have put at the log's name,
-// before the run chooses its name or between the choice (at start) and the
-// file's creation (at the first line): the launcher never writes through
-// it, and uses the next number.
-TEST(LogFileCreation, NothingPlantedAtTheNameIsWrittenThrough) {
-    for (const char* planted : {"link to a file outside", "link to nothing", "file"}) {
-        for (bool beforeTheChoice : {true, false}) {
-            SCOPED_TRACE(testing::Message() << planted << (beforeTheChoice ? " before the choice" : " after it"));
-            TestMachine machine;
-            machine.MakeFolder("C:\\Temp");
-            const fs::path outsideFile = machine.Dir() / "outside.txt", nothing = machine.Dir() / "nothing.txt";
-            std::ofstream(outsideFile, std::ios::binary) << "outside\n";
-            const std::string name = "C:\\Temp\\zqmerlesetup000.log";
-            const std::string what = planted;
-            auto plant = [&] {
-                if (what == "file") machine.WriteFile(name, "earlier run\r\n");
-                else machine.PlantHostLink(name, what == "link to nothing" ? nothing : outsideFile);
-            };
-            if (beforeTheChoice) plant();
-            CLogFile log(machine.Load().platform());
-            if (!beforeTheChoice) {
-                EXPECT_EQ(log.Path(), kFirst);
-                plant();
+        for (const std::string planted : {"link to a file outside", "link to nothing", "file"}) {
+            for (bool beforeTheChoice : {true, false}) {
+                SCOPED_TRACE(testing::Message()
+                             << row.temp << ": " << planted << (beforeTheChoice ? " before" : " after"));
+                TestMachine machine;
+                machine.config()["environment"] = nlohmann::json::object();
+                if (!row.temp.is_null()) machine.config()["environment"]["TEMP"] = row.temp;
+                machine.MakeFolder(row.folder);
+                const fs::path outsideFile = machine.Dir() / "outside.txt", nothing = machine.Dir() / "nothing.txt";
+                std::ofstream(outsideFile, std::ios::binary) << "outside\n";
+                const std::string name = row.folder + "zqmerlesetup000.log";
+                auto plant = [&] {
+                    if (planted == "file") machine.WriteFile(name, "earlier run\r\n");
+                    else machine.PlantHostLink(name, planted == "link to nothing" ? nothing : outsideFile);
+                };
+                if (beforeTheChoice) plant();
+                CLogFile log(machine.Load().platform());
+                if (!beforeTheChoice) {
+                    EXPECT_EQ(Utf16ToUtf8(log.Path()), row.named + "zqmerlesetup000.log");
+                    plant();
+                }
+                EXPECT_EQ(log.LogMessage(LOG_HIGH, L"+++ banner"), 1);
+                EXPECT_EQ(log.LogMessage(LOG_HIGH, L"second line"), 1);
+                EXPECT_EQ(Utf16ToUtf8(log.Path()), row.named + "zqmerlesetup001.log");
+                EXPECT_EQ(machine.LogMessages(1), (Lines{"+++ banner", "second line"}));
+                if (planted == "file") EXPECT_EQ(machine.ReadFile(name), "earlier run\r\n");
+                else EXPECT_TRUE(fs::is_symlink(machine.HostPath(name))) << "the link stays as it was";
+                EXPECT_EQ(test::ReadText(outsideFile), "outside\n");
+                EXPECT_FALSE(fs::exists(nothing)) << "the link's missing target was not created";
             }
-            EXPECT_EQ(log.LogMessage(LOG_HIGH, L"+++ banner"), 1);
-            EXPECT_EQ(log.LogMessage(LOG_HIGH, L"second line"), 1);
-            EXPECT_EQ(log.Path(), L"C:\\Temp\\zqmerlesetup001.log");
-            EXPECT_EQ(machine.LogMessages(1), (Lines{"+++ banner", "second line"}));
-            if (what == "file") EXPECT_EQ(machine.ReadFile(name), "earlier run\r\n");
-            else EXPECT_TRUE(fs::is_symlink(machine.HostPath(name))) << "the link stays as it was";
-            EXPECT_EQ(test::ReadText(outsideFile), "outside\n");
-            EXPECT_FALSE(fs::exists(nothing)) << "the link's missing target was not created";
         }
     }
 }
 
-// The last two names taken between the choice and the first line: nothing
-// is logged and nothing fails. The next run finds all thousand taken.
-TEST(LogFileCreation, AllThousandNamesTakenLogsNothing) {
+// The file comes into being with the first line that passes the level: a
+// line filtered out leaves no file. A folder named like a log file counts
+// as taken. The last two names taken between the choice and the first
+// line: nothing is logged and nothing fails. The next run finds all
+// thousand taken.
+TEST(LogFileName, TheFirstFreeNumberAtTheFirstLineUpToTheLast) {
     TestMachine machine;
-    for (int i = 0; i < 998; ++i) machine.WriteFile(Utf16ToUtf8(LogFileCandidate(L"C:\\Temp\\", i)), "old");
+    machine.MakeFolder("C:\\Temp\\zqmerlesetup000.log");
+    for (int i = 1; i < 998; ++i) machine.WriteFile(Utf16ToUtf8(LogFileCandidate(L"C:\\Temp\\", i)), "old");
     {
         CLogFile log(machine.Load().platform());
+        EXPECT_EQ(log.LogMessage(LOG_MEDIUM, L"filtered out"), 0);
+        EXPECT_FALSE(machine.FileExists("C:\\Temp\\zqmerlesetup998.log"));
         EXPECT_EQ(log.Path(), L"C:\\Temp\\zqmerlesetup998.log");
         machine.WriteFile("C:\\Temp\\zqmerlesetup998.log", "old");
         machine.WriteFile("C:\\Temp\\zqmerlesetup999.log", "old");
@@ -121,7 +93,7 @@ TEST(LogFileCreation, AllThousandNamesTakenLogsNothing) {
     CLogFile next(machine.Load().platform());
     EXPECT_EQ(next.Path(), L"C:\\Temp\\");
     EXPECT_EQ(next.LogMessage(LOG_HIGH, L"lost"), 0);
-    for (int i : {0, 998, 999}) EXPECT_EQ(machine.ReadFile(Utf16ToUtf8(LogFileCandidate(L"C:\\Temp\\", i))), "old");
+    for (int i : {1, 998, 999}) EXPECT_EQ(machine.ReadFile(Utf16ToUtf8(LogFileCandidate(L"C:\\Temp\\", i))), "old");
 }
 
 // A line that cannot create the file (its folder is missing) is lost; the
@@ -135,25 +107,29 @@ TEST(LogFileCreation, LinesGoThroughTheFileCreatedNotThroughItsName) {
     EXPECT_EQ(log.LogMessage(LOG_HIGH, L"lost"), 0);
     machine.MakeFolder("C:\\Temp");
     ASSERT_EQ(log.LogMessage(LOG_HIGH, L"first"), 1);
-    EXPECT_EQ(log.Path(), kFirst);
+    EXPECT_EQ(log.Path(), L"C:\\Temp\\zqmerlesetup000.log");
     fs::rename(machine.HostPath("C:\\Temp\\zqmerlesetup000.log"), machine.HostPath("C:\\Temp") / "moved.log");
     machine.PlantHostLink("C:\\Temp\\zqmerlesetup000.log", outside);
     ASSERT_EQ(log.LogMessage(LOG_HIGH, L"second"), 1);
     EXPECT_EQ(machine.ReadFile("C:\\Temp\\zqmerlesetup000.log"), "outside\n");
-    const std::string moved = machine.ReadFile("C:\\Temp\\moved.log");
-    EXPECT_NE(moved.find("]first\r\n"), std::string::npos);
-    EXPECT_NE(moved.find("]second\r\n"), std::string::npos);
-    EXPECT_EQ(moved.find("lost"), std::string::npos);
+    EXPECT_EQ(sim::LogMessages(machine.ReadFile("C:\\Temp\\moved.log")), (Lines{"first", "second"}));
 }
 
-TEST(LogLine, LongMessagesAreCutTo512Characters) {
+// Before the level is set, HIGH lines pass; every message is cut to 512
+// characters.
+TEST(LogLine, FilteredByTheLevelAndCutTo512Characters) {
     const WString message = WString(511, L'a') + L"bc" + WString(87, L'd');
     TestMachine machine;
     machine.MakeFolder("C:\\Temp");
     CLogFile log(machine.Load().platform());
-    log.LogMessage(LOG_HIGH, L"%s", message);
+    log.LogMessage(LOG_HIGH, L"high before");
+    log.LogMessage(LOG_MEDIUM, L"medium before");
     log.LogAlways(L"%s", message);
-    EXPECT_EQ(machine.LogMessages(), Lines(2, std::string(511, 'a') + "b"));
+    log.SetLevel(127);
+    log.LogMessage(LOG_MEDIUM, L"%s", message);
+    log.LogMessage(LOG_LOW, L"--> Enter DropMain()");
+    const std::string cut = std::string(511, 'a') + "b";
+    EXPECT_EQ(machine.LogMessages(), (Lines{"high before", cut, cut}));
     EXPECT_EQ(EncodeLogLine(L"[t]", message.substr(0, kLogMessageChars)).size(), 3 + 512 + 2u);
 }
 
@@ -162,20 +138,6 @@ TEST(LogLine, EmbeddedLineFeedsBecomeCrLfAndNulEndsTheMessage) {
     EXPECT_EQ(EncodeLogLine(L"[t]", WString(L"a\0b", 3)), "[t]a\r\n");
     EXPECT_EQ(EncodeLogLine(L"[t]", WString(L"a\rb\n\0c", 6)), "[t]a\rb\r\n\r\n");
     EXPECT_EQ(EncodeLogLine(L"", L"\u0100\u00ff\u0001"), std::string("?\xff\x01\r\n"));
-}
-
-TEST(LogLevel, FilteringBeforeAndAfterTheLevelIsConfigured) {
-    TestMachine machine;
-    machine.MakeFolder("C:\\Temp");
-    CLogFile log(machine.Load().platform());
-    log.LogMessage(LOG_HIGH, L"high before");
-    log.LogMessage(LOG_MEDIUM, L"medium before");
-    log.LogAlways(L"%s", L"always before");
-    log.SetLevel(127);
-    log.LogMessage(LOG_MEDIUM, L"** Searching x");
-    log.LogMessage(LOG_LOW, L"--> Enter DropMain()");
-    log.LogMessage(LOG_HIGH, L"+++ banner");
-    EXPECT_EQ(machine.LogMessages(), (Lines{"high before", "always before", "** Searching x", "+++ banner"}));
 }
 
 TEST(LogConcurrency, TwoThreadsNeverMixOrLoseLines) {

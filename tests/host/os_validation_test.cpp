@@ -13,7 +13,6 @@ namespace zq {
 namespace {
 
 using nlohmann::json;
-using test::Contains;
 using test::SettingsFile;
 using test::StandardMachine;
 using Lines = std::vector<std::string>;
@@ -22,14 +21,14 @@ using Lines = std::vector<std::string>;
 // that fails.
 json Os(const std::string& text) {
     std::istringstream in(text);
-    int major, minor, spMajor, spMinor, bits;
+    json os;
+    for (const char* key : {"major", "minor", "servicePackMajor", "servicePackMinor", "bits"}) {
+        int value = 0;
+        in >> value;
+        os[key] = value;
+    }
     std::string wow;
-    in >> major >> minor >> spMajor >> spMinor >> bits >> wow;
-    json os = {{"major", major},
-               {"minor", minor},
-               {"servicePackMajor", spMajor},
-               {"servicePackMinor", spMinor},
-               {"bits", bits}};
+    in >> wow;
     if (wow == "nowow") os["isWow64ProcessAvailable"] = false;
     if (wow == "wowfails") os["isWow64ProcessFails"] = true;
     return os;
@@ -46,7 +45,6 @@ TEST(OsListEntry, ServicePackRequest) {
 // tests/host/golden/os-validation.json with the os_list loop's rows below.
 json ValidateOsRecord(const std::string& os, const WString& entry, int spMajor, int spMinor) {
     test::TestMachine machine;
-    machine.MakeFolder("C:\\Temp");
     machine.config()["os"] = Os(os);
     auto process = test::ProcessOn(machine);
     process->OsPlatformCode = PlatformCodeOfEntry(entry);

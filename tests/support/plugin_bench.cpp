@@ -11,14 +11,8 @@ json Printer(const std::string& name, const std::string& port, const std::string
 }
 
 PluginBench::PluginBench(SettingsFile settings) {
-    machine.MakeFolder("C:\\Temp");
     machine.WriteFile(kSettingsPath, settings.Text());
     AddImagingSoftware(machine);
-}
-
-void PluginBench::SetInstallKey(const json& values) {
-    if (values.is_null()) machine.config()["registry"].erase("HKLM\\SOFTWARE\\Zelt\\Pictavo");
-    else machine.config()["registry"]["HKLM\\SOFTWARE\\Zelt\\Pictavo"] = values;
 }
 
 int PluginBench::Run(const std::string& commandLine) {

@@ -7,7 +7,7 @@
 //   EXPECT_TRUE(Contains(bench.Log(), "!! Printer deleted   : Office"));
 //
 // The machine: a 32-bit Windows 5.1 with the imaging software (see
-// AddImagingSoftware), C:\Temp, and a settings file naming the driver.
+// AddImagingSoftware) and a settings file naming the driver.
 #pragma once
 
 #include <memory>
@@ -37,12 +37,9 @@ public:
     void AddPrinter(const nlohmann::json& printer, const std::string& deviceId) {
         test::AddPrinter(machine, printer, deviceId);
     }
-    // The Pictavo key's values; null: no key.
-    void SetInstallKey(const nlohmann::json& values);
 
     // RunUpdateDriver with the command line, logging at 511.
     int Run(const std::string& commandLine = std::string("lanpatch.exe ") + kInf);
-    LauncherProcess& process() { return *process_; }
     // What the pass did with each printer it took up, as "name: outcome".
     std::vector<std::string> Outcomes() const;
 

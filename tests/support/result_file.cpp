@@ -28,16 +28,12 @@ SchemaCheck CheckAgainstSchema(const fs::path& schema, const std::vector<fs::pat
     return check;
 }
 
-SchemaCheck CheckAgainstResultSchema(const fs::path& file) {
-    return CheckAgainstSchema(fs::path(ZQ_SOURCE_DIR) / "docs" / "result-file.schema.json", {file});
-}
-
 nlohmann::json ReadResultFile(const TestMachine& machine, const std::string& windowsPath) {
     if (!machine.FileExists(windowsPath)) {
         ADD_FAILURE() << windowsPath << ": no result file";
         return nullptr;
     }
-    const SchemaCheck check = CheckAgainstResultSchema(machine.HostPath(windowsPath));
+    const SchemaCheck check = CheckAgainstSchema(kResultSchema, {machine.HostPath(windowsPath)});
     if (check.status != 0) {
         ADD_FAILURE() << windowsPath << " against docs/result-file.schema.json (status " << check.status << "):\n"
                       << check.output << machine.ReadFile(windowsPath);

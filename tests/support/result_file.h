@@ -22,9 +22,10 @@ struct SchemaCheck {
     std::string output;  // the validator's messages
 };
 
-// Runs the validator on a host file.
-SchemaCheck CheckAgainstResultSchema(const std::filesystem::path& file);
-// Runs the validator with any schema on host files; its messages begin with
+inline const std::filesystem::path kResultSchema =
+    std::filesystem::path(ZQ_SOURCE_DIR) / "docs" / "result-file.schema.json";
+
+// Runs the validator with a schema on host files; its messages begin with
 // the name of the file they are about.
 SchemaCheck CheckAgainstSchema(const std::filesystem::path& schema, const std::vector<std::filesystem::path>& files);
 

@@ -53,15 +53,6 @@ void ExpectGolden(const std::string& name, const std::string& actual) {
 
 namespace {
 
-// The imaging software and network printers "Office" and "Hall" with the
-// package's driver and the identifiers "id-Office" and "id-Hall".
-void AddPrinterUpdate(TestMachine& machine) {
-    AddImagingSoftware(machine);
-    for (const auto& [name, port] : {std::pair{"Office", "IP_10.0.0.5"}, std::pair{"Hall", "IP_10.0.0.6"}})
-        AddPrinter(machine, {{"name", name}, {"port", port}, {"driver", "ZQ Merle 5400 Series"}},
-                   std::string("id-") + name);
-}
-
 // Two programs, the second a "zqstage" one under the copy dialog.
 SettingsFile PackageWithPrograms() {
     return SettingsFile::Basic()
@@ -80,12 +71,17 @@ std::unique_ptr<StandardMachine> Installing(const json& config = json::object(),
     return machine;
 }
 
+// The printer update besides: the imaging software and network printers
+// "Office" and "Hall" with the package's driver and the identifiers
+// "id-Office" and "id-Hall".
 std::unique_ptr<StandardMachine> PrinterUpdate(const json& config) {
-    auto machine = Installing(json::object(), PackageWithPrograms()
-                                                  .Set("Run", "3", "lanpatch.exe C:\\Package\\driver\\zqmerle.inf")
-                                                  .Set("UpdateDrivers", "1", "ZQ Merle 5400 Series"));
-    AddPrinterUpdate(*machine);
-    machine->config().merge_patch(config);
+    auto machine = Installing(config, PackageWithPrograms()
+                                          .Set("Run", "3", "lanpatch.exe C:\\Package\\driver\\zqmerle.inf")
+                                          .Set("UpdateDrivers", "1", "ZQ Merle 5400 Series"));
+    AddImagingSoftware(*machine);
+    for (const auto& [name, port] : {std::pair{"Office", "IP_10.0.0.5"}, std::pair{"Hall", "IP_10.0.0.6"}})
+        AddPrinter(*machine, {{"name", name}, {"port", port}, {"driver", "ZQ Merle 5400 Series"}},
+                   std::string("id-") + name);
     return machine;
 }
 

@@ -64,6 +64,7 @@ std::vector<std::string> Values(const std::vector<nlohmann::json>& events, const
 }
 
 std::unique_ptr<LauncherProcess> ProcessOn(TestMachine& machine) {
+    machine.MakeFolder("C:\\Temp");
     auto process = std::make_unique<LauncherProcess>(machine.Load().platform());
     process->g_logFile.SetLevel(LOG_LOW);
     return process;

@@ -38,7 +38,7 @@ testing::AssertionResult HasRun(const std::vector<std::string>& log, const std::
 std::vector<std::string> WithoutTrace(const std::vector<std::string>& log);
 // One field of each journal event: a string as it is, any other value as JSON text.
 std::vector<std::string> Values(const std::vector<nlohmann::json>& events, const std::string& field);
-// A launcher process of the machine (loaded now) that logs at level 511.
+// A launcher process of the machine (loaded now, with C:\Temp) that logs at level 511.
 std::unique_ptr<LauncherProcess> ProcessOn(TestMachine& machine);
 
 }  // namespace zq::test

@@ -4,25 +4,18 @@
 
 namespace zq::test {
 
-std::string EnglishText(int number) {
-    static const char* const texts[] = {"This package does not support this version of Windows.",
-                                        "Congratulations",
-                                        "The printer driver has been refreshed.",
-                                        "I will restart my computer later",
-                                        "Click Finish to exit",
-                                        "Finish",
-                                        "ZQ Merle Driver Refresh",
-                                        "The ZQ Merle printer driver is not installed."};
-    return number >= 1 && number <= 8 ? texts[number - 1] : "";
-}
-
 SettingsFile SettingsFile::Basic() {
     SettingsFile file;
     file.Set("Version", "Log", "511");
     file.Set("OS_Support", "os_list", "501");
     file.Set("CPE.MagicKeywords", "1", "ZQ Merle 5400");
     file.Set("LangMap", "0x0409", "English");
-    for (int i = 1; i <= 8; ++i) file.Set("English", std::to_string(i), EnglishText(i));
+    int number = 0;
+    for (const char* text :
+         {"This package does not support this version of Windows.", "Congratulations",
+          "The printer driver has been refreshed.", "I will restart my computer later", "Click Finish to exit",
+          "Finish", "ZQ Merle Driver Refresh", "The ZQ Merle printer driver is not installed."})
+        file.Set("English", std::to_string(++number), text);
     return file;
 }
 

@@ -26,7 +26,4 @@ private:
     std::vector<std::pair<std::string, std::vector<std::pair<std::string, std::string>>>> sections_;
 };
 
-// The texts of SettingsFile::Basic(), by number.
-std::string EnglishText(int number);
-
 }  // namespace zq::test

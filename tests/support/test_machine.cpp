@@ -34,8 +34,6 @@ TestMachine::TestMachine() : folder_("zqmachine"), dir_(folder_.Dir()) {
 // The machines go before their folder does.
 TestMachine::~TestMachine() { machines_.clear(); }
 
-nlohmann::json& TestMachine::config() { return config_; }
-
 fs::path TestMachine::HostPath(const std::string& windowsPath) const {
     return sim::MachineDrives(dir_).HostPath(AbsolutePath(windowsPath));
 }
@@ -92,20 +90,10 @@ void TestMachine::Run(const std::string& argumentText) {
 }
 
 std::string TestMachine::Log(int index) const {
-    WString temp = L"C:\\Temp";
-    if (config_.contains("environment")) {
-        temp = L"";
-        for (const auto& item : config_["environment"].items()) {
-            if (EqualsIgnoringAsciiCase(Utf8ToUtf16(item.key()), L"TEMP") && item.value().is_string()) {
-                temp = Utf8ToUtf16(item.value().get<std::string>());
-            }
-        }
-    }
-    // An unset TEMP gives "\zqmerlesetup000.log": the root of the current drive.
-    const WString logPath = LogFileCandidate(LogFolderOf(temp), index);
-    if (!machines_.empty()) return ReadText(machines_.back()->HostPathOf(logPath));
-    std::optional<sim::WindowsPath> path = sim::ResolveWindowsPath(logPath, sim::WindowsPath{L'C', {}});
-    return path ? ReadText(sim::MachineDrives(dir_).HostPath(*path)) : std::string();
+    if (machines_.empty()) return {};
+    // As the launcher names it: an unset TEMP gives "\zqmerlesetup000.log", the root of the current drive.
+    const WString temp = machines_.back()->platform().environment.EnvironmentVariable(L"TEMP").value_or(L"");
+    return ReadText(machines_.back()->HostPathOf(LogFileCandidate(LogFolderOf(temp), index)));
 }
 
 std::vector<std::string> TestMachine::LogMessages(int index) const { return sim::LogMessages(Log(index)); }

@@ -31,7 +31,7 @@ public:
     TestMachine& operator=(const TestMachine&) = delete;
 
     // machine.json's content; written by Load and Run.
-    nlohmann::json& config();
+    nlohmann::json& config() { return config_; }
 
     // Files and folders on the machine's drives, by Windows path; missing
     // folders above them are made.
@@ -56,8 +56,8 @@ public:
     // machine.json's "argumentText" when it is not empty.
     void Run(const std::string& argumentText = {});
 
-    // TEMP\zqmerlesetupNNN.log (TEMP from config(), default C:\Temp; an
-    // unset TEMP names the root of drive C:); empty when missing.
+    // TEMP\zqmerlesetupNNN.log of the last machine made (TEMP as the machine
+    // has it, default C:\Temp); empty when missing.
     std::string Log(int index = 0) const;
     // Its lines without the "[..]" time stamps and the CR LF.
     std::vector<std::string> LogMessages(int index = 0) const;
