@@ -27,7 +27,6 @@ class SimProfileReaderCorpusRow : public testing::TestWithParam<ini_corpus::Corp
 
 TEST_P(SimProfileReaderCorpusRow, AnswersAsWindows) {
     const ini_corpus::CorpusRow& row = GetParam();
-    SCOPED_TRACE(ini_corpus::DescribeRow(row));
     const std::string file = kCorpusDir + row.file;
     const WString answer = std::filesystem::exists(file) ? ReadProfileString(test::ReadText(file), row.section, row.key,
                                                                              row.defaultValue, row.bufferChars)
@@ -35,10 +34,7 @@ TEST_P(SimProfileReaderCorpusRow, AnswersAsWindows) {
     EXPECT_EQ(answer, row.expected);
 }
 
-INSTANTIATE_TEST_SUITE_P(Rows, SimProfileReaderCorpusRow, testing::ValuesIn(CorpusRows()),
-                         [](const testing::TestParamInfo<ini_corpus::CorpusRow>& info) {
-                             return ini_corpus::RowTestName(info.param);
-                         });
+INSTANTIATE_TEST_SUITE_P(Rows, SimProfileReaderCorpusRow, testing::ValuesIn(CorpusRows()), ini_corpus::RowTestName);
 
 // A file is scanned once for each content it has: many values cost one scan,
 // and a change, however quick and whatever its size, is seen by the next read.

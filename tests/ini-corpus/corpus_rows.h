@@ -3,12 +3,15 @@
 // Wine. The format is described at the top of expected.tsv.
 #pragma once
 
+#include <charconv>
 #include <cstddef>
 #include <ostream>
 #include <stdexcept>
 #include <string>
 #include <string_view>
 #include <vector>
+
+#include <gtest/gtest.h>
 
 #include "base/text.h"
 
@@ -26,13 +29,6 @@ struct CorpusRow {
 
     bool DivergesOnWine() const { return !diverges.empty(); }
 };
-
-inline int HexDigitValue(char c) {
-    if (c >= '0' && c <= '9') return c - '0';
-    if (c >= 'a' && c <= 'f') return c - 'a' + 10;
-    if (c >= 'A' && c <= 'F') return c - 'A' + 10;
-    return -1;
-}
 
 // UTF-8 text with the escapes \\ \t \n \r \v \0 \s and \uXXXX (one UTF-16
 // code unit, so that a lone surrogate or a NUL can be written too).
@@ -59,13 +55,12 @@ inline WString UnescapeField(std::string_view field) {
             case '0': out.push_back(L'\0'); break;
             case 's': out.push_back(L' '); break;
             case 'u': {
+                const std::string_view hex = field.substr(i + 1, 4);
                 unsigned unit = 0;
-                for (int k = 0; k < 4; ++k) {
-                    const int digit = i + 1 < field.size() ? HexDigitValue(field[++i]) : -1;
-                    if (digit < 0) throw std::runtime_error("\\u needs four hexadecimal digits");
-                    unit = unit * 16 + static_cast<unsigned>(digit);
-                }
+                if (hex.size() != 4 || std::from_chars(hex.data(), hex.data() + 4, unit, 16).ptr != hex.data() + 4)
+                    throw std::runtime_error("\\u needs four hexadecimal digits");
                 out.push_back(static_cast<wchar_t>(unit));
+                i += 4;
                 break;
             }
             default: throw std::runtime_error(std::string("unknown escape \\") + field[i]);
@@ -122,20 +117,18 @@ inline std::vector<CorpusRow> ParseCorpusRows(std::string_view tsvText) {
 
 // A test name for the row: its line and file, in the letters GoogleTest
 // accepts ("L42_quotes_ini").
-inline std::string RowTestName(const CorpusRow& row) {
-    std::string name = "L" + std::to_string(row.lineNumber) + "_";
-    for (char c : row.file)
+inline std::string RowTestName(const testing::TestParamInfo<CorpusRow>& info) {
+    std::string name = "L" + std::to_string(info.param.lineNumber) + "_";
+    for (char c : info.param.file)
         name.push_back((c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9') ? c : '_');
     return name;
 }
 
-// The row as a line for failure messages and logs.
-inline std::string DescribeRow(const CorpusRow& row) {
-    return "expected.tsv line " + std::to_string(row.lineNumber) + ": " + row.file + " [" + Utf16ToUtf8(row.section) +
-           "] " + Utf16ToUtf8(row.key) + ", bufferChars " + std::to_string(row.bufferChars);
+// GoogleTest prints a row parameter, in a failure's message, with this
+// instead of its bytes.
+inline void PrintTo(const CorpusRow& row, std::ostream* out) {
+    *out << "expected.tsv line " << row.lineNumber << ": " << row.file << " [" << Utf16ToUtf8(row.section) << "] "
+         << Utf16ToUtf8(row.key) << ", bufferChars " << row.bufferChars;
 }
-
-// GoogleTest prints a row parameter with this instead of its bytes.
-inline void PrintTo(const CorpusRow& row, std::ostream* out) { *out << DescribeRow(row); }
 
 }  // namespace zq::ini_corpus

@@ -49,10 +49,7 @@ TEST_P(IniCorpusOnWineRow, AnswersAsExpected) {
     EXPECT_TRUE(std::all_of(used, buffer.end(), [](wchar_t c) { return c == kUnwritten; })) << "written beyond nSize";
 }
 
-INSTANTIATE_TEST_SUITE_P(Rows, IniCorpusOnWineRow, testing::ValuesIn(CorpusRows()),
-                         [](const testing::TestParamInfo<CorpusRow>& info) {
-                             return zq::ini_corpus::RowTestName(info.param);
-                         });
+INSTANTIATE_TEST_SUITE_P(Rows, IniCorpusOnWineRow, testing::ValuesIn(CorpusRows()), zq::ini_corpus::RowTestName);
 GTEST_ALLOW_UNINSTANTIATED_PARAMETERIZED_TEST(IniCorpusOnWineRow);
 
 }  // namespace
