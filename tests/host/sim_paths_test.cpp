@@ -62,7 +62,7 @@ TEST(SimPaths, NamesMatchWithoutRegardToCaseAndNewFilesAreNew) {
     EXPECT_EQ(machine.ReadFile("C:\\Temp\\New.Log"), "one\r\ntwo\r\n");
     const std::pair<const wchar_t*, ErrorCode> refused[] = {
         {L"C:\\Missing\\x.log", kErrorPathNotFound},
-        {L"C:\\Temp\\held.log\\x.log", kErrorPathNotFound},
+        {L"C:\\Package\\Setup\\ZQPrep.EXE\\x.log", kErrorPathNotFound},  // a file as a folder
         {L"C:\\", kErrorPathNotFound},
     };
     for (const auto& [path, error] : refused) {
