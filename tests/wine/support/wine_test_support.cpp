@@ -22,7 +22,7 @@ WString FreshTestFolder(const WString& name) {
     std::error_code ignored;  // what cannot be removed makes the creation fail
     std::filesystem::remove_all(folder, ignored);
     ::CreateDirectoryW(L"C:\\zqtest", nullptr);
-    EXPECT_TRUE(::CreateDirectoryW(folder.c_str(), nullptr)) << "cannot create " << Narrow(folder);
+    EXPECT_TRUE(::CreateDirectoryW(folder.c_str(), nullptr)) << "cannot create " << Utf16ToUtf8(folder);
     return folder;
 }
 
@@ -35,7 +35,7 @@ std::string ReadFileBytes(const WString& path) {
     DWORD read = 0;
     EXPECT_TRUE(file && (bytes.empty() ||
                          ::ReadFile(file.Get(), bytes.data(), static_cast<DWORD>(bytes.size()), &read, nullptr)))
-        << "cannot read " << Narrow(path) << ", error " << ::GetLastError();
+        << "cannot read " << Utf16ToUtf8(path) << ", error " << ::GetLastError();
     bytes.resize(read);
     return bytes;
 }
@@ -46,7 +46,7 @@ void WriteFileBytes(const WString& path, const std::string& bytes) {
     DWORD written = 0;
     EXPECT_TRUE(file && ::WriteFile(file.Get(), bytes.data(), static_cast<DWORD>(bytes.size()), &written, nullptr) &&
                 written == bytes.size())
-        << "cannot write " << Narrow(path);
+        << "cannot write " << Utf16ToUtf8(path);
 }
 
 std::vector<std::string> LogMessagesOf(const std::string& text) {
@@ -76,12 +76,12 @@ void WriteLocalMachineString(const WString& subKey, const WString& name, const W
     ASSERT_EQ(
         ::RegCreateKeyExW(HKEY_LOCAL_MACHINE, subKey.c_str(), 0, nullptr, 0, KEY_WRITE | view, nullptr, &key, nullptr),
         ERROR_SUCCESS)
-        << Narrow(subKey);
+        << Utf16ToUtf8(subKey);
     win32::ScopedRegistryKey owner(key);
     const DWORD bytes = static_cast<DWORD>((value.size() + 1) * sizeof(wchar_t));
     EXPECT_EQ(::RegSetValueExW(key, name.c_str(), 0, REG_SZ, reinterpret_cast<const BYTE*>(value.c_str()), bytes),
               ERROR_SUCCESS)
-        << Narrow(subKey) << "\\" << Narrow(name);
+        << Utf16ToUtf8(subKey) << "\\" << Utf16ToUtf8(name);
 }
 
 ScopedEnvironmentVariable::ScopedEnvironmentVariable(const WString& name, const WString& value) : name_(name) {
@@ -98,7 +98,7 @@ StartedProgram::StartedProgram(const WString& commandLine, const WString& curren
     PROCESS_INFORMATION info{};
     if (!::CreateProcessW(nullptr, line.data(), nullptr, nullptr, FALSE, 0, nullptr,
                           currentFolder.empty() ? nullptr : currentFolder.c_str(), &startup, &info)) {
-        ADD_FAILURE() << "cannot start " << Narrow(commandLine) << ", error " << ::GetLastError();
+        ADD_FAILURE() << "cannot start " << Utf16ToUtf8(commandLine) << ", error " << ::GetLastError();
         return;
     }
     win32::ScopedHandle thread(info.hThread);
@@ -220,7 +220,7 @@ PackageRun::PackageRun(const WString& name, const PackageSettings& settings, con
     text += L"\r\n[LangMap]\r\n0x0409=English\r\n\r\n[English]\r\n";
     for (int number = 1; number <= 8; ++number)
         text += std::to_wstring(number) + L"=Text " + std::to_wstring(number) + L"\r\n";
-    WriteFileBytes(settings_, Narrow(text));
+    WriteFileBytes(settings_, Utf16ToUtf8(text));
 }
 
 PackageRun::~PackageRun() {

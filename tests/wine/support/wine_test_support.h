@@ -39,7 +39,6 @@ void WriteFileBytes(const WString& path, const std::string& bytes);
 // line ends comes back whole, with the file's CR LF.
 std::vector<std::string> LogMessagesOf(const std::string& logText);
 
-inline std::string Narrow(const WString& text) { return Utf16ToUtf8(text); }  // for messages and comparisons
 inline WString Quoted(const WString& path) { return L"\"" + path + L"\""; }
 
 // Whether Windows is 64-bit, whatever this program's word size; the view of

@@ -29,7 +29,7 @@ TEST(ArgumentTextOf, SkipsTheProgramTokenAndTheBlanksAfterIt) {
         {L"", L""},
     };
     for (const ArgumentTextRow& row : rows) {
-        SCOPED_TRACE(test::Narrow(row.commandLine));
+        SCOPED_TRACE(Utf16ToUtf8(row.commandLine));
         EXPECT_EQ(ArgumentTextOf(row.commandLine), WString(row.argumentText));
     }
 }

@@ -14,14 +14,14 @@ TEST(ExeRun, EachRunWritesItsBannerToALogOfItsOwnAndEndsAtTheInstanceCheck) {
     Win32ProcessEnvironment holder;
     ASSERT_EQ(holder.CreateNamedMutex(L"ZQMERLESETUP{d76aa900-b3ad-4ccb-b1d3-a70f90295520}"), MutexOutcome::Created);
     test::ScopedEnvironmentVariable temp(L"TEMP", folder);
-    const std::string exeFolder = test::Narrow(test::kExePath.substr(0, test::kExePath.rfind(L'\\')));
+    const std::string exeFolder = Utf16ToUtf8(test::kExePath.substr(0, test::kExePath.rfind(L'\\')));
     const struct {
         const wchar_t* arguments;
         const char* commandLine;  // as the banner shows it
         const wchar_t* log;
     } runs[] = {{L" -log 511", "-log 511", L"zqmerlesetup000.log"}, {L"", "", L"zqmerlesetup001.log"}};
     for (const auto& run : runs) {
-        SCOPED_TRACE(test::Narrow(run.log));
+        SCOPED_TRACE(Utf16ToUtf8(run.log));
         EXPECT_EQ(test::StartedProgram(test::Quoted(test::kExePath) + run.arguments).WaitForExit(), 0u);
         const std::vector<std::string> messages = test::LogMessagesOf(test::ReadFileBytes(folder + L"\\" + run.log));
         ASSERT_GE(messages.size(), 5u);

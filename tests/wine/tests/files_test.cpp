@@ -22,7 +22,7 @@ TEST(Win32Files, ExtendedLengthPathOfFullAndRelativePaths) {
         {L"x.log", L"\\\\?\\" + folder + L"\\x.log"},
         {L"\\x.log", L"\\\\?\\C:\\x.log"},
     };
-    for (const auto& [path, extended] : rows) EXPECT_EQ(ExtendedLengthPath(path), extended) << Narrow(path);
+    for (const auto& [path, extended] : rows) EXPECT_EQ(ExtendedLengthPath(path), extended) << Utf16ToUtf8(path);
 }
 
 // The log is created new, never opened as it is (OPEN_ALWAYS would append
@@ -36,8 +36,8 @@ TEST(Win32Files, CreateNewFileRefusesEveryExistingNameAndSharesForReadingOnly) {
     for (const WString& taken :
          {folder + L"\\Run.log", folder + L"\\\\RUN.LOG", folder + L"/run.log.", folder + L"\\folder.log"}) {
         NewFileCreation created = files.CreateNewFile(taken);
-        EXPECT_FALSE(created.file) << Narrow(taken);
-        EXPECT_EQ(created.error, static_cast<ErrorCode>(ERROR_FILE_EXISTS)) << Narrow(taken);
+        EXPECT_FALSE(created.file) << Utf16ToUtf8(taken);
+        EXPECT_EQ(created.error, static_cast<ErrorCode>(ERROR_FILE_EXISTS)) << Utf16ToUtf8(taken);
     }
     EXPECT_EQ(ReadFileBytes(folder + L"\\Run.log"), "old");
     EXPECT_EQ(files.CreateNewFile(folder + L"\\missing\\zq.log").error, static_cast<ErrorCode>(ERROR_PATH_NOT_FOUND));
@@ -99,7 +99,7 @@ TEST(Win32Profile, ReadsValuesDefaultsAndCutsToTheBuffer) {
     };
     for (const auto& row : rows)
         EXPECT_EQ(Win32ProfileStrings().GetString(L"Version", row.key, row.fallback, row.chars, row.file), row.value)
-            << Narrow(row.key) << " " << row.chars;
+            << Utf16ToUtf8(row.key) << " " << row.chars;
 }
 
 }  // namespace

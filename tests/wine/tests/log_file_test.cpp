@@ -23,7 +23,8 @@ std::vector<std::string> Messages(const WString& path) { return LogMessagesOf(Re
 // handle for a host program.
 void PlantHostLink(const WString& folder, const WString& target) {
     StartedProgram shell(L"Z:\\bin\\sh -c \"ln -s " + target + L" zqmerlesetup000.log && : > planted\"", folder);
-    ASSERT_TRUE(WaitUntil([&] { return Exists(folder + L"\\planted"); }, 10000)) << "no link in " << Narrow(folder);
+    ASSERT_TRUE(WaitUntil([&] { return Exists(folder + L"\\planted"); }, 10000))
+        << "no link in " << Utf16ToUtf8(folder);
     ::DeleteFileW((folder + L"\\planted").c_str());
 }
 

@@ -51,14 +51,14 @@ TEST(ManagedRun, EachEndGivesItsCodeWithoutAWindow) {
         {L"no-result-folder", kOsList, true, 0, false, 1622, nullptr},
     };
     for (const auto& c : cases) {
-        SCOPED_TRACE(Narrow(c.name));
+        SCOPED_TRACE(Utf16ToUtf8(c.name));
         PackageRun package(WString(L"managed-") + c.name, {c.osList, kKeyword, {ChildExits(c.programExit)}},
                            c.driverInstalled ? kKeyword : L"");
         const WString result = package.folder() + (c.resultFolderExists ? L"" : L"\\missing") + L"\\result.json";
         const WatchedRun run = RunWatched(package, L" -quiet -norestart -result \"" + result + L"\"");
 
         EXPECT_EQ(run.exitCode, c.expectedExit);
-        EXPECT_TRUE(run.windowsSeen.empty()) << "a window showed: " << Narrow(run.windowsSeen.front());
+        EXPECT_TRUE(run.windowsSeen.empty()) << "a window showed: " << Utf16ToUtf8(run.windowsSeen.front());
         if (c.expectedInResult == nullptr) {
             EXPECT_FALSE(Exists(result));
             continue;

@@ -98,7 +98,7 @@ TEST(PluginOnWindowsXp, MatchingPrinterIsHandedToPrintUiAndNeverLost) {
     // The package: autorun.inf listing the driver in [UpdateDrivers], and its INF.
     const WString folder = FreshTestFolder(L"xp-package"), settings = folder + L"\\autorun.inf",
                   inf = folder + L"\\drivers\\zqmerle.inf";
-    WriteFileBytes(settings, "[Version]\r\nLog=511\r\n\r\n[UpdateDrivers]\r\n1=" + Narrow(kDriverName) + "\r\n");
+    WriteFileBytes(settings, "[Version]\r\nLog=511\r\n\r\n[UpdateDrivers]\r\n1=" + Utf16ToUtf8(kDriverName) + "\r\n");
     ASSERT_TRUE(::CreateDirectoryW((folder + L"\\drivers").c_str(), nullptr));
     WriteFileBytes(inf, kInfText);
     LauncherUnderTest launcher(L"xp-log");
@@ -117,7 +117,8 @@ TEST(PluginOnWindowsXp, MatchingPrinterIsHandedToPrintUiAndNeverLost) {
     EXPECT_NE(service.ProcessId(), servicePid) << "the service was stopped and started again";
     const std::vector<std::string> log = launcher.LogMessages();
     const std::string added = "!! Printer Added  : rundll32 printui.dll,PrintUIEntry /if /b \"ZQ Test Printer\" /f \"" +
-                              Narrow(ToLowerAscii(inf)) + "\" /r \"FILE:\" /m \"ZQ Merle 5400 Series\" returns with ";
+                              Utf16ToUtf8(ToLowerAscii(inf)) +
+                              "\" /r \"FILE:\" /m \"ZQ Merle 5400 Series\" returns with ";
     EXPECT_TRUE(std::any_of(log.begin(), log.end(), [&](const std::string& line) { return line.rfind(added, 0) == 0; }))
         << "printui was run with the printer's port, driver and the package's INF, and waited for";
     EXPECT_EQ(LocalPrinterNames(), std::vector<WString>{kPrinterName});

@@ -20,7 +20,7 @@ TEST(Win32Processes, StartsWaitsAndReportsAMissingProgram) {
         {L"\"C:\\zqtest\\no such folder\\x.exe\" -x", L"", kErrorFileNotFound},
     };
     for (const auto& row : rows) {
-        SCOPED_TRACE(Narrow(row.commandLine));
+        SCOPED_TRACE(Utf16ToUtf8(row.commandLine));
         ProcessStart start = processes.Start(row.commandLine, row.applicationPath);
         EXPECT_EQ(start.error, row.error);
         ASSERT_EQ(start.process != nullptr, row.error == 0);
@@ -64,7 +64,7 @@ TEST(Win32Processes, SystemFolderRundll32IsOfThisProgramsWordSize) {
     ProcessStart start = processes.Start(L"rundll32 " + kPlantedDllPath + L",ZqRecord " + marker, rundll32);
     ASSERT_NE(start.process, nullptr) << "error " << start.error;
     ASSERT_EQ(start.process->WaitForEnd(), 0u);
-    EXPECT_TRUE(Exists(marker)) << Narrow(rundll32) << " did not load this build's DLL";
+    EXPECT_TRUE(Exists(marker)) << Utf16ToUtf8(rundll32) << " did not load this build's DLL";
 }
 
 }  // namespace

@@ -39,7 +39,7 @@ TEST(Win32Registry, QueriesValuesThatFitTheBuffer) {
         {L"Missing", 520, std::nullopt},
     };
     for (const auto& row : rows) {
-        SCOPED_TRACE(test::Narrow(row.name) + " in " + std::to_string(row.bufferBytes) + " bytes");
+        SCOPED_TRACE(Utf16ToUtf8(row.name) + " in " + std::to_string(row.bufferBytes) + " bytes");
         const std::optional<RegistryValue> value = key->QueryValue(row.name, row.bufferBytes);
         ASSERT_EQ(value.has_value(), row.value.has_value());
         if (value) {
@@ -71,7 +71,7 @@ TEST(Win32RegistryViews, EachOpenReachesTheKeyOfItsView) {
     }
     Win32Registry registry;
     for (const auto& c : cases) {
-        SCOPED_TRACE(test::Narrow(c.subKey) + (c.view == RegistryView::Default ? " default view" : " 64-bit view"));
+        SCOPED_TRACE(Utf16ToUtf8(c.subKey) + (c.view == RegistryView::Default ? " default view" : " 64-bit view"));
         auto key = registry.OpenLocalMachineKey(c.subKey, RegistryAccess::Read, c.view);
         ASSERT_NE(key, nullptr);
         const std::optional<RegistryValue> value = key->QueryValue(L"View", 6);

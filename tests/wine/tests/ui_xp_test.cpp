@@ -41,7 +41,7 @@ TEST(LauncherOnXp, InstalledKeywordRunsTheMachinesSectionAndReachesTheFinishScre
         WriteLocalMachineString(kUninstallKey, L"UninstallString", L"", view);
 
     // The Run section of the machine's word size, not of the program's.
-    const std::string ran = "Call CreateProcess with \"" + Narrow(ToLowerAscii(kTestChildPath)) + "\" exit " +
+    const std::string ran = "Call CreateProcess with \"" + Utf16ToUtf8(ToLowerAscii(kTestChildPath)) + "\" exit " +
                             (IsSixtyFourBitWindows() ? "64" : "32");
     EXPECT_NE(package.Log().find(ran), std::string::npos) << ran << "\n" << package.Log();
     EXPECT_TRUE(Exists(own + L"zqclean.dat")) << "the data file was not brought up to date";
